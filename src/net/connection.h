@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "net/command_reader.h"
+#include "net/output_buffer.h"
+#include "net/transport.h"
+
+namespace rover {
+
+// Opens the IPv4 listening socket on the low 16 bits of port (SO_REUSEADDR,
+// backlog 1), then prints "waiting for client connection on port <port>\n"
+// with the full number and flushes standard output. System errors are raised.
+int openListener(std::int32_t port);
+
+// The one client: its socket, transport, output buffer and command reader.
+class ClientConnection {
+ public:
+  explicit ClientConnection(int socket);
+  ~ClientConnection();
+  ClientConnection(const ClientConnection&) = delete;
+  ClientConnection& operator=(const ClientConnection&) = delete;
+
+  OutputBuffer& output() { return output_; }
+  CommandReader& commands() { return commands_; }
+  void close();
+
+ private:
+  int socket_;
+  SocketTransport transport_;
+  OutputBuffer output_;
+  CommandReader commands_;
+};
+
+// Blocks until the client connects and sets TCP_NODELAY on its socket.
+std::unique_ptr<ClientConnection> acceptClient(int listener);
+
+// Closes a descriptor, ignoring errors (used on the way out).
+void closeSocket(int socket);
+
+}  // namespace rover

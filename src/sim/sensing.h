@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "sim/motion.h"
+#include "sim/world.h"
+
+namespace rover {
+
+// The rover's view region: an ellipse with the rover at a focus, reaching
+// frontView ahead and rearView behind.
+struct ViewEllipse {
+  double offset = 0.0;
+  double major = 0.0;
+  double minor = 0.0;
+  double degToRad = kPi / 180;
+};
+
+ViewEllipse makeViewEllipse(const VehicleParams& roverParams);
+
+// Sets every visible flag of world.roverObjects (view ellipse, then
+// occlusion by visible boulders) and returns the indices of the visible
+// entries in list order.
+std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world);
+
+}  // namespace rover
