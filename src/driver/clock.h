@@ -30,10 +30,13 @@ class FakeClock final : public Clock {
   void advance(const TimeValue& duration) { now_ = now_ + duration; }
   void set(const TimeValue& time) { now_ = time; }
   int sleeps() const { return sleeps_; }
+  // The whole microseconds asked for by the latest sleep.
+  const mpz_class& lastSleepMicros() const { return lastSleepMicros_; }
 
  private:
   TimeValue now_;
   int sleeps_ = 0;
+  mpz_class lastSleepMicros_;
 };
 
 }  // namespace rover

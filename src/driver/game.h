@@ -81,7 +81,6 @@ class Game {
   int roundCounter_ = 0;
   bool runFinished_ = true;
   TimeValue runStart_;
-  TimeValue lastStep_;
 };
 
 }  // namespace rover

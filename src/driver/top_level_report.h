@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "base/failure.h"
+
+namespace rover {
+
+inline constexpr const char* kUsageText = "usage: server [-v] [-p port] file\n";
+
+// The one line that reports a failure that reached the top. System errors
+// get the "ERROR: " form only once the map has loaded (systemErrorForm);
+// before that, and for every other kind, "uncaught exception: <Kind>". The
+// usage failure gives the usage text.
+std::string topLevelLine(const Failure& failure, bool systemErrorForm);
+
+// Flushes standard output, writes topLevelLine to err, flushes it and exits
+// with status 1.
+[[noreturn]] void topLevelReport(const Failure& failure, bool systemErrorForm, std::FILE* err = stderr);
+
+}  // namespace rover
