@@ -38,7 +38,8 @@ struct Hit {
 
 SteerResult steerTo(Vec2 target, const MotionState& state, const SteerConstants& constants);
 std::optional<Hit> lookAhead(const std::vector<WorldObject>& objects, const MotionState& state);
-SteerResult steerAround(Vec2 center, double radius, const MotionState& state, const SteerConstants& constants);
+SteerResult steerAround(Vec2 center, double radius, const MotionState& state,
+                        const SteerConstants& constants);
 SteerResult combine(const std::vector<Wish>& wishes);
 ControlState toControl(SteerResult steer, const VehicleParams& params);
 

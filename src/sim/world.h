@@ -48,7 +48,7 @@ struct Martian {
 struct World {
   MotionState rover;
   ControlState roverControl;
-  std::vector<Martian> martians;        // live Martians in "enemies" order
+  std::vector<Martian> martians;          // live Martians in "enemies" order
   std::vector<RoverObject> roverObjects;  // Martians, then Home, craters, boulders
 };
 

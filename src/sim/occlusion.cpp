@@ -1,0 +1,74 @@
+#include "sim/occlusion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace rover {
+
+namespace {
+
+struct Occluder {
+  double nearDistance;  // from the viewer to the boulder's rim; a lower bound of any hit distance
+  Vec2 center;
+  double radius;
+  std::size_t entry;
+};
+
+// First distance along the unit ray (viewer, v) at which it enters the
+// circle, or NaN when it misses.
+double firstHit(Vec2 viewer, Vec2 v, const Occluder& k) {
+  const Vec2 w = viewer - k.center;
+  const double b = 2 * dot(v, w);
+  const double c = dot(w, w) - k.radius * k.radius;
+  const double disc = b * b - 4 * c;
+  if (disc < 0) return std::numeric_limits<double>::quiet_NaN();
+  return (-b - std::sqrt(disc)) / 2;
+}
+
+}  // namespace
+
+std::vector<std::size_t> visibleAfterOcclusion(Vec2 viewer, const std::vector<SensedCircle>& seen) {
+  std::vector<Occluder> occluders;
+  double largestRadius = 0.0;
+  for (const SensedCircle& s : seen) {
+    if (!s.boulder) continue;
+    double nearDistance = length(s.circle.center - viewer) - s.circle.radius;
+    // Unordered values would break the sort; testing them first is always safe.
+    if (std::isnan(nearDistance)) nearDistance = -std::numeric_limits<double>::infinity();
+    occluders.push_back({nearDistance, s.circle.center, s.circle.radius, s.entry});
+    largestRadius = std::max(largestRadius, std::fabs(s.circle.radius));
+  }
+  // Nearest rim first: a boulder whose rim lies beyond the target's near edge
+  // cannot cut the sight line, so the walk below stops there.
+  std::sort(occluders.begin(), occluders.end(),
+            [](const Occluder& a, const Occluder& b) { return a.nearDistance < b.nearDistance; });
+
+  std::vector<std::size_t> visible;
+  for (const SensedCircle& target : seen) {
+    const Vec2 toTarget = target.circle.center - viewer;
+    const double distance = length(toTarget);
+    const double limit = distance - target.circle.radius;
+    // Only a near edge strictly ahead of the viewer can be cut off (this also
+    // keeps a target centred on the viewer, which has no direction).
+    bool hidden = false;
+    if (limit > 0) {
+      const Vec2 v = {toTarget.x / distance, toTarget.y / distance};
+      // Rounding slack for the pruning only; the decision itself is exact.
+      const double cutoff = limit + 1e-6 * (1.0 + limit + largestRadius);
+      for (const Occluder& k : occluders) {
+        if (k.nearDistance > cutoff) break;
+        if (k.entry == target.entry) continue;
+        const double s = firstHit(viewer, v, k);
+        if (s >= 0 && s < limit) {
+          hidden = true;
+          break;
+        }
+      }
+    }
+    if (!hidden) visible.push_back(target.entry);
+  }
+  return visible;
+}
+
+}  // namespace rover

@@ -1,0 +1,76 @@
+#include "sim/sensing.h"
+
+#include <cmath>
+
+#include "base/failure.h"
+#include "sim/occlusion.h"
+
+namespace rover {
+
+namespace {
+
+CircleObject sensedCircle(const World& world, const WorldObject& object) {
+  switch (object.kind) {
+    case ObjectKind::Boulder:
+    case ObjectKind::Crater:
+      return object.circle;
+    case ObjectKind::Home:
+      return {{0.0, 0.0}, kHomeRadius};
+    case ObjectKind::MartianObj: {
+      const Martian* martian = findMartian(world, object.martianIndex);
+      if (martian == nullptr) raiseFail("rover object names a Martian that is gone");
+      return {martian->motion.position, kMartianRadius};
+    }
+  }
+  raiseFail("unknown object kind");
+}
+
+// Whether the near edge of the circle, seen from the ellipse centre e, lies
+// inside the view ellipse.
+bool insideEllipse(const ViewEllipse& view, Vec2 e, double cosH, double sinH, const CircleObject& circle) {
+  const Vec2 toCenter = circle.center - e;
+  const double distance = length(toCenter);
+  const double gap = distance - circle.radius;
+  if (gap > view.major) return false;
+  if (gap <= view.minor) return true;
+  const Vec2 w = {toCenter.x / distance, toCenter.y / distance};
+  const double along = w.x * cosH + w.y * sinH;
+  const double across = w.x * -sinH + w.y * cosH;
+  const double rho =
+      view.major * view.minor /
+      std::sqrt((view.minor * view.minor) * (along * along) + (view.major * view.major) * (across * across));
+  return rho > gap;
+}
+
+}  // namespace
+
+ViewEllipse makeViewEllipse(const VehicleParams& roverParams) {
+  ViewEllipse view;
+  view.offset = (roverParams.frontView - roverParams.rearView) / 2;
+  view.major = (roverParams.frontView + roverParams.rearView) / 2;
+  view.minor = std::sqrt(view.major * view.major - view.offset * view.offset);
+  return view;
+}
+
+std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world) {
+  const MotionState& rover = world.rover;
+  const Vec2 e = rover.position + rover.direction * view.offset;
+  const double hr = rover.heading * view.degToRad;
+  const double cosH = std::cos(hr);
+  const double sinH = std::sin(hr);
+
+  std::vector<SensedCircle> seen;
+  for (std::size_t i = 0; i < world.roverObjects.size(); ++i) {
+    RoverObject& entry = world.roverObjects[i];
+    const CircleObject circle = sensedCircle(world, entry.object);
+    entry.visible = insideEllipse(view, e, cosH, sinH, circle);
+    if (entry.visible) seen.push_back({i, circle, entry.object.kind == ObjectKind::Boulder});
+  }
+
+  std::vector<std::size_t> visible = visibleAfterOcclusion(rover.position, seen);
+  for (const SensedCircle& s : seen) world.roverObjects[s.entry].visible = false;
+  for (const std::size_t i : visible) world.roverObjects[i].visible = true;
+  return visible;
+}
+
+}  // namespace rover

@@ -1,0 +1,128 @@
+#include <cmath>
+
+#include "sim/martian.h"
+
+namespace rover {
+
+namespace {
+
+// The acceleration wish for arriving in `arrival` seconds after a heading
+// change x: full speed when there is ample time to turn, braking when not.
+double arrivalAccel(double x, double arrival, const SteerConstants& k) {
+  double turnTime;
+  if (x < 0.1) {
+    turnTime = 0.0;  // includes every negative x: only left turns are timed
+  } else if (x < k.params.hardTurn) {
+    turnTime = x * k.invTurn;
+  } else {
+    turnTime = x * k.invHardTurn;
+  }
+  if (arrival > 1.5 * turnTime) return 1.0;
+  if (arrival > turnTime) return 0.0;
+  return -1.0;
+}
+
+double bearing(Vec2 d, const SteerConstants& k) {
+  return std::atan2(d.y, d.x) * 180 / k.pi;
+}
+
+int sign(double x) {
+  return x > 0 ? 1 : (x < 0 ? -1 : 0);
+}
+
+}  // namespace
+
+SteerConstants makeSteerConstants(const VehicleParams& martianParams) {
+  SteerConstants k;
+  k.invHardTurn = 1 / martianParams.hardTurn;
+  k.invTurn = 1 / martianParams.turn;
+  k.params = martianParams;
+  return k;
+}
+
+SteerResult steerTo(Vec2 target, const MotionState& state, const SteerConstants& constants) {
+  const Vec2 d = target - state.position;
+  const double x = normalizeAngle(bearingDegrees(d) - state.heading);
+  if (state.speed < 0.1) return {x, 1.0};
+  return {x, arrivalAccel(x, length(d) / state.speed, constants)};
+}
+
+SteerResult steerAround(Vec2 center, double radius, const MotionState& state,
+                        const SteerConstants& constants) {
+  const Vec2 d = center - state.position;
+  const double distance = length(d);
+  const double s = (radius + 0.1) / distance;
+  double alpha;
+  if (s <= 1) {
+    alpha = std::atan2(s, std::sqrt(1 - s * s)) * 180 / constants.pi;
+  } else {
+    alpha = constants.clearanceAngle;  // inside the clearance circle (or on the centre)
+  }
+  const double rel = state.heading - bearingDegrees(d);
+  const double x = normalizeAngle(rel >= 0 ? alpha - rel : -alpha - rel);
+  if (state.speed < 0.1) return {x, 1.0};
+  return {x, arrivalAccel(x, distance / state.speed, constants)};
+}
+
+std::optional<Hit> lookAhead(const std::vector<WorldObject>& objects, const MotionState& state) {
+  const double reach = state.speed * 5.0;
+  const Vec2 u = state.direction;
+  const Vec2 p = state.position;
+  std::optional<Hit> best;
+  for (const WorldObject& object : objects) {
+    Vec2 c;
+    double r;
+    switch (object.kind) {
+      case ObjectKind::Boulder:
+        c = object.circle.center;
+        r = object.circle.radius + kMartianRadius;
+        break;
+      case ObjectKind::Crater:
+        c = object.circle.center;
+        r = object.circle.radius;
+        break;
+      case ObjectKind::Home:
+        c = {0.0, 0.0};
+        r = kMartianRadius + kHomeRadius;
+        break;
+      default:
+        continue;  // Martians do not steer around one another
+    }
+    const Vec2 w = p - c;
+    const double a = dot(u, u);
+    const double b = 2 * dot(u, w);
+    const double cc = dot(w, w) - r * r;
+    const double disc = b * b - 4 * a * cc;
+    if (disc < 0) continue;
+    const double s = (-b - std::sqrt(disc)) / (2 * a);
+    // Strictly nearer only: among equal distances the earlier object stays.
+    if (s >= 0 && s <= reach && (!best || s < best->t)) best = Hit{s, c, r};
+  }
+  return best;
+}
+
+SteerResult combine(const std::vector<Wish>& wishes) {
+  double total = 0.0;
+  double x = 0.0;
+  double a = 0.0;
+  for (const Wish& wish : wishes) total += wish.w;
+  for (const Wish& wish : wishes) x += wish.w * wish.x;
+  for (const Wish& wish : wishes) a += wish.w * wish.a;
+  // Weights summing below one act weakly instead of being scaled up.
+  const double divisor = (std::isnan(total) || total < 1.0) ? 1.0 : total;
+  return {x / divisor, a / divisor};
+}
+
+ControlState toControl(SteerResult steer, const VehicleParams& params) {
+  ControlState control;
+  control.accel = steer.a < -0.01 ? -1 : (steer.a > 0.01 ? 1 : 0);
+  const double magnitude = std::fabs(steer.x);
+  if (magnitude > params.turn) {
+    control.turn = 2 * sign(steer.x);
+  } else if (magnitude > 0.1) {
+    control.turn = sign(steer.x);
+  }
+  return control;
+}
+
+}  // namespace rover
