@@ -22,10 +22,6 @@ double arrivalAccel(double x, double arrival, const SteerConstants& k) {
   return -1.0;
 }
 
-double bearing(Vec2 d, const SteerConstants& k) {
-  return std::atan2(d.y, d.x) * 180 / k.pi;
-}
-
 int sign(double x) {
   return x > 0 ? 1 : (x < 0 ? -1 : 0);
 }
