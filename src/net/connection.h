@@ -24,6 +24,8 @@ class ClientConnection {
 
   OutputBuffer& output() { return output_; }
   CommandReader& commands() { return commands_; }
+  // The connected descriptor, or -1 once closed.
+  int socket() const { return socket_; }
   void close();
 
  private:

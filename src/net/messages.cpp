@@ -1,0 +1,106 @@
+#include "net/messages.h"
+
+#include "base/failure.h"
+#include "net/wire_format.h"
+
+namespace rover {
+namespace {
+
+constexpr int kR3 = 3;
+constexpr int kR1 = 1;
+
+void startMessage(OutputBuffer& out, char letter) {
+  out.append(letter);
+  out.append(' ');
+}
+
+// Every message leaves the moment its ";" is in.
+void endMessage(OutputBuffer& out) {
+  out.append(';');
+  out.flush();
+}
+
+void writeCircle(OutputBuffer& out, char letter, const CircleObject& circle) {
+  startMessage(out, letter);
+  writeReal(out, circle.center.x, kR3);
+  writeReal(out, circle.center.y, kR3);
+  writeReal(out, circle.radius, kR3);
+}
+
+void writeObject(OutputBuffer& out, const World& world, const WorldObject& object) {
+  switch (object.kind) {
+    case ObjectKind::Boulder:
+      writeCircle(out, 'b', object.circle);
+      return;
+    case ObjectKind::Crater:
+      writeCircle(out, 'c', object.circle);
+      return;
+    case ObjectKind::Home:
+      writeCircle(out, 'h', CircleObject{Vec2{0.0, 0.0}, kHomeRadius});
+      return;
+    case ObjectKind::MartianObj: {
+      // A Martian that fell into a crater leaves the list with its entry, so
+      // a miss here can only be a stale index; reporting nothing is safer
+      // than reporting a made-up position.
+      const Martian* martian = findMartian(world, object.martianIndex);
+      if (martian == nullptr) return;
+      startMessage(out, 'm');
+      writeReal(out, martian->motion.position.x, kR3);
+      writeReal(out, martian->motion.position.y, kR3);
+      writeReal(out, martian->motion.heading, kR1);
+      writeReal(out, martian->motion.speed, kR3);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void sendInit(OutputBuffer& out, const MapSpec& map) {
+  const double side = map.halfSize * 2.0;
+  const VehicleParams& params = map.vehicleParams;
+  startMessage(out, 'I');
+  writeReal(out, side, kR3);
+  writeReal(out, side, kR3);
+  writeTime(out, TimeValue::fromMillis(map.timeLimitMillis));
+  writeReal(out, params.rearView, kR3);
+  writeReal(out, params.frontView, kR3);
+  writeReal(out, params.maxSpeed, kR3);
+  writeReal(out, params.turn, kR1);
+  writeReal(out, params.hardTurn, kR1);
+  endMessage(out);
+}
+
+void sendTelemetry(OutputBuffer& out, const TimeValue& runTime, const World& world,
+                   const std::vector<std::size_t>& visible) {
+  const MotionState& rover = world.rover;
+  startMessage(out, 'T');
+  writeTime(out, runTime);
+  out.append(accelChar(world.roverControl));
+  out.append(turnChar(world.roverControl));
+  out.append(' ');
+  writeReal(out, rover.position.x, kR3);
+  writeReal(out, rover.position.y, kR3);
+  writeReal(out, rover.heading, kR1);
+  writeReal(out, rover.speed, kR3);
+  for (std::size_t index : visible) {
+    if (index >= world.roverObjects.size()) raiseKind("Subscript");
+    writeObject(out, world, world.roverObjects[index].object);
+  }
+  endMessage(out);
+}
+
+void sendEvent(OutputBuffer& out, char event, const TimeValue& runTime) {
+  startMessage(out, event);
+  writeTime(out, runTime);
+  endMessage(out);
+}
+
+void sendEnd(OutputBuffer& out, const TimeValue& runTime, const TimeValue& score) {
+  startMessage(out, 'E');
+  writeTime(out, runTime);
+  writeTime(out, score);
+  endMessage(out);
+}
+
+}  // namespace rover

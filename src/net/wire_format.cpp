@@ -1,0 +1,36 @@
+#include "net/wire_format.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace rover {
+
+std::string formatReal(double x, int decimals) {
+  // printf would write "-nan" for a NaN with its sign bit set; the wire has
+  // only "nan", so NaN is settled before any sign handling.
+  if (std::isnan(x)) return "nan";
+  // Only a value strictly below zero gets a "-"; printf would also mark -0.0.
+  std::string text = x < 0.0 ? "-" : "";
+  x = std::fabs(x);
+  if (std::isinf(x)) return text + "inf";
+  // "%.*f" in the C locale gives the correctly rounded fixed-point digits;
+  // the first call only measures, since huge values have hundreds of digits.
+  const int length = std::snprintf(nullptr, 0, "%.*f", decimals, x);
+  const std::size_t prefix = text.size();
+  text.resize(prefix + static_cast<std::size_t>(length) + 1);
+  std::snprintf(text.data() + prefix, static_cast<std::size_t>(length) + 1, "%.*f", decimals, x);
+  text.pop_back();
+  return text;
+}
+
+void writeReal(OutputBuffer& out, double x, int decimals) {
+  out.append(formatReal(x, decimals));
+  out.append(' ');
+}
+
+void writeTime(OutputBuffer& out, const TimeValue& t) {
+  out.append(t.millisText());
+  out.append(' ');
+}
+
+}  // namespace rover
