@@ -21,6 +21,7 @@ constexpr double kTurnLagSeconds = 0.3;
 constexpr double kHardTurnError = 15.0;  // degrees of heading error
 constexpr double kSoftTurnError = 2.5;
 constexpr double kMinSpeed = 1.5;
+constexpr double kAimReach = 30.0;
 
 int sign(double value) {
   return value < 0.0 ? -1 : 1;
@@ -50,11 +51,13 @@ void Autopilot::observe(const Telemetry& telemetry) {
 Point Autopilot::pickAim(const CostGrid& grid, Point position, double reach) const {
   // Pure pursuit with a line-of-sight check: the farthest path point within
   // reach that a straight drive gets to without crossing costlier ground than
-  // its two ends.
-  Point aim = path_.size() > 1 ? path_[1] : Point{0.0, 0.0};
+  // its two ends. Past the path's last cell the goal itself is the aim, so the
+  // grid's coarseness does not make the rover weave on open ground.
+  std::vector<Point> candidates(path_.begin() + 1, path_.end());
+  candidates.push_back(Point{0.0, 0.0});
+  Point aim = candidates.front();
   double startCost = grid.costAt(position);
-  for (std::size_t i = 1; i < path_.size(); ++i) {
-    Point candidate = path_[i];
+  for (const Point& candidate : candidates) {
     double span = distance(position, candidate);
     if (span > reach) break;
     double allowed = std::max({startCost, grid.costAt(candidate), 1.0}) + 0.25;
@@ -88,8 +91,8 @@ Controls Autopilot::decide() {
   grid.addHazards(memory_, margins_);
   path_ = findPath(grid, position, kGoalRadius);
 
-  double reach = std::clamp(3.0 + now.speed, 4.0, 12.0);
-  aim_ = path_.empty() ? Point{0.0, 0.0} : pickAim(grid, position, reach);
+  // The line-of-sight check keeps the aim honest; the reach only bounds the work.
+  aim_ = path_.size() < 2 ? Point{0.0, 0.0} : pickAim(grid, position, kAimReach);
 
   Controls controls;
   double error = wrapDegrees(bearing(position, aim_) - now.heading);
