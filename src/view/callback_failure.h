@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+namespace rover {
+
+// Describes the exception being handled: a Failure's description
+// ("Fail: EOF", "SysErr: Broken pipe (pipe)"), another exception's what(),
+// or a fixed text for anything else. Call only inside a catch block.
+std::string describeCurrentException();
+
+// The end of a failure that escaped a window callback: one fixed line, then
+// "unhandled exception: " and the description, on standard error; exit status 1.
+// Call only inside a catch block.
+[[noreturn]] void reportCallbackFailure();
+
+// Runs a callback body so that no exception ever crosses into GLUT: any
+// failure ends the process through reportCallbackFailure.
+template <typename Body>
+void guardCallback(Body&& body) noexcept {
+  try {
+    body();
+  } catch (...) {
+    reportCallbackFailure();
+  }
+}
+
+}  // namespace rover

@@ -1,0 +1,23 @@
+#include "view/status_lines.h"
+
+#include "net/wire_format.h"
+
+namespace rover {
+
+std::vector<std::string> statusLines(const std::vector<RunResult>& results, int currentRun, bool runInPlay,
+                                     const TimeValue& elapsed) {
+  std::vector<std::string> lines;
+  int number = 0;
+  for (const RunResult& result : results) {
+    ++number;
+    lines.push_back("Run " + std::to_string(number) + ": " + outcomeText(result.outcome) +
+                    "; score = " + integerText(result.scoreMillis));
+  }
+  if (runInPlay) {
+    const double seconds = elapsed.nanos().get_d() / 1e9;
+    lines.push_back("Run " + std::to_string(currentRun) + ": " + formatReal(seconds, 1) + " sec");
+  }
+  return lines;
+}
+
+}  // namespace rover

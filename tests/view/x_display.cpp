@@ -1,0 +1,197 @@
+#include "x_display.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+namespace rover::testing {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+constexpr std::chrono::milliseconds kXvfbStartBound{60000};
+
+std::string shellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+}  // namespace
+
+XvfbDisplay::XvfbDisplay() {
+  int fds[2];
+  if (::pipe(fds) != 0) return;
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::close(fds[0]);
+    int devNull = ::open("/dev/null", O_RDWR);
+    ::dup2(devNull, 0);
+    ::dup2(devNull, 1);
+    ::dup2(devNull, 2);
+    // Xvfb picks a free display number and writes it to this descriptor once
+    // it accepts connections.
+    const std::string fd = std::to_string(fds[1]);
+    ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+             static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  if (pid_ < 0) {
+    ::close(fds[0]);
+    return;
+  }
+  std::string number;
+  const auto deadline = SteadyClock::now() + kXvfbStartBound;
+  while (SteadyClock::now() < deadline) {
+    pollfd entry{fds[0], POLLIN, 0};
+    if (::poll(&entry, 1, 200) <= 0) continue;
+    char buffer[32];
+    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    number.append(buffer, static_cast<std::size_t>(n));
+    if (number.find('\n') != std::string::npos) {
+      number.erase(number.find('\n'));
+      name_ = ":" + number;
+      break;
+    }
+  }
+  ::close(fds[0]);
+}
+
+XvfbDisplay::~XvfbDisplay() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  const auto deadline = SteadyClock::now() + std::chrono::seconds(10);
+  while (SteadyClock::now() < deadline) {
+    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+}
+
+std::vector<std::string> XvfbDisplay::environment() const {
+  return {"DISPLAY=" + name_, "LIBGL_ALWAYS_SOFTWARE=1"};
+}
+
+std::optional<std::string> runOnDisplay(const XvfbDisplay& display, const std::string& command) {
+  const std::string line = "DISPLAY=" + display.name() + " " + command + " 2>/dev/null";
+  FILE* pipe = ::popen(line.c_str(), "r");
+  if (pipe == nullptr) return std::nullopt;
+  std::string output;
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  const int status = ::pclose(pipe);
+  if (status != 0) return std::nullopt;
+  return output;
+}
+
+std::optional<std::string> findWindow(const XvfbDisplay& display, const std::string& title) {
+  const std::optional<std::string> tree = runOnDisplay(display, "xwininfo -root -tree");
+  if (!tree) return std::nullopt;
+  std::istringstream lines(*tree);
+  std::string line;
+  const std::string quoted = "\"" + title + "\":";
+  while (std::getline(lines, line)) {
+    const std::size_t at = line.find(quoted);
+    if (at == std::string::npos) continue;
+    const std::size_t start = line.find("0x");
+    if (start == std::string::npos || start > at) continue;
+    return line.substr(start, line.find(' ', start) - start);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> waitForWindow(const XvfbDisplay& display, const std::string& title,
+                                         std::chrono::milliseconds bound) {
+  const auto deadline = SteadyClock::now() + bound;
+  while (SteadyClock::now() < deadline) {
+    if (auto window = findWindow(display, title)) return window;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return std::nullopt;
+}
+
+bool anyWindowNamed(const XvfbDisplay& display, const std::string& text) {
+  const std::optional<std::string> tree = runOnDisplay(display, "xwininfo -root -tree");
+  return tree && tree->find(text) != std::string::npos;
+}
+
+bool pressKeys(const XvfbDisplay& display, const std::string& window, const std::string& keys) {
+  return runOnDisplay(display, "xdotool key --window " + window + " " + keys).has_value();
+}
+
+std::optional<Screenshot> Screenshot::capture(const XvfbDisplay& display, const std::string& window,
+                                              const std::string& keepPngAs) {
+  char pattern[] = "/tmp/rover_view_shot_XXXXXX.ppm";
+  const int fd = ::mkstemps(pattern, 4);
+  if (fd < 0) return std::nullopt;
+  ::close(fd);
+  const std::string path = pattern;
+  const bool captured =
+      runOnDisplay(display, "import -window " + window + " ppm:" + shellQuote(path)).has_value();
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ::unlink(path.c_str());
+  if (!captured) return std::nullopt;
+  if (!keepPngAs.empty()) {
+    std::ofstream copy(path, std::ios::binary);
+    copy << bytes;
+    copy.close();
+    std::system(
+        ("convert ppm:" + shellQuote(path) + " png:" + shellQuote(keepPngAs) + " >/dev/null 2>&1").c_str());
+    ::unlink(path.c_str());
+  }
+
+  // Binary PPM: "P6", width, height, maximum value, one white-space byte, pixels.
+  std::istringstream header(bytes);
+  std::string magic;
+  int width = 0;
+  int height = 0;
+  int maximum = 0;
+  header >> magic >> width >> height >> maximum;
+  if (magic != "P6" || width <= 0 || height <= 0 || maximum != 255) return std::nullopt;
+  const std::size_t offset = static_cast<std::size_t>(header.tellg()) + 1;
+  const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
+  if (bytes.size() < offset + size) return std::nullopt;
+  Screenshot shot;
+  shot.width_ = width;
+  shot.height_ = height;
+  shot.rgb_.assign(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                   bytes.begin() + static_cast<std::ptrdiff_t>(offset + size));
+  return shot;
+}
+
+Rgb Screenshot::at(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return Rgb{-1000, -1000, -1000};
+  const std::size_t index = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + x) * 3;
+  return Rgb{rgb_[index], rgb_[index + 1], rgb_[index + 2]};
+}
+
+bool Screenshot::contains(int x0, int y0, int x1, int y1, Rgb colour, int tolerance) const {
+  for (int y = y0; y < y1; ++y) {
+    for (int x = x0; x < x1; ++x) {
+      if (near(at(x, y), colour, tolerance)) return true;
+    }
+  }
+  return false;
+}
+
+bool near(Rgb actual, Rgb expected, int tolerance) {
+  return std::abs(actual.red - expected.red) <= tolerance &&
+         std::abs(actual.green - expected.green) <= tolerance &&
+         std::abs(actual.blue - expected.blue) <= tolerance;
+}
+
+}  // namespace rover::testing
