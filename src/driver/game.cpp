@@ -57,12 +57,11 @@ bool Game::isStale(const Action& action) const {
 void Game::perform(const ScheduledEvent& event) {
   const TimeValue& t = event.due;
   const ActionKind kind = event.action.kind;
-  if (kind == ActionKind::StartRound) {
-    startRound(t);
-    return;
-  }
-  if (isStale(event.action)) return;
+  if (kind != ActionKind::StartRound && isStale(event.action)) return;
   switch (kind) {
+    case ActionKind::StartRound:
+      startRound(t);
+      break;
     case ActionKind::PhysicsTick:
       physicsTick(t);
       schedule(kind, t + millis(kPhysicsPeriodMillis));
@@ -85,9 +84,8 @@ void Game::perform(const ScheduledEvent& event) {
     case ActionKind::TimeLimit:
       endRun(Outcome::TimeLimitExceeded, TimeValue::fromMillis(map_.timeLimitMillis));
       break;
-    case ActionKind::StartRound:
-      break;
   }
+  if (observer_) observer_(event);
 }
 
 void Game::startRound(const TimeValue& t0) {

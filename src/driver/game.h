@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "base/time_value.h"
@@ -51,6 +52,11 @@ class Game {
   bool queueEmpty() const { return queue_.empty(); }
   // Due time of the earliest event; kind "Empty" when the queue is empty.
   TimeValue nextDue() const { return queue_.min().due; }
+  // Called after every event whose work was done (stale events that were
+  // dropped are not reported), for tracing the schedule.
+  void setEventObserver(std::function<void(const ScheduledEvent&)> observer) {
+    observer_ = std::move(observer);
+  }
 
  private:
   void perform(const ScheduledEvent& event);
@@ -70,6 +76,7 @@ class Game {
   bool exitWhenDone_;
   std::function<void()> quit_;
   std::FILE* resultStream_;
+  std::function<void(const ScheduledEvent&)> observer_;
 
   WorldRules rules_;
   ViewEllipse view_;

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/clock.h"
+#include "driver/game.h"
+#include "driver/text_announcer.h"
+#include "map/map_spec.h"
+#include "net/command_reader.h"
+#include "net/output_buffer.h"
+#include "net/transport.h"
+
+namespace rover::testing {
+
+// A text stream in memory standing in for standard output.
+class CapturedStream {
+ public:
+  CapturedStream() : file_(open_memstream(&data_, &size_)) {}
+  ~CapturedStream() {
+    std::fclose(file_);
+    std::free(data_);
+  }
+  CapturedStream(const CapturedStream&) = delete;
+  CapturedStream& operator=(const CapturedStream&) = delete;
+  std::FILE* file() { return file_; }
+  std::string text() {
+    std::fflush(file_);
+    return std::string(data_, size_);
+  }
+
+ private:
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::FILE* file_;
+};
+
+struct RoverStart {
+  double x = 30.0;
+  double y = 30.0;
+  double dir = 0.0;
+};
+
+struct MartianStart {
+  double x = 0.0;
+  double y = 0.0;
+  double dir = 0.0;
+};
+
+struct TestRun {
+  RoverStart rover;
+  std::vector<MartianStart> martians;
+};
+
+// A 100 x 100 map with the home base and one crater of radius 3 at (20, -20).
+// The rover sees 10 ahead and 5 behind, so from its default start nothing is
+// in view.
+inline MapSpec makeTestMap(const mpz_class& timeLimitMillis, const std::vector<TestRun>& runs) {
+  MapSpec map;
+  map.halfSize = 50.0;
+  map.timeLimitMillis = timeLimitMillis;
+  map.vehicleParams = {10.0, 2.0, 4.0, 20.0, 60.0, 120.0, 10.0, 5.0};
+  map.martianParams = {5.0, 2.0, 4.0, 20.0, 60.0, 120.0, 20.0, 20.0};
+  map.objects.push_back({ObjectKind::Home, {{0.0, 0.0}, kHomeRadius}, -1});
+  map.objects.push_back({ObjectKind::Crater, {{20.0, -20.0}, 3.0}, -1});
+  for (const TestRun& run : runs) {
+    RunSpec spec;
+    spec.startState = startMotionState(run.rover.x, run.rover.y, run.rover.dir, 0.0);
+    for (std::size_t i = 0; i < run.martians.size(); ++i) {
+      const MartianStart& m = run.martians[i];
+      spec.enemies.push_back({20.0, static_cast<int>(i), startMotionState(m.x, m.y, m.dir, 0.0)});
+    }
+    map.runs.push_back(spec);
+  }
+  map.world.rover = map.runs.front().startState;
+  return map;
+}
+
+// A game wired to the fake clock and the in-memory transport, with the
+// announcements and result lines captured.
+struct GameHarness {
+  explicit GameHarness(MapSpec mapSpec, bool exitWhenDone = true)
+      : map(std::move(mapSpec)),
+        output(transport),
+        commands(transport),
+        announcer(stdoutText.file()),
+        game(
+            map, output, commands, clock, announcer, exitWhenDone, [this] { ++quits; }, stdoutText.file()) {
+    game.setEventObserver([this](const ScheduledEvent& e) { performed.push_back(e); });
+  }
+
+  TimeValue ms(std::int64_t millis) const { return TimeValue::fromMillis(millis); }
+  // Moves the fake clock to `millis` after `origin` and runs the due events.
+  void runAt(const TimeValue& origin, std::int64_t millis) {
+    clock.set(origin + ms(millis));
+    game.runDueEvents();
+  }
+  int count(ActionKind kind) const {
+    int n = 0;
+    for (const ScheduledEvent& e : performed) n += e.action.kind == kind;
+    return n;
+  }
+
+  MapSpec map;
+  MemoryTransport transport;
+  OutputBuffer output;
+  CommandReader commands;
+  FakeClock clock;
+  CapturedStream stdoutText;
+  TextAnnouncer announcer;
+  int quits = 0;
+  std::vector<ScheduledEvent> performed;
+  Game game;
+};
+
+}  // namespace rover::testing

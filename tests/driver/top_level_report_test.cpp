@@ -1,0 +1,49 @@
+#include "driver/top_level_report.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+namespace rover {
+namespace {
+
+struct ReportCase {
+  Failure failure;
+  bool systemErrorForm;
+  std::string line;
+};
+
+TEST(TopLevelLine, ChoosesTheFormByKindAndStartUpStage) {
+  const std::vector<ReportCase> cases = {
+      {Failure("SysErr", "Address already in use", EADDRINUSE), true,
+       "ERROR: Address already in use (addrinuse)\n"},
+      {Failure("SysErr", "Broken pipe", EPIPE), true, "ERROR: Broken pipe (pipe)\n"},
+      {Failure("SysErr", "odd failure", 99999), true, "ERROR: odd failure (<UNKNOWN>)\n"},
+      {Failure("SysErr", "no code here"), true, "ERROR: no code here\n"},
+      // Before the map has loaded a system error is reported by kind only.
+      {Failure("SysErr", "Address already in use", EADDRINUSE), false, "uncaught exception: SysErr\n"},
+      // A message of any other kind is never printed.
+      {Failure("Fail", "excessive input"), true, "uncaught exception: Fail\n"},
+      {Failure("Fail", "EOF"), false, "uncaught exception: Fail\n"},
+      {Failure("Io"), false, "uncaught exception: Io\n"},
+      {Failure("Option"), true, "uncaught exception: Option\n"},
+      {Failure("NoMemory"), true, "uncaught exception: NoMemory\n"},
+      {Failure("Usage"), false, "usage: server [-v] [-p port] file\n"},
+  };
+  for (const ReportCase& c : cases) {
+    SCOPED_TRACE(c.failure.what());
+    EXPECT_EQ(topLevelLine(c.failure, c.systemErrorForm), c.line);
+  }
+}
+
+TEST(TopLevelReport, WritesOneLineAndExitsWithStatusOne) {
+  EXPECT_EXIT(topLevelReport(Failure("Fail", "secret"), true), ::testing::ExitedWithCode(1),
+              "^uncaught exception: Fail\n$");
+  EXPECT_EXIT(topLevelReport(Failure("Usage"), false), ::testing::ExitedWithCode(1),
+              "^usage: server \\[-v\\] \\[-p port\\] file\n$");
+}
+
+}  // namespace
+}  // namespace rover
