@@ -1,0 +1,214 @@
+#include <cmath>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "sim/occlusion.h"
+#include "sim/sensing.h"
+#include "sim_fixtures.h"
+
+namespace rover {
+namespace {
+
+using testing::boulder;
+using testing::crater;
+using testing::home;
+using testing::martianAt;
+using testing::moverAt;
+using testing::roverListFor;
+
+VehicleParams viewParams(double front, double rear) {
+  VehicleParams p = testing::roverParams();
+  p.frontView = front;
+  p.rearView = rear;
+  return p;
+}
+
+World worldSeeing(const MotionState& rover, const std::vector<WorldObject>& objects,
+                  std::vector<Martian> martians = {}) {
+  World world;
+  world.rover = rover;
+  world.martians = std::move(martians);
+  world.roverObjects = roverListFor(world.martians, objects, false);
+  return world;
+}
+
+bool seesOnly(double front, double rear, const MotionState& rover, const WorldObject& object) {
+  World world = worldSeeing(rover, {object});
+  const std::vector<std::size_t> visible = sensePass(makeViewEllipse(viewParams(front, rear)), world);
+  EXPECT_EQ(world.roverObjects[0].visible, !visible.empty());
+  return !visible.empty();
+}
+
+TEST(ViewEllipse, FocusAtTheRover) {
+  const ViewEllipse v = makeViewEllipse(viewParams(30.0, 10.0));
+  EXPECT_EQ(v.offset, 10.0);
+  EXPECT_EQ(v.major, 20.0);
+  EXPECT_EQ(v.minor, std::sqrt(300.0));
+  const ViewEllipse circle = makeViewEllipse(viewParams(12.5, 12.5));
+  EXPECT_EQ(circle.offset, 0.0);
+  EXPECT_EQ(circle.major, 12.5);
+  EXPECT_EQ(circle.minor, 12.5);
+}
+
+TEST(SensePass, EqualViewsGiveACircle) {
+  // A boulder of radius 1 whose near edge is 10 away is seen in every direction.
+  for (double angle = -180.0; angle < 180.0; angle += 22.5) {
+    const double a = angle * kPi / 180;
+    for (const auto& [distance, seen] : {std::pair{10.9, true}, {11.0, true}, {11.001, false}}) {
+      const WorldObject rock = boulder(3.0 + distance * std::cos(a), -2.0 + distance * std::sin(a), 1.0);
+      EXPECT_EQ(seesOnly(10.0, 10.0, moverAt(3.0, -2.0, 37.0), rock), seen) << angle << " " << distance;
+    }
+  }
+}
+
+TEST(SensePass, AheadBehindAndAbeamBoundaries) {
+  // Rover at (5, 5) heading +y with frontView 30, rearView 10: ellipse centre
+  // 10 ahead, minor semi-axis sqrt(300) = 17.32...
+  const MotionState rover = moverAt(5.0, 5.0, 90.0);
+  struct Case {
+    const char* where;
+    double x, y;
+    bool seen;
+  };
+  const double minor = std::sqrt(300.0);
+  const Case cases[] = {
+      {"ahead, edge at 29.99", 5.0, 5.0 + 30.99, true},
+      {"ahead, edge at 30.01", 5.0, 5.0 + 31.01, false},
+      {"behind, edge at 9.99", 5.0, 5.0 - 10.99, true},
+      {"behind, edge at 10.01", 5.0, 5.0 - 11.01, false},
+      {"abeam left of the centre", 5.0 - (minor + 0.99), 15.0, true},
+      {"abeam left, just out", 5.0 - (minor + 1.01), 15.0, false},
+      {"abeam right of the centre", 5.0 + (minor + 0.99), 15.0, true},
+      {"abeam of the rover itself", 5.0 + 15.0, 5.0, true},  // inside: x^2/400 + y^2/300 < 1 for (10, 15)
+      {"diagonal, outside", 5.0 + 16.0, 15.0 + 12.0, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(seesOnly(30.0, 10.0, rover, boulder(c.x, c.y, 1.0)), c.seen) << c.where;
+  }
+}
+
+TEST(SensePass, CircleAroundTheEllipseCentreIsSeen) {
+  // A tiny view inside a big crater: the crater's rim is far away, but it
+  // contains the ellipse centre.
+  EXPECT_TRUE(seesOnly(0.1, 0.1, moverAt(40.0, 0.0), crater(0.0, 0.0, 50.0)));
+  EXPECT_FALSE(seesOnly(0.1, 0.1, moverAt(60.0, 0.0), crater(0.0, 0.0, 50.0)));
+}
+
+TEST(SensePass, HomeAndMartiansUseTheirOwnCircles) {
+  // Home is radius 5 at the origin whatever its stored circle says.
+  WorldObject odd = home();
+  odd.circle = {{100.0, 100.0}, 0.0};
+  EXPECT_TRUE(seesOnly(10.0, 10.0, moverAt(14.9, 0.0), odd));
+  EXPECT_FALSE(seesOnly(10.0, 10.0, moverAt(15.1, 0.0), odd));
+
+  // A Martian is a circle of radius 0.4 at its current position.
+  for (const auto& [x, seen] : {std::pair{10.39, true}, {10.41, false}}) {
+    World world = worldSeeing(moverAt(0.0, 0.0), {}, {martianAt(7, x, 0.0)});
+    sensePass(makeViewEllipse(viewParams(10.0, 10.0)), world);
+    EXPECT_EQ(world.roverObjects[0].visible, seen) << x;
+  }
+}
+
+TEST(SensePass, FlagsFollowTheLatestPass) {
+  const ViewEllipse view = makeViewEllipse(viewParams(10.0, 10.0));
+  World world = worldSeeing(moverAt(0.0, 0.0), {crater(5.0, 0.0, 1.0), boulder(-50.0, 0.0, 1.0)});
+  EXPECT_EQ(sensePass(view, world), (std::vector<std::size_t>{0}));
+  EXPECT_TRUE(world.roverObjects[0].visible);
+  world.rover = moverAt(-45.0, 0.0);
+  EXPECT_EQ(sensePass(view, world), (std::vector<std::size_t>{1}));
+  EXPECT_FALSE(world.roverObjects[0].visible);
+  EXPECT_TRUE(world.roverObjects[1].visible);
+}
+
+TEST(SensePass, ReturnsVisibleEntriesInListOrder) {
+  const ViewEllipse view = makeViewEllipse(viewParams(30.0, 30.0));
+  World world = worldSeeing(moverAt(0.0, 10.0), {home(), crater(0.0, 100.0, 1.0), crater(5.0, 20.0, 1.0)},
+                            {martianAt(0, -3.0, 12.0), martianAt(4, 90.0, 0.0)});
+  EXPECT_EQ(sensePass(view, world), (std::vector<std::size_t>{0, 2, 4}));
+}
+
+struct OcclusionCase {
+  const char* name;
+  std::vector<WorldObject> objects;  // all well inside a wide view
+  std::vector<std::size_t> visible;
+};
+
+TEST(SensePass, Occlusion) {
+  // Rover at the origin looking along +x with a 100-unit view all round.
+  const OcclusionCase cases[] = {
+      {"crater behind a boulder", {boulder(10, 0, 1), crater(20, 0, 1)}, {0}},
+      {"crater beside the boulder's shadow", {boulder(10, 0, 1), crater(20, 5, 1)}, {0, 1}},
+      {"crater in front of the boulder", {crater(5, 0, 1), boulder(10, 0, 1)}, {0, 1}},
+      {"craters do not hide", {crater(10, 0, 1), crater(20, 0, 1)}, {0, 1}},
+      {"boulder behind a boulder", {boulder(10, 0, 1), boulder(20, 0, 1)}, {0}},
+      // The sight line enters the boulder at s = 9; a near edge at exactly 9 stays seen...
+      {"near edge level with the hit", {boulder(10, 0, 1), crater(12, 0, 3)}, {0, 1}},
+      // ...one at 9.1 is cut off, even though its radius (2.9) is far below s.
+      {"near edge just past the hit", {boulder(10, 0, 1), crater(12, 0, 2.9)}, {0}},
+      // A boulder hidden by another still hides what lies behind it.
+      {"hidden boulder still hides", {boulder(10, 0, 0.3), boulder(20, 0.2, 1), crater(30, 1.5, 0.5)}, {0}},
+      {"only the near boulder hides", {boulder(10, 0, 0.3), crater(30, 1.5, 0.5)}, {0, 1}},
+      // Something centred on the rover has no direction and is never hidden.
+      {"object around the rover", {boulder(3, 0, 1), crater(0, 0, 2)}, {0, 1}},
+      // A boulder the rover stands in does not hide what lies beyond.
+      {"boulder around the rover", {boulder(1, 0, 2), crater(20, 0, 1)}, {0, 1}},
+  };
+  const ViewEllipse view = makeViewEllipse(viewParams(100.0, 100.0));
+  for (const OcclusionCase& c : cases) {
+    World world = worldSeeing(moverAt(0.0, 0.0), c.objects);
+    EXPECT_EQ(sensePass(view, world), c.visible) << c.name;
+    for (std::size_t i = 0; i < c.objects.size(); ++i) {
+      const bool listed = std::find(c.visible.begin(), c.visible.end(), i) != c.visible.end();
+      EXPECT_EQ(world.roverObjects[i].visible, listed) << c.name << " entry " << i;
+    }
+  }
+}
+
+// Every pair tested, no pruning: what the pass must agree with.
+std::vector<std::size_t> bruteForceOcclusion(Vec2 p, const std::vector<SensedCircle>& seen) {
+  std::vector<std::size_t> out;
+  for (const SensedCircle& o : seen) {
+    const Vec2 d = o.circle.center - p;
+    const double dist = length(d);
+    bool hidden = false;
+    if (dist != 0.0) {
+      const Vec2 v = {d.x / dist, d.y / dist};
+      for (const SensedCircle& k : seen) {
+        if (!k.boulder || k.entry == o.entry) continue;
+        const Vec2 w = p - k.circle.center;
+        const double b = 2 * dot(v, w);
+        const double c = dot(w, w) - k.circle.radius * k.circle.radius;
+        const double disc = b * b - 4 * c;
+        if (disc < 0) continue;
+        const double s = (-b - std::sqrt(disc)) / 2;
+        if (s >= 0 && s < dist - o.circle.radius) hidden = true;
+      }
+    }
+    if (!hidden) out.push_back(o.entry);
+  }
+  return out;
+}
+
+TEST(Occlusion, PrunedSearchAgreesWithEveryPair) {
+  std::mt19937_64 gen(12345);
+  std::uniform_real_distribution<double> coord(-60.0, 60.0);
+  std::uniform_real_distribution<double> radius(0.0, 4.0);
+  std::uniform_int_distribution<int> kind(0, 3);
+  for (int round = 0; round < 40; ++round) {
+    std::vector<SensedCircle> seen;
+    const int count = 50 + round * 5;
+    for (int i = 0; i < count; ++i) {
+      // Some circles share centres and radii, some touch the viewer.
+      const double r = (i % 17 == 0) ? 0.0 : radius(gen);
+      Vec2 c = {coord(gen), coord(gen)};
+      if (i % 23 == 0) c = {r, 0.0};
+      seen.push_back({static_cast<std::size_t>(i), {c, r}, kind(gen) != 0});
+    }
+    const Vec2 viewer = {coord(gen) * 0.1, coord(gen) * 0.1};
+    EXPECT_EQ(visibleAfterOcclusion(viewer, seen), bruteForceOcclusion(viewer, seen)) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace rover
