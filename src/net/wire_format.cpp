@@ -13,9 +13,13 @@ std::string formatReal(double x, int decimals) {
   std::string text = x < 0.0 ? "-" : "";
   x = std::fabs(x);
   if (std::isinf(x)) return text + "inf";
-  // "%.*f" in the C locale gives the correctly rounded fixed-point digits;
-  // the first call only measures, since huge values have hundreds of digits.
-  const int length = std::snprintf(nullptr, 0, "%.*f", decimals, x);
+  // "%.*f" in the C locale gives the correctly rounded fixed-point digits.
+  // Everyday values fit the small buffer; huge ones have hundreds of digits
+  // and are written again into a buffer of their measured length.
+  char small[64];
+  const int length = std::snprintf(small, sizeof small, "%.*f", decimals, x);
+  if (static_cast<std::size_t>(length) < sizeof small)
+    return text.append(small, static_cast<std::size_t>(length));
   const std::size_t prefix = text.size();
   text.resize(prefix + static_cast<std::size_t>(length) + 1);
   std::snprintf(text.data() + prefix, static_cast<std::size_t>(length) + 1, "%.*f", decimals, x);

@@ -59,6 +59,18 @@ TEST(FormatReal, WritesEveryDigitOfHugeValues) {
   EXPECT_EQ(std::stod(largest), -std::numeric_limits<double>::max());
 }
 
+TEST(FormatReal, LengthsAroundTheShortBufferAreWrittenWhole) {
+  // 1e55 .. 1e62 with three decimals give texts of 60 to 67 characters.
+  for (int exponent = 55; exponent <= 62; ++exponent) {
+    const double x = std::pow(10.0, exponent);
+    const std::string text = formatReal(x, 3);
+    EXPECT_EQ(text.size(), static_cast<std::size_t>(exponent) + 1 + 4) << exponent;
+    EXPECT_EQ(text.substr(text.size() - 4), ".000") << exponent;
+    EXPECT_EQ(std::stod(text), x) << exponent;
+    EXPECT_EQ(formatReal(-x, 3), "-" + text) << exponent;
+  }
+}
+
 TEST(WireFormat, WriteRealAndWriteTimeEndWithOneSpace) {
   MemoryTransport transport;
   OutputBuffer out(transport);
