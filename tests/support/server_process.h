@@ -79,6 +79,11 @@ class Client {
   bool readUntil(const std::string& text, std::chrono::milliseconds bound = kExitBound);
   // Reads until the peer closes the connection; false on timeout.
   bool readToEnd(std::chrono::milliseconds bound = kExitBound);
+  // Reads whatever arrives next; false on timeout or end of stream.
+  bool readMore(std::chrono::milliseconds bound = kExitBound);
+  // Waits until bytes are ready to be read (or the peer closed) without
+  // reading them; false on timeout.
+  bool waitReadable(std::chrono::milliseconds bound = kExitBound);
   const std::string& received() const { return received_; }
   bool peerClosed() const { return closed_; }
   void shutdownSend();
