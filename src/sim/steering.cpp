@@ -54,7 +54,10 @@ SteerResult steerAround(Vec2 center, double radius, const MotionState& state,
   } else {
     alpha = constants.clearanceAngle;  // inside the clearance circle (or on the centre)
   }
-  const double rel = state.heading - bearingDegrees(d);
+  // Brought into [-180, 180] so that its sign names the side the Martian is
+  // on even across the 180-degree seam (170 against a bearing of -179 is 10
+  // degrees to the right of the bearing, not 349 to its left).
+  const double rel = normalizeAngle(state.heading - bearingDegrees(d));
   const double x = normalizeAngle(rel >= 0 ? alpha - rel : -alpha - rel);
   if (state.speed < 0.1) return {x, 1.0};
   return {x, arrivalAccel(x, distance / state.speed, constants)};
