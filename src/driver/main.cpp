@@ -2,8 +2,6 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <new>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -52,16 +50,6 @@ bool systemErrorForm = false;
   runWindowMode(game, clock, settings.mapFile, quit);
 }
 
-// Standard exceptions that escape the server's own code are reported under
-// the nearest failure kind, so nothing ever ends the process as a crash.
-std::string kindOf(const std::exception& error) {
-  if (dynamic_cast<const std::bad_alloc*>(&error)) return "NoMemory";
-  if (dynamic_cast<const std::length_error*>(&error)) return "Size";
-  if (dynamic_cast<const std::out_of_range*>(&error)) return "Subscript";
-  if (dynamic_cast<const std::domain_error*>(&error)) return "Domain";
-  return "Fail";
-}
-
 }  // namespace
 }  // namespace rover
 
@@ -74,7 +62,7 @@ int main(int argc, char** argv) {
   } catch (const Failure& failure) {
     topLevelReport(failure, systemErrorForm);
   } catch (const std::exception& error) {
-    topLevelReport(Failure(kindOf(error)), systemErrorForm);
+    topLevelReport(failureFor(error), systemErrorForm);
   } catch (...) {
     topLevelReport(Failure("Fail"), systemErrorForm);
   }

@@ -1,6 +1,8 @@
 #include "driver/top_level_report.h"
 
 #include <cstdlib>
+#include <new>
+#include <stdexcept>
 
 namespace rover {
 
@@ -12,6 +14,15 @@ std::string topLevelLine(const Failure& failure, bool systemErrorForm) {
     return line + "\n";
   }
   return "uncaught exception: " + failure.kind() + "\n";
+}
+
+Failure failureFor(const std::exception& error) {
+  if (const auto* failure = dynamic_cast<const Failure*>(&error)) return *failure;
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return Failure("NoMemory");
+  if (dynamic_cast<const std::length_error*>(&error)) return Failure("Size");
+  if (dynamic_cast<const std::out_of_range*>(&error)) return Failure("Subscript");
+  if (dynamic_cast<const std::domain_error*>(&error)) return Failure("Domain");
+  return Failure("Fail");
 }
 
 void topLevelReport(const Failure& failure, bool systemErrorForm, std::FILE* err) {

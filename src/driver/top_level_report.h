@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <exception>
 #include <string>
 
 #include "base/failure.h"
@@ -14,6 +15,10 @@ inline constexpr const char* kUsageText = "usage: server [-v] [-p port] file\n";
 // before that, and for every other kind, "uncaught exception: <Kind>". The
 // usage failure gives the usage text.
 std::string topLevelLine(const Failure& failure, bool systemErrorForm);
+
+// The failure that stands for a standard exception escaping the server's
+// own code (bad_alloc is "NoMemory"), so that nothing ends as a crash.
+Failure failureFor(const std::exception& error);
 
 // Flushes standard output, writes topLevelLine to err, flushes it and exits
 // with status 1.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,24 @@ TEST(TopLevelLine, ChoosesTheFormByKindAndStartUpStage) {
   for (const ReportCase& c : cases) {
     SCOPED_TRACE(c.failure.what());
     EXPECT_EQ(topLevelLine(c.failure, c.systemErrorForm), c.line);
+  }
+}
+
+TEST(FailureFor, NamesStandardExceptionsByTheNearestKind) {
+  const std::vector<std::pair<std::exception_ptr, std::string>> cases = {
+      {std::make_exception_ptr(std::bad_alloc()), "NoMemory"},
+      {std::make_exception_ptr(std::length_error("vector")), "Size"},
+      {std::make_exception_ptr(std::out_of_range("at")), "Subscript"},
+      {std::make_exception_ptr(std::domain_error("x")), "Domain"},
+      {std::make_exception_ptr(std::runtime_error("x")), "Fail"},
+      {std::make_exception_ptr(Failure("Io")), "Io"},
+  };
+  for (const auto& [thrown, kind] : cases) {
+    try {
+      std::rethrow_exception(thrown);
+    } catch (const std::exception& error) {
+      EXPECT_EQ(failureFor(error).kind(), kind) << error.what();
+    }
   }
 }
 
