@@ -175,12 +175,15 @@ TEST_F(WindowModeTest, WindowOpensAfterTheClientAndShowsTheWorld) {
       {"crater", pixelOf(30.0), pixelOf(-30.0), kCraterBrown},
       {"boulder", pixelOf(-30.0), pixelOf(-30.0), kBoulderGrey},
       {"map square", pixelOf(0.0), pixelOf(-40.0), kMapGrey},
-      {"map square corner", 4, 4, kMapGrey},
+      {"first pixel of the map viewport", 2, 2, kMapGrey},
+      {"last pixel of the map viewport", 601, 601, kMapGrey},
       {"rover", pixelOf(-30.0), pixelOf(30.0), kRoverGreen},
       {"view region ahead of the rover", pixelOf(-25.0), pixelOf(30.0), kViewWhite},
       {"view region behind the rover", pixelOf(-33.0), pixelOf(30.0), kViewWhite},
       {"outside the view region", pixelOf(-30.0), pixelOf(40.0), kMapGrey},
-      {"border left of the map", 0, 300, kBlack},
+      {"border left of the map", 1, 300, kBlack},
+      {"border below the map", 300, 1, kBlack},
+      {"border right of the map", 602, 300, kBlack},
       {"column below the text", 700, 100, kBlack},
   };
   for (const Probe& probe : probes) {
@@ -193,7 +196,7 @@ TEST_F(WindowModeTest, WindowOpensAfterTheClientAndShowsTheWorld) {
   EXPECT_TRUE(shot->contains(605, 0, 854, 30, kTextBlue, kTolerance));
   EXPECT_FALSE(shot->contains(0, 0, 604, 604, kTextBlue, kTolerance)) << "text colour inside the map";
 
-  ASSERT_TRUE(pressKeys(display_, window_, "q"));
+  ASSERT_TRUE(pressKeyDown(display_, window_, "q"));
   EXPECT_EQ(server_->waitForExit(), 0);
   EXPECT_TRUE(client_->readToEnd());
   EXPECT_EQ(client_->received().find("E "), std::string::npos) << "no end-of-run message after q";
@@ -227,7 +230,7 @@ TEST_F(WindowModeTest, ThreeRunsPrintOnlyResultLinesAndTheWindowStaysAfterTheLas
   EXPECT_TRUE(server_->running());
   EXPECT_FALSE(client_->peerClosed());
 
-  ASSERT_TRUE(pressKeys(display_, window_, "q"));
+  ASSERT_TRUE(pressKeyDown(display_, window_, "q"));
   EXPECT_EQ(server_->waitForExit(), 0);
   EXPECT_TRUE(client_->readToEnd());
   EXPECT_EQ(server_->stdoutText(), waitingLine(port_) +
@@ -248,7 +251,7 @@ TEST_F(WindowModeTest, CapitalQAndOtherKeysOnlyRedraw) {
   ASSERT_TRUE(client_->readUntil("E ", kExitBound)) << server_->stderrText();
   EXPECT_TRUE(server_->running());
 
-  ASSERT_TRUE(pressKeys(display_, window_, "q"));
+  ASSERT_TRUE(pressKeyDown(display_, window_, "q"));
   EXPECT_EQ(server_->waitForExit(), 0);
   EXPECT_EQ(server_->stdoutText(), waitingLine(port_) + "Round 1: reached home; score = 10\n");
 }

@@ -26,6 +26,13 @@ std::string shellQuote(const std::string& text) {
   return quoted + "'";
 }
 
+// The integer after a label in xwininfo's report; 0 when absent.
+int fieldAfter(const std::string& report, const std::string& label) {
+  const std::size_t at = report.find(label);
+  if (at == std::string::npos) return 0;
+  return std::atoi(report.c_str() + at + label.size());
+}
+
 }  // namespace
 
 XvfbDisplay::XvfbDisplay() {
@@ -132,50 +139,63 @@ bool pressKeys(const XvfbDisplay& display, const std::string& window, const std:
   return runOnDisplay(display, "xdotool key --window " + window + " " + keys).has_value();
 }
 
+bool pressKeyDown(const XvfbDisplay& display, const std::string& window, const std::string& key) {
+  return runOnDisplay(display, "xdotool keydown --window " + window + " " + key).has_value();
+}
+
 std::optional<Screenshot> Screenshot::capture(const XvfbDisplay& display, const std::string& window,
                                               const std::string& keepPngAs) {
+  // Without a window manager freeglut's window sits partly off the screen,
+  // and grabbing the window alone would crop it; so the whole screen is
+  // grabbed and the window's pixels are addressed through its position.
+  const std::optional<std::string> info = runOnDisplay(display, "xwininfo -id " + window);
+  if (!info) return std::nullopt;
+  Screenshot shot;
+  shot.left_ = fieldAfter(*info, "Absolute upper-left X:");
+  shot.top_ = fieldAfter(*info, "Absolute upper-left Y:");
+  shot.width_ = fieldAfter(*info, "Width:");
+  shot.height_ = fieldAfter(*info, "Height:");
+
   char pattern[] = "/tmp/rover_view_shot_XXXXXX.ppm";
   const int fd = ::mkstemps(pattern, 4);
   if (fd < 0) return std::nullopt;
   ::close(fd);
   const std::string path = pattern;
   const bool captured =
-      runOnDisplay(display, "import -window " + window + " ppm:" + shellQuote(path)).has_value();
+      runOnDisplay(display, "import -window root -depth 8 ppm:" + shellQuote(path)).has_value() &&
+      (keepPngAs.empty() ||
+       std::system(("convert ppm:" + shellQuote(path) + " png:" + shellQuote(keepPngAs)).c_str()) == 0);
   std::ifstream in(path, std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ::unlink(path.c_str());
   if (!captured) return std::nullopt;
-  if (!keepPngAs.empty()) {
-    std::ofstream copy(path, std::ios::binary);
-    copy << bytes;
-    copy.close();
-    std::system(
-        ("convert ppm:" + shellQuote(path) + " png:" + shellQuote(keepPngAs) + " >/dev/null 2>&1").c_str());
-    ::unlink(path.c_str());
-  }
 
   // Binary PPM: "P6", width, height, maximum value, one white-space byte, pixels.
   std::istringstream header(bytes);
   std::string magic;
-  int width = 0;
-  int height = 0;
   int maximum = 0;
-  header >> magic >> width >> height >> maximum;
-  if (magic != "P6" || width <= 0 || height <= 0 || maximum != 255) return std::nullopt;
+  header >> magic >> shot.screenWidth_ >> shot.screenHeight_ >> maximum;
+  if (magic != "P6" || shot.screenWidth_ <= 0 || shot.screenHeight_ <= 0 || maximum != 255)
+    return std::nullopt;
   const std::size_t offset = static_cast<std::size_t>(header.tellg()) + 1;
-  const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
+  const std::size_t size =
+      static_cast<std::size_t>(shot.screenWidth_) * static_cast<std::size_t>(shot.screenHeight_) * 3;
   if (bytes.size() < offset + size) return std::nullopt;
-  Screenshot shot;
-  shot.width_ = width;
-  shot.height_ = height;
   shot.rgb_.assign(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
                    bytes.begin() + static_cast<std::ptrdiff_t>(offset + size));
   return shot;
 }
 
 Rgb Screenshot::at(int x, int y) const {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) return Rgb{-1000, -1000, -1000};
-  const std::size_t index = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + x) * 3;
+  const int screenX = left_ + x;
+  const int screenY = top_ + y;
+  if (x < 0 || y < 0 || x >= width_ || y >= height_ || screenX < 0 || screenY < 0 ||
+      screenX >= screenWidth_ || screenY >= screenHeight_) {
+    return Rgb{-1000, -1000, -1000};  // matches no colour
+  }
+  const std::size_t index = (static_cast<std::size_t>(screenY) * static_cast<std::size_t>(screenWidth_) +
+                             static_cast<std::size_t>(screenX)) *
+                            3;
   return Rgb{rgb_[index], rgb_[index + 1], rgb_[index + 2]};
 }
 

@@ -41,6 +41,9 @@ bool anyWindowNamed(const XvfbDisplay& display, const std::string& text);
 
 // Sends key presses (xdotool key names) to a window.
 bool pressKeys(const XvfbDisplay& display, const std::string& window, const std::string& keys);
+// Sends only the key-down event of one key: a key that ends the program
+// destroys the window before a key-up could be delivered.
+bool pressKeyDown(const XvfbDisplay& display, const std::string& window, const std::string& key);
 
 struct Rgb {
   int red = 0;
@@ -48,7 +51,8 @@ struct Rgb {
   int blue = 0;
 };
 
-// A picture of one window, rows top-down as X stores them.
+// A picture of one window, rows top-down as X stores them; pixels of the
+// window that lie off the screen match no colour.
 class Screenshot {
  public:
   // Captures the window; nullopt when it cannot (for example the window is gone).
@@ -63,8 +67,12 @@ class Screenshot {
   bool contains(int x0, int y0, int x1, int y1, Rgb colour, int tolerance) const;
 
  private:
+  int left_ = 0;
+  int top_ = 0;
   int width_ = 0;
   int height_ = 0;
+  int screenWidth_ = 0;
+  int screenHeight_ = 0;
   std::vector<std::uint8_t> rgb_;
 };
 
