@@ -70,6 +70,10 @@ std::string ServerLink::receive() {
   for (;;) {
     ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
     if (got >= 0) return std::string(buffer, static_cast<std::size_t>(got));
+    // A server that closes while our last commands are still unread makes
+    // the kernel reset the connection instead of closing it cleanly; either
+    // way the stream has ended, and the caller judges whether it ended well.
+    if (errno == ECONNRESET) return std::string();
     if (errno != EINTR) systemFailure("receive failed", errno);
   }
 }

@@ -15,7 +15,7 @@ class ServerLink {
   ServerLink(const ServerLink&) = delete;
   ServerLink& operator=(const ServerLink&) = delete;
 
-  /// Blocks until bytes arrive; returns them, or "" when the server closed the connection.
+  /// Blocks until bytes arrive; returns them, or "" when the server closed or reset the connection.
   std::string receive();
   /// Sends every byte.
   void send(std::string_view bytes);
