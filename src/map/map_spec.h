@@ -23,7 +23,7 @@ struct RunSpec {
 // The loaded map. Everything but `world` is fixed after loading; `world`
 // holds the cells of the current run and is reset by startRun.
 struct MapSpec {
-  double halfSize = 0.0;  // "size" * 0.5
+  double halfSize = 0.0;      // "size" * 0.5
   mpz_class timeLimitMillis;  // exact, any size, may be zero or negative
   VehicleParams vehicleParams;
   VehicleParams martianParams;

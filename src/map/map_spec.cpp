@@ -1,0 +1,45 @@
+#include "map/map_spec.h"
+
+#include "base/failure.h"
+
+namespace rover {
+
+void startRun(MapSpec& map, int k) {
+  if (k < 1 || static_cast<std::size_t>(k) > map.runs.size()) raiseKind("Subscript");
+  const RunSpec& run = map.runs[static_cast<std::size_t>(k - 1)];
+  World fresh;
+  fresh.rover = run.startState;
+  fresh.roverControl = ControlState{};
+  for (const MartianSpec& spec : run.enemies) {
+    Martian martian;
+    martian.view = spec.view;
+    martian.index = spec.index;
+    martian.motion = spec.startState;
+    martian.control = ControlState{};
+    martian.wanderAngle = 0.0;
+    fresh.martians.push_back(martian);
+  }
+  // Martians come first so that a Martian contact is found before a contact
+  // with a static object in the same step.
+  for (const Martian& martian : fresh.martians) {
+    WorldObject object;
+    object.kind = ObjectKind::MartianObj;
+    object.circle.center = martian.motion.position;
+    object.circle.radius = kMartianRadius;
+    object.martianIndex = martian.index;
+    fresh.roverObjects.push_back(RoverObject{object, false});
+  }
+  for (const WorldObject& object : map.objects) fresh.roverObjects.push_back(RoverObject{object, false});
+  map.world = std::move(fresh);
+}
+
+WorldRules makeWorldRules(const MapSpec& map) {
+  WorldRules rules;
+  rules.roverModel = makeMotionModel(map.vehicleParams);
+  rules.martianModel = makeMotionModel(map.martianParams);
+  rules.wallBound = map.halfSize - 0.5;
+  rules.objects = map.objects;
+  return rules;
+}
+
+}  // namespace rover

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "map/byte_source.h"
+#include "map/source_position.h"
+
+namespace rover {
+
+// The character value returned at the end of the input.
+inline constexpr char32_t kEndOfInput = 0xFFFFFFFF;
+
+// A position in the input: the byte offset and the line and column of the
+// character that starts there. Cursors are plain values, so a lexer can keep
+// one and come back to it.
+struct Cursor {
+  std::uint64_t offset = 0;
+  std::uint32_t line = 1;
+  std::uint32_t column = 1;
+
+  SourcePosition position() const { return {line, column}; }
+};
+
+// One decoded character and the number of bytes it took (0 at the end).
+struct DecodedChar {
+  char32_t value = kEndOfInput;
+  std::uint32_t length = 0;
+};
+
+// Reads a byte source in 4096-byte blocks and decodes UTF-8 on demand (one to
+// three bytes per character, overlong forms allowed). Invalid input raises
+// "Incomplete" after writing the bad character's position into `failureAt`.
+class Utf8Reader {
+ public:
+  Utf8Reader(ByteSource& source, SourcePosition& failureAt);
+
+  // The character that starts at `at`.
+  DecodedChar decode(const Cursor& at) {
+    std::uint64_t index = at.offset - base_;
+    if (index < bytes_.size() && bytes_[index] < 0x80) return {bytes_[index], 1};
+    return decodeSlow(at);
+  }
+
+  // The cursor after `character`, which was decoded at `at`.
+  static Cursor advance(Cursor at, DecodedChar character) {
+    at.offset += character.length;
+    if (character.value == U'\n') {
+      ++at.line;
+      at.column = 1;
+    } else {
+      ++at.column;
+    }
+    return at;
+  }
+
+  // The raw bytes between two cursors that have both been decoded.
+  std::string_view bytesBetween(const Cursor& from, const Cursor& to) const;
+
+  // Declares that nothing before `offset` will be decoded again.
+  void release(std::uint64_t offset);
+
+  // Reads the whole rest of the input and decodes every character from `from`
+  // to the end, raising "Incomplete" at the first bad one. Runs at most once.
+  void checkRest(const Cursor& from);
+  bool restChecked() const { return restChecked_; }
+
+  // The offset of the first "*/" at or after `offset`, or kNotFound. Only
+  // after checkRest; amortised linear over a forward-moving sequence of calls.
+  std::uint64_t findCommentClose(std::uint64_t offset);
+  static constexpr std::uint64_t kNotFound = UINT64_MAX;
+
+  // Moves `from` forward to `offset` over checked input, counting lines and columns.
+  Cursor skipTo(Cursor from, std::uint64_t offset) const;
+
+ private:
+  DecodedChar decodeSlow(const Cursor& at);
+  // Makes the byte at `offset` available; false at the end of the input.
+  bool ensure(std::uint64_t offset);
+  [[noreturn]] void incomplete(const Cursor& at);
+
+  ByteSource& source_;
+  SourcePosition& failureAt_;
+  std::vector<unsigned char> bytes_;  // the input from offset base_ on
+  std::uint64_t base_ = 0;
+  bool atEnd_ = false;
+  bool restChecked_ = false;
+  std::uint64_t closeSearchFrom_ = kNotFound;
+  std::uint64_t closeFound_ = kNotFound;
+};
+
+}  // namespace rover

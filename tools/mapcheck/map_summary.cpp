@@ -1,0 +1,60 @@
+#include "map_summary.h"
+
+#include <cstddef>
+#include <sstream>
+
+namespace rover {
+
+namespace {
+
+// Longer run lists are cut so the summary stays on one screen.
+constexpr std::size_t kRunsListed = 20;
+
+std::size_t countKind(const MapSpec& map, ObjectKind kind) {
+  std::size_t count = 0;
+  for (const WorldObject& object : map.objects) count += object.kind == kind ? 1 : 0;
+  return count;
+}
+
+}  // namespace
+
+std::string summarizeMap(const std::string& path, const MapSpec& map) {
+  std::ostringstream out;
+  out.precision(17);
+  out << path << ": map is good\n";
+  out << "  size:       " << map.halfSize * 2 << " (terrain from " << -map.halfSize << " to " << map.halfSize
+      << ")\n";
+  out << "  time limit: " << map.timeLimitMillis.get_str() << " ms\n";
+  out << "  craters:    " << countKind(map, ObjectKind::Crater) << "\n";
+  out << "  boulders:   " << countKind(map, ObjectKind::Boulder) << "\n";
+  out << "  runs:       " << map.runs.size() << "\n";
+  for (std::size_t i = 0; i < map.runs.size() && i < kRunsListed; ++i) {
+    const RunSpec& run = map.runs[i];
+    out << "    run " << i + 1 << ": rover at (" << run.startState.position.x << ", "
+        << run.startState.position.y << ") heading " << run.startState.heading
+        << ", Martians: " << run.enemies.size() << "\n";
+  }
+  if (map.runs.size() > kRunsListed) out << "    ... and " << map.runs.size() - kRunsListed << " more runs\n";
+  return out.str();
+}
+
+std::string describeFailure(const std::string& path, const Failure& failure, const MapLoadReport& report) {
+  std::ostringstream out;
+  out << path;
+  if (report.position.line > 0) out << ":" << report.position.line << ":" << report.position.column;
+  out << ": " << failure.kind();
+  std::string text;
+  if (failure.message()) {
+    text = *failure.message();
+    if (!report.detail.empty()) text += " (" + report.detail + ")";
+  } else if (!report.detail.empty()) {
+    text = report.detail;
+  } else if (failure.kind() == "Incomplete") {
+    text = "bytes that are not valid UTF-8";
+  }
+  if (!text.empty()) out << ": " << text;
+  out << "\n";
+  return out.str();
+}
+
+}  // namespace rover
