@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <limits>
 
 namespace rover {
 
@@ -36,5 +37,18 @@ double normalizeAngle(double degrees);
 
 // atan2(d.y, d.x) in degrees, counterclockwise from +x.
 double bearingDegrees(Vec2 d);
+
+// The smaller root s of |origin + s * dir - center|^2 = radius^2, that is
+// where the line through origin along dir enters the circle, or NaN when it
+// misses. `dirSquared` is the value taken for dir . dir (1 for a unit vector).
+// Inline: it sits in the inner loops of sensing and look-ahead.
+inline double rayCircleEntry(Vec2 origin, Vec2 dir, double dirSquared, Vec2 center, double radius) {
+  const Vec2 w = origin - center;
+  const double b = 2 * dot(dir, w);
+  const double c = dot(w, w) - radius * radius;
+  const double disc = b * b - 4 * dirSquared * c;
+  if (disc < 0) return std::numeric_limits<double>::quiet_NaN();
+  return (-b - std::sqrt(disc)) / (2 * dirSquared);
+}
 
 }  // namespace rover

@@ -15,17 +15,6 @@ struct Occluder {
   std::size_t entry;
 };
 
-// First distance along the unit ray (viewer, v) at which it enters the
-// circle, or NaN when it misses.
-double firstHit(Vec2 viewer, Vec2 v, const Occluder& k) {
-  const Vec2 w = viewer - k.center;
-  const double b = 2 * dot(v, w);
-  const double c = dot(w, w) - k.radius * k.radius;
-  const double disc = b * b - 4 * c;
-  if (disc < 0) return std::numeric_limits<double>::quiet_NaN();
-  return (-b - std::sqrt(disc)) / 2;
-}
-
 }  // namespace
 
 std::vector<std::size_t> visibleAfterOcclusion(Vec2 viewer, const std::vector<SensedCircle>& seen) {
@@ -59,7 +48,7 @@ std::vector<std::size_t> visibleAfterOcclusion(Vec2 viewer, const std::vector<Se
       for (const Occluder& k : occluders) {
         if (k.nearDistance > cutoff) break;
         if (k.entry == target.entry) continue;
-        const double s = firstHit(viewer, v, k);
+        const double s = rayCircleEntry(viewer, v, 1.0, k.center, k.radius);
         if (s >= 0 && s < limit) {
           hidden = true;
           break;

@@ -87,13 +87,7 @@ std::optional<Hit> lookAhead(const std::vector<WorldObject>& objects, const Moti
       default:
         continue;  // Martians do not steer around one another
     }
-    const Vec2 w = p - c;
-    const double a = dot(u, u);
-    const double b = 2 * dot(u, w);
-    const double cc = dot(w, w) - r * r;
-    const double disc = b * b - 4 * a * cc;
-    if (disc < 0) continue;
-    const double s = (-b - std::sqrt(disc)) / (2 * a);
+    const double s = rayCircleEntry(p, u, dot(u, u), c, r);
     // Strictly nearer only: among equal distances the earlier object stays.
     if (s >= 0 && s <= reach && (!best || s < best->t)) best = Hit{s, c, r};
   }
