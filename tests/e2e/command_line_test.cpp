@@ -25,6 +25,11 @@ struct UsageCase {
   std::vector<std::string> args;
 };
 
+// Shows the case by its name in test listings.
+void PrintTo(const UsageCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class UsageFailure : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(UsageFailure, PrintsUsageAndNothingElse) {
@@ -53,6 +58,11 @@ struct KindCase {
   std::vector<std::string> args;
   const char* kind;
 };
+
+// Shows the case by its name in test listings.
+void PrintTo(const KindCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class StartFailure : public ::testing::TestWithParam<KindCase> {};
 
@@ -89,6 +99,11 @@ struct MapCase {
   std::string text;
   const char* kind;
 };
+
+// Shows the case by its name in test listings.
+void PrintTo(const MapCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 std::string withReplaced(const std::string& text, const std::string& from, const std::string& to) {
   std::string result = text;
@@ -134,6 +149,11 @@ struct PortCase {
   // The number the waiting line must show, as an offset from P.
   long shownOffset;
 };
+
+// Shows the case by its name in test listings.
+void PrintTo(const PortCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class PortChoice : public ::testing::TestWithParam<PortCase> {};
 

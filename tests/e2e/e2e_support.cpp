@@ -92,7 +92,7 @@ std::string Session::waitingLine() const {
 }
 
 Ending Session::finish() {
-  if (client_) client_->readToEnd();
+  if (client_ && client_->connected()) client_->readToEnd();
   Ending ending;
   ending.status = server_->waitForExit();
   ending.out = server_->stdoutText();

@@ -118,6 +118,11 @@ struct InitCase {
   std::string expected;
 };
 
+// Shows the case by its name in test listings.
+void PrintTo(const InitCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 std::vector<InitCase> initCases() {
   MapDesc rounding;
   rounding.size = "200.5";
