@@ -23,13 +23,6 @@ SteerConstants constants() {
   return makeSteerConstants(testing::roverParams());
 }
 
-TEST(SteerConstants, Inverses) {
-  const SteerConstants k = constants();
-  EXPECT_EQ(k.invTurn, 1 / 20.0);
-  EXPECT_EQ(k.invHardTurn, 1 / 60.0);
-  EXPECT_EQ(k.clearanceAngle, 90.0);
-}
-
 TEST(SteerTo, HeadingChangeAndArrivalAcceleration) {
   struct Case {
     double heading, speed;

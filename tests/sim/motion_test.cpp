@@ -201,17 +201,6 @@ TEST(ApplyCommand, IllegalCommandsFailWithTheTextAsReceived) {
   }
 }
 
-TEST(ControlChars, AllStates) {
-  const char* turns = "Rr-lL";
-  const char* accels = "b-a";
-  for (int t = -2; t <= 2; ++t) {
-    for (int a = -1; a <= 1; ++a) {
-      EXPECT_EQ(turnChar({t, a}), turns[t + 2]);
-      EXPECT_EQ(accelChar({t, a}), accels[a + 1]);
-    }
-  }
-}
-
 TEST(StartMotionState, HeadingNormalisedDirectionFromDirAsRead) {
   const MotionState s = startMotionState(1.5, -2.5, -270.0, 3.0);
   EXPECT_EQ(s.heading, 90.0);
