@@ -11,18 +11,15 @@
 namespace rover {
 namespace {
 
-VehicleParams minimalParams() {
-  VehicleParams p;
-  p.maxSpeed = 10;
-  p.accel = 2;
-  p.brake = 4;
-  p.turn = 20;
-  p.hardTurn = 60;
-  p.rotAccel = 120;
-  p.frontView = 30;
-  p.rearView = 5;
-  return p;
-}
+// The parameters of the smallest valid map.
+constexpr VehicleParams kMinimalParams{.maxSpeed = 10,
+                                       .accel = 2,
+                                       .brake = 4,
+                                       .turn = 20,
+                                       .hardTurn = 60,
+                                       .rotAccel = 120,
+                                       .frontView = 30,
+                                       .rearView = 5};
 
 class Messages : public ::testing::Test {
  protected:
@@ -34,8 +31,8 @@ TEST_F(Messages, InitForTheMinimalMap) {
   MapSpec map;
   map.halfSize = 100 * 0.5;
   map.timeLimitMillis = 60000;
-  map.vehicleParams = minimalParams();
-  map.martianParams = minimalParams();
+  map.vehicleParams = kMinimalParams;
+  map.martianParams = kMinimalParams;
   map.martianParams.rearView = 99;  // must not leak into the message
   sendInit(out, map);
   EXPECT_EQ(transport.sentBlocks(),
