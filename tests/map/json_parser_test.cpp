@@ -144,19 +144,37 @@ TEST(Parser, MillionDeepObjectsLoadByTheRules) {
   // Parsed fine; the map check then finds no "size" in the outer object.
   std::string text = repeated("{\"k\":", kDepth) + "1" + repeated("}", kDepth);
   EXPECT_EQ(outcomeOf([&] { loadText(text); }), "Fail: no definition for field \"size\"");
-  // Unclosed: the end of input where a member value should follow.
-  EXPECT_EQ(outcomeOf([&] { parseText(repeated("{\"k\":", kDepth)); }), "Fail: error parsing value");
 }
 
 TEST(Parser, NestingBeyondTheCapFails) {
   EXPECT_EQ(outcomeOf([&] { parseText(repeated("[", kMaxJsonNesting + 1)); }), "Fail: nesting too deep");
-  EXPECT_EQ(outcomeOf([&] { parseText(repeated("[", kMaxJsonNesting)); }), "Fail: error parsing value");
 }
 
 TEST(Parser, ReplacingADeepValueDoesNotRecurse) {
-  JsonValue value = parseText(repeated("[", 500'000) + repeated("]", 500'000));
+  JsonValue value = parseText(repeated("[", 200'000) + repeated("]", 200'000));
   value = parseText("1");
   EXPECT_EQ(value.kind(), JsonValue::Kind::Int);
+}
+
+// Every comment makes the reader look at the rest of the input; these inputs
+// would take hours if each look re-read the rest.
+TEST(Parser, ManyCommentsReadLikeWhitespace) {
+  std::string text = "{\"list\": [";
+  constexpr std::size_t kComments = 100'000;
+  for (std::size_t i = 0; i < kComments; ++i) text += "/* entry */ " + std::to_string(i) + ",";
+  text += "/* last */ -1]}";
+  JsonValue value = parseText(text);
+  const JsonValue& list = lookupField(value.members(), "list");
+  ASSERT_EQ(list.elements().size(), kComments + 1);
+  EXPECT_EQ(list.elements()[kComments - 1].integer(), static_cast<long>(kComments - 1));
+}
+
+TEST(Parser, MillionUnterminatedCommentsAreDroppedCharacters) {
+  std::string opens = repeated("/*x", 1'000'000);
+  EXPECT_EQ(outcomeOf([&] { parseText(opens); }), "Fail: error parsing value");
+  EXPECT_EQ(parseOutcome(opens + "[7]"), "[7]");
+  // The first "*/" closes the first "/*"; everything before it is one comment.
+  EXPECT_EQ(parseOutcome(opens + "*/[8]"), "[8]");
 }
 
 TEST(LookupField, FirstExactMatch) {
