@@ -222,6 +222,23 @@ TEST(Listening, PortInUseIsASystemError) {
   EXPECT_EQ(ending.err.find('\n'), ending.err.size() - 1) << "one line only: " << ending.err;
 }
 
+TEST(Listening, SecondClientIsNeverServed) {
+  TempFile map(quickMap().json());
+  const int port = testing::freePort();
+  ChildProcess server(testing::serverPath(), {"-p", std::to_string(port), map.path()});
+  ASSERT_TRUE(server.waitForOutput("waiting for client connection")) << server.stderrText();
+  Client first(port);
+  ASSERT_TRUE(first.connected());
+  ASSERT_TRUE(first.readUntil(";"));
+  Client second(port);
+  ASSERT_TRUE(second.connected());
+  EXPECT_TRUE(first.readToEnd());
+  EXPECT_EQ(server.waitForExit(), 0) << server.stderrText();
+  second.readToEnd();
+  EXPECT_EQ(second.received(), "");
+  EXPECT_NE(first.received(), "");
+}
+
 TEST(Listening, SamePortTwiceInARow) {
   TempFile map(quickMap().json());
   const int port = testing::freePort();

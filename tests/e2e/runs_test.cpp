@@ -112,6 +112,32 @@ TEST(Runs, HugeTimeLimitIsExactAndDoesNotEndTheRun) {
   EXPECT_EQ(ending.out, session.waitingLine() + "starting round\n");
 }
 
+// Telemetry longer than the server's 1200-byte output buffer leaves in several
+// sends; the client must still see each message whole and in order.
+TEST(Wire, LongTelemetryArrivesWhole) {
+  MapDesc map = quietMap("150");
+  map.vehicle.frontView = 300;
+  map.vehicle.rearView = 300;
+  map.craters.clear();
+  map.boulders.clear();
+  std::string objects = "h 0.000 0.000 5.000 ";
+  for (int i = -5; i <= 5; ++i) {
+    for (int j = -5; j <= 5; ++j) {
+      map.craters.push_back({8.0 * i, 8.0 * j + 0.5, 1.25});
+      objects += "c " + fixed(8.0 * i, 3) + " " + fixed(8.0 * j + 0.5, 3) + " 1.250 ";
+    }
+  }
+  map.runs = {{-45, -45, 0, {}}};
+  Session session(map.json());
+  ASSERT_TRUE(session.client().connected());
+  Ending ending = session.finish();
+  EXPECT_EQ(ending.status, 0) << ending.err;
+  const std::string telemetry = " -- -45.000 -45.000 0.0 0.000 " + objects + ";";
+  ASSERT_GT(telemetry.size(), 2400u);
+  EXPECT_EQ(session.client().received(), "I 100.000 100.000 150 300.000 300.000 20.000 20.0 60.0 ;T 0" +
+                                             telemetry + "T 100" + telemetry + "E 150 250 ;");
+}
+
 struct InitCase {
   const char* name;
   MapDesc map;
