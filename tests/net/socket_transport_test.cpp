@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "base/failure.h"
-#include "net/command_reader.h"
 #include "net/transport.h"
 
 namespace rover {
@@ -85,21 +84,6 @@ TEST_F(SocketPair, SendToAClosedPeerRaisesBrokenPipe) {
     EXPECT_EQ(failure.kind(), "SysErr");
     EXPECT_EQ(failure.errorCode(), std::optional<int>(EPIPE));
     EXPECT_EQ(failure.what(), std::string("SysErr: Broken pipe (pipe)"));
-  }
-}
-
-TEST_F(SocketPair, ReaderSeesEndOfFileFromTheSocket) {
-  SocketTransport transport(fds[0]);
-  CommandReader reader(transport);
-  ASSERT_EQ(::write(fds[1], "br;l", 4), 4);
-  EXPECT_EQ(reader.readCommand(), "br");
-  EXPECT_EQ(reader.readCommand(), "");
-  closePeer();
-  try {
-    reader.readCommand();
-    FAIL() << "no failure at end of file";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.message(), std::optional<std::string>("EOF"));
   }
 }
 
