@@ -64,13 +64,13 @@ struct LexCase {
   const char* tokens;
 };
 
-class NumberTokens : public ::testing::TestWithParam<LexCase> {};
+class Tokens : public ::testing::TestWithParam<LexCase> {};
 
-TEST_P(NumberTokens, LongestMatchWithBackup) {
+TEST_P(Tokens, LongestMatchWithBackup) {
   EXPECT_EQ(tokensOf(GetParam().input), GetParam().tokens);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, NumberTokens,
+INSTANTIATE_TEST_SUITE_P(Numbers, Tokens,
                          ::testing::Values(LexCase{"1.", "int 1 | end"},                       //
                                            LexCase{"01", "int 0 | int 1 | end"},               //
                                            LexCase{"1e", "int 1 | end"},                       //
@@ -95,13 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Table, NumberTokens,
                                            LexCase{"-98765432109876543210",
                                                    "int -98765432109876543210 | end"}));
 
-class KeywordAndDropTokens : public ::testing::TestWithParam<LexCase> {};
-
-TEST_P(KeywordAndDropTokens, Match) {
-  EXPECT_EQ(tokensOf(GetParam().input), GetParam().tokens);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, KeywordAndDropTokens,
+INSTANTIATE_TEST_SUITE_P(KeywordsAndDrops, Tokens,
                          ::testing::Values(LexCase{"true false null", "true | false | null | end"},  //
                                            LexCase{"nul", "end"},            // cut short: each letter dropped
                                            LexCase{"nul1", "int 1 | end"},   //
@@ -119,13 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Table, KeywordAndDropTokens,
                                                    "1",
                                                    "int 1 | end"}));
 
-class CommentTokens : public ::testing::TestWithParam<LexCase> {};
-
-TEST_P(CommentTokens, Skip) {
-  EXPECT_EQ(tokensOf(GetParam().input), GetParam().tokens);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, CommentTokens,
+INSTANTIATE_TEST_SUITE_P(Comments, Tokens,
                          ::testing::Values(LexCase{"/* a */1", "int 1 | end"},  //
                                            LexCase{"/**/1", "int 1 | end"},     //
                                            LexCase{"/*/1", "int 1 | end"},      // unterminated
@@ -137,13 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Table, CommentTokens,
                                            LexCase{"1/*2", "int 1 | int 2 | end"},     //
                                            LexCase{"\"/*\"1*/2", "str /* | int 1 | int 2 | end"}));
 
-class StringTokens : public ::testing::TestWithParam<LexCase> {};
-
-TEST_P(StringTokens, Decode) {
-  EXPECT_EQ(tokensOf(GetParam().input), GetParam().tokens);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, StringTokens,
+INSTANTIATE_TEST_SUITE_P(Strings, Tokens,
                          ::testing::Values(LexCase{R"("a\"b")", "str a\"b | end"},              //
                                            LexCase{R"("\\\/")", "str \\/ | end"},               //
                                            LexCase{R"("\b\f\n\r\t")", "str \b\f\n\r\t | end"},  //

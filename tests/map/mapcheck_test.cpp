@@ -30,7 +30,7 @@ TEST(Mapcheck, GoodMapSummary) {
                       "frontView": 30, "rearView": 5},
     "craters": [{"x": 1, "y": 2, "r": 3}, {"x": 4, "y": 5, "r": 6}],
     "boulders": [{"x": 7, "y": 8, "r": 1}],
-    "runs": [{"vehicle": {"x": 30, "y": 0, "dir": 540}, "enemies": []},
+    "runs": [{"vehicle": {"x": 30.1, "y": 0, "dir": 540}, "enemies": []},
              {"vehicle": {"x": -20, "y": 25, "dir": 0},
               "enemies": [{"x": 1, "y": 1, "dir": 0, "speed": 0, "view": 5},
                           {"x": 2, "y": 2, "dir": 0, "speed": 0, "view": 5}]}]})");
@@ -44,8 +44,26 @@ TEST(Mapcheck, GoodMapSummary) {
                          "  craters:    2\n"
                          "  boulders:   1\n"
                          "  runs:       2\n"
-                         "    run 1: rover at (30, 0) heading 180, Martians: 0\n"
+                         "    run 1: rover at (30.1, 0) heading 180, Martians: 0\n"
                          "    run 2: rover at (-20, 25) heading 0, Martians: 2\n");
+}
+
+TEST(Mapcheck, LongRunListIsCutToOneScreen) {
+  std::string runs;
+  for (int i = 0; i < 25; ++i)
+    runs += std::string(i ? "," : "") + R"({"vehicle": {"x": 0, "y": 0, "dir": 0}, "enemies": []})";
+  TempFile map(R"({"size": 10, "timeLimit": 1, "craters": [], "boulders": [],
+    "vehicleParams": {"maxSpeed": 1, "accel": 1, "brake": 1, "turn": 1, "hardTurn": 1, "rotAccel": 1,
+                      "frontView": 1, "rearView": 1},
+    "martianParams": {"maxSpeed": 1, "accel": 1, "brake": 1, "turn": 1, "hardTurn": 1, "rotAccel": 1,
+                      "frontView": 1, "rearView": 1}, "runs": [)" +
+               runs + "]}");
+  ToolRun run = mapcheck({map.path()});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("  runs:       25\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("    run 20: "), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("    run 21: "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("    ... and 5 more runs\n"), std::string::npos) << run.out;
 }
 
 struct BadCase {

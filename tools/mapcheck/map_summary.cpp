@@ -1,5 +1,6 @@
 #include "map_summary.h"
 
+#include <charconv>
 #include <cstddef>
 #include <sstream>
 
@@ -16,14 +17,20 @@ std::size_t countKind(const MapSpec& map, ObjectKind kind) {
   return count;
 }
 
+// The shortest text that reads back as the same double.
+std::string shortest(double value) {
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
 }  // namespace
 
 std::string summarizeMap(const std::string& path, const MapSpec& map) {
   std::ostringstream out;
-  out.precision(17);
   out << path << ": map is good\n";
-  out << "  size:       " << map.halfSize * 2 << " (terrain from " << -map.halfSize << " to " << map.halfSize
-      << ")\n";
+  out << "  size:       " << shortest(map.halfSize * 2) << " (terrain from " << shortest(-map.halfSize)
+      << " to " << shortest(map.halfSize) << ")\n";
   out << "  time limit: " << map.timeLimitMillis.get_str() << " ms\n";
   out << "  craters:    " << countKind(map, ObjectKind::Crater) << "\n";
   out << "  boulders:   " << countKind(map, ObjectKind::Boulder) << "\n";
