@@ -354,12 +354,32 @@ TEST(Drive, PassesThroughACraterItNoLongerSees) {
   EXPECT_TRUE(seen) << "the crater was in view on the way";
 }
 
-// The rover hits the east wall, bounces back and falls into a crater behind its start.
-TEST(Drive, WallBounceSendsBAndAnExtraTelemetryWithTheSameStamp) {
+// What the rover bounces off: the east wall x = 49.5, or a boulder on its line.
+struct BounceCase {
+  const char* name;
+  double startX;
+  bool wall;
+  double boulderX, boulderR;
+  double craterX;
+  // The objects in view right after the bounce.
+  const char* objects;
+};
+
+// Shows the case by its name in test listings.
+void PrintTo(const BounceCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class Bounce : public ::testing::TestWithParam<BounceCase> {};
+
+// The rover drives east, bounces, and falls back into a crater behind its start.
+TEST_P(Bounce, SendsBAndAnExtraTelemetryWithTheSameStamp) {
+  const BounceCase& c = GetParam();
   MapDesc map;
   map.timeLimit = "20000";
-  map.craters = {{42, 0, 2}};
-  map.runs = {{47, 0, 0, {}}};
+  map.craters = {{c.craterX, 0, 2}};
+  if (!c.wall) map.boulders = {{c.boulderX, 0, c.boulderR}};
+  map.runs = {{c.startX, 0, 0, {}}};
   Ended ended = driveToTheEnd(map, "C", "crashed into crater", 41000);
   const std::vector<Message>& m = ended.messages;
 
@@ -369,30 +389,47 @@ TEST(Drive, WallBounceSendsBAndAnExtraTelemetryWithTheSameStamp) {
   ASSERT_EQ(m[bounce].fields.size(), 1u);
   const long bounceStamp = std::stol(m[bounce].fields[0]);
 
-  StraightDrive drive(map.vehicle, 47, 0, 0);
-  const int k = stepsUntil(drive, [](const StraightDrive& d) { return d.x() > 49.5; });
-  // The bounce off the wall x = 49.5 with normal (-1, 0).
-  const double depth = drive.x() - 49.5;
+  StraightDrive drive(map.vehicle, c.startX, 0, 0);
+  const int k = stepsUntil(drive, [&](const StraightDrive& d) {
+    if (c.wall) return d.x() > 49.5;
+    const double dx = d.x() - c.boulderX, dy = d.y() - 0;
+    return dx * dx + dy * dy < 0.5 * 0.5 + c.boulderR * c.boulderR;
+  });
+  double nx = -1.0, ny = 0.0, depth = drive.x() - 49.5;
+  if (!c.wall) {
+    const double vx = drive.x() - c.boulderX, vy = drive.y() - 0;
+    const double distance = std::sqrt(vx * vx + vy * vy);
+    nx = vx / distance;
+    ny = vy / distance;
+    depth = (0.5 + c.boulderR) - distance;
+  }
   const double ux = drive.speed() * drive.dirX(), uy = drive.speed() * drive.dirY();
-  const double along = ux * -1.0 + uy * 0.0;
-  const double vx = ux - (1.5 * along) * -1.0, vy = uy - (1.5 * along) * 0.0;
+  const double along = ux * nx + uy * ny;
+  const double vx = ux - (1.5 * along) * nx, vy = uy - (1.5 * along) * ny;
   const double speed = std::sqrt(vx * vx + vy * vy);
-  const double x = drive.x() + (depth + 0.1) * -1.0;
+  const double x = drive.x() + (depth + 0.1) * nx;
   EXPECT_EQ(m[bounce + 1].text, "T " + stamp(bounceStamp) + " a- " + fixed(x, 3) + " 0.000 180.0 " +
-                                    fixed(speed, 3) + " c 42.000 0.000 2.000 ;");
+                                    fixed(speed, 3) + " " + c.objects + " ;");
 
   std::vector<long> first = firstStepCandidates(m, map.vehicle);
   ASSERT_EQ(first.size(), 2u);
-  int variant = bounceStamp == first[0] + 10L * (k - 1) ? 0 : 1;
-  EXPECT_EQ(bounceStamp, first[variant] + 10L * (k - 1));
+  EXPECT_TRUE(bounceStamp == first[0] + 10L * (k - 1) || bounceStamp == first[1] + 10L * (k - 1))
+      << bounceStamp << " after " << k << " steps from " << first[0] << " or " << first[1];
   // Back along the same line into the crater.
   drive.place(x, 0.0, vx / speed, vy / speed, speed);
-  const int more = stepsUntil(drive, [](const StraightDrive& d) {
-    return (d.x() - 42) * (d.x() - 42) + (d.y() - 0) * (d.y() - 0) < 2.0 * 2.0;
+  const int more = stepsUntil(drive, [&](const StraightDrive& d) {
+    return (d.x() - c.craterX) * (d.x() - c.craterX) + (d.y() - 0) * (d.y() - 0) < 2.0 * 2.0;
   });
   EXPECT_EQ(ended.eventStamp, bounceStamp + 10L * more);
   for (std::size_t i = bounce + 2; i < m.size(); ++i) EXPECT_NE(m[i].letter, "B") << "one bounce only";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Drive, Bounce,
+    ::testing::Values(BounceCase{"Wall", 47, true, 0, 0, 42, "c 42.000 0.000 2.000"},
+                      BounceCase{"Boulder", 20, false, 26, 2, 15,
+                                 "h 0.000 0.000 5.000 c 15.000 0.000 2.000 b 26.000 0.000 2.000"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace rover::e2e
