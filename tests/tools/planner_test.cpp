@@ -127,6 +127,17 @@ TEST(Autopilot, TurnsTowardHomeTheShortWay) {
   }
 }
 
+// A bounce turns the heading round in one step; that is not a rotation to
+// correct for.
+TEST(Autopilot, HeadingJumpOfABounceIsNotTakenForTurning) {
+  Autopilot pilot(plainInit());
+  pilot.startRun();
+  pilot.observe(rover(100, 30, 0, 0, 4));
+  pilot.noteBounce();
+  pilot.observe(rover(130, 30, 0, 180, 2));
+  EXPECT_EQ(pilot.decide().turn, 0);
+}
+
 TEST(Autopilot, AcceleratesOnOpenGroundAndBrakesForASharpTurn) {
   Autopilot pilot(plainInit());
   pilot.startRun();

@@ -35,13 +35,18 @@ void Autopilot::startRun() {
   memory_.startRun();
   current_.reset();
   rotationEstimate_ = 0.0;
+  bounced_ = false;
   path_.clear();
 }
 
 void Autopilot::observe(const Telemetry& telemetry) {
-  if (current_ && telemetry.timeMs > current_->timeMs) {
+  if (bounced_) {
+    rotationEstimate_ = 0.0;  // a bounce leaves the rover not turning at all
+    bounced_ = false;
+  } else if (current_ && telemetry.timeMs > current_->timeMs) {
     double seconds = static_cast<double>(telemetry.timeMs - current_->timeMs) / 1000.0;
-    rotationEstimate_ = wrapDegrees(telemetry.heading - current_->heading) / seconds;
+    double rate = wrapDegrees(telemetry.heading - current_->heading) / seconds;
+    rotationEstimate_ = std::clamp(rate, -init_.hardTurn, init_.hardTurn);
   }
   memory_.observe(telemetry);
   memory_.forgetMartiansBefore(telemetry.timeMs - kMartianMemoryMs);

@@ -20,6 +20,8 @@ class Autopilot {
   void startRun();
   /// Takes in one telemetry message (every message should be observed, in order).
   void observe(const Telemetry& telemetry);
+  /// Notes a bounce: it stops the rover's turning and throws its heading about.
+  void noteBounce() { bounced_ = true; }
   /// The controls wanted now, for the telemetry observed last.
   Controls decide();
 
@@ -38,6 +40,7 @@ class Autopilot {
   WorldMemory memory_;
   std::optional<Telemetry> current_;
   double rotationEstimate_ = 0.0;  // degrees per second, from the last two headings
+  bool bounced_ = false;
   std::vector<Point> path_;
   Point aim_;
 };

@@ -35,6 +35,7 @@ void PilotSession::handle(const Message& message) {
   } else if (const EventMessage* event = std::get_if<EventMessage>(&message)) {
     if (!inRun_) throw ProtocolError(std::string("event \"") + event->kind + "\" outside a run");
     tally_.onEvent(*event);
+    if (event->kind == 'B') autopilot_->noteBounce();
   } else if (const EndMessage* end = std::get_if<EndMessage>(&message)) {
     if (!inRun_) throw ProtocolError("end of a run that never started");
     inRun_ = false;
