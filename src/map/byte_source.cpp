@@ -36,7 +36,7 @@ void FileByteSource::close() {
 
 void FileByteSource::fail(int code) {
   errorText_ = std::strerror(code);
-  throw Failure("Io");
+  raiseKind("Io");
 }
 
 std::size_t MemoryByteSource::read(unsigned char* buffer, std::size_t capacity) {

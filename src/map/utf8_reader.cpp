@@ -36,7 +36,7 @@ bool Utf8Reader::ensure(std::uint64_t offset) {
 
 void Utf8Reader::incomplete(const Cursor& at) {
   failureAt_ = at.position();
-  throw Failure("Incomplete");
+  raiseKind("Incomplete");
 }
 
 DecodedChar Utf8Reader::decodeSlow(const Cursor& at) {
