@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,11 @@ struct LexCase {
   const char* input;
   const char* tokens;
 };
+
+// Shown by the test runner when a case fails.
+std::ostream& operator<<(std::ostream& out, const LexCase& c) {
+  return out << ::testing::PrintToString(std::string(c.input));
+}
 
 class Tokens : public ::testing::TestWithParam<LexCase> {};
 
@@ -160,6 +166,11 @@ struct Utf8Case {
   const char* input;
   const char* outcome;
 };
+
+// Shown by the test runner when a case fails.
+std::ostream& operator<<(std::ostream& out, const Utf8Case& c) {
+  return out << ::testing::PrintToString(std::string(c.input));
+}
 
 class Utf8Decoding : public ::testing::TestWithParam<Utf8Case> {};
 

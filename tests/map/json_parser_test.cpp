@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "map/json_parser.h"
@@ -41,6 +42,11 @@ struct ParseCase {
   const char* input;
   const char* result;  // the shape, or the failure
 };
+
+// Shown by the test runner when a case fails.
+std::ostream& operator<<(std::ostream& out, const ParseCase& c) {
+  return out << ::testing::PrintToString(std::string(c.input));
+}
 
 std::string parseOutcome(const std::string& text) {
   std::string result;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 
 #include "map_test_support.h"
@@ -13,6 +14,11 @@ struct SchemaCase {
   const char* to;
   const char* outcome;
 };
+
+// Shown by the test runner when a case fails.
+std::ostream& operator<<(std::ostream& out, const SchemaCase& c) {
+  return out << ::testing::PrintToString(std::string(c.to));
+}
 
 class SchemaChecks : public ::testing::TestWithParam<SchemaCase> {};
 
