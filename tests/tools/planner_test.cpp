@@ -72,7 +72,7 @@ TEST(WorldMemory, MartianSightingsReplaceTheirOlderSelvesAndExpire) {
 TEST(PathSearch, StraightHomeOnOpenGround) {
   CostGrid grid(100.0);
   WorldMemory memory;
-  grid.addHazards(memory, Margins{});
+  grid.addTerrain(memory, Margins{});
   std::vector<Point> path = findPath(grid, {30, 0}, 3.0);
   ASSERT_GE(path.size(), 2u);
   EXPECT_LE(length(path.back()), 3.0);
@@ -85,7 +85,7 @@ TEST(PathSearch, GoesAroundABoulderInTheWay) {
   WorldMemory memory;
   memory.observe(rover(0, 30, 0, 180, 0, {circle(ObjectKind::Boulder, 15, 0, 3)}));
   CostGrid grid(100.0);
-  grid.addHazards(memory, Margins{});
+  grid.addTerrain(memory, Margins{});
   std::vector<Point> path = findPath(grid, {30, 0}, 3.0);
   ASSERT_GE(path.size(), 2u);
   EXPECT_LE(length(path.back()), 3.0);
@@ -101,7 +101,7 @@ TEST(PathSearch, WallOfCratersIsPassedThroughTheGap) {
     if (std::fabs(y - 20) > 1) craters.push_back(circle(ObjectKind::Crater, 15, y, 2));
   memory.observe(rover(0, 30, 0, 180, 0, craters));
   CostGrid grid(100.0);
-  grid.addHazards(memory, Margins{});
+  grid.addTerrain(memory, Margins{});
   std::vector<Point> path = findPath(grid, {30, 0}, 3.0);
   ASSERT_GE(path.size(), 2u);
   for (const Point& p : path)
@@ -156,6 +156,23 @@ TEST(Autopilot, SteersPastABoulderAheadRatherThanIntoIt) {
   EXPECT_NE(controls.turn, 0);
   // The aim point lies off the line through the boulder.
   EXPECT_GT(std::fabs(pilot.aim().y), 1.0);
+}
+
+// Martians are slower than the rover: go round them, and keep the speed up.
+TEST(Autopilot, SteersAroundAMartianWithoutSlowingDown) {
+  SeenObject martian;
+  martian.kind = ObjectKind::Martian;
+  martian.x = 10;
+  martian.y = 1;
+  martian.heading = 0;
+  martian.speed = 1;
+  Autopilot pilot(plainInit());
+  pilot.startRun();
+  pilot.observe(rover(0, 22, 0, 180, 5, {martian}));
+  Controls controls = pilot.decide();
+  EXPECT_NE(controls.turn, 0);
+  EXPECT_NE(controls.accel, -1);
+  for (const Point& p : pilot.path()) EXPECT_GT(distance(p, {10, 1}), Margins{}.martianHard);
 }
 
 // Slowing down is the only way to tighten a turn; a rover that keeps full

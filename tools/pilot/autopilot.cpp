@@ -93,7 +93,11 @@ Controls Autopilot::decide() {
   Point position{now.x, now.y};
 
   CostGrid grid(init_.sizeX);
-  grid.addHazards(memory_, margins_);
+  grid.addTerrain(memory_, margins_);
+  // Slowing down helps to thread between rocks, but not to get away from a
+  // Martian: measure the room to manoeuvre before the Martians go in.
+  double room = nearestHazard(grid, position, 10.0);
+  grid.addMartians(memory_, margins_);
   path_ = findPath(grid, position, kGoalRadius);
 
   // The line-of-sight check keeps the aim honest; the reach only bounds the work.
@@ -111,7 +115,7 @@ Controls Autopilot::decide() {
   // hazards (a late correction must still fit in the gap).
   double cruise = init_.maxSpeed;
   double turning = cruise * (1.0 - std::min(std::fabs(error), 90.0) / 100.0);
-  double clearance = 2.0 + 1.2 * nearestHazard(grid, position, 10.0);
+  double clearance = 2.0 + 1.2 * room;
   double target = std::max(kMinSpeed, std::min({cruise, turning, clearance}));
   if (now.speed < target - 0.3)
     controls.accel = 1;

@@ -74,7 +74,7 @@ void CostGrid::addWalls(const Margins& margins) {
   }
 }
 
-void CostGrid::addHazards(const WorldMemory& memory, const Margins& margins) {
+void CostGrid::addTerrain(const WorldMemory& memory, const Margins& margins) {
   addWalls(margins);
   for (const Circle& boulder : memory.boulders()) {
     double contact = boulder.radius + 0.5;
@@ -82,8 +82,10 @@ void CostGrid::addHazards(const WorldMemory& memory, const Margins& margins) {
   }
   for (const Circle& crater : memory.craters())
     addCircle(crater.center, crater.radius + margins.craterHard, crater.radius + margins.craterSoft);
+}
+
+void CostGrid::addMartians(const WorldMemory& memory, const Margins& margins) {
   for (const MartianSighting& martian : memory.martians()) {
-    // Block where it is and where it will be a second from now.
     double rad = martian.heading * kPi / 180.0;
     Point ahead = martian.position + Point{std::cos(rad), std::sin(rad)} * martian.speed;
     addCircle(martian.position, margins.martianHard, margins.martianSoft);

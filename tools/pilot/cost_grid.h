@@ -31,8 +31,10 @@ class CostGrid {
   /// A grid over the square map of the given full side, at most maxCells cells per side.
   CostGrid(double mapSize, std::size_t maxCells = 240);
 
-  /// Adds the cost of every hazard in memory (and the walls) around each remembered object.
-  void addHazards(const WorldMemory& memory, const Margins& margins);
+  /// Adds the cost of the walls and of every remembered boulder and crater.
+  void addTerrain(const WorldMemory& memory, const Margins& margins);
+  /// Adds the cost around every recent Martian sighting, where it is and where it may be soon.
+  void addMartians(const WorldMemory& memory, const Margins& margins);
   /// Adds a circular hazard: blocked inside hardRadius, a falling extra cost out to softRadius.
   void addCircle(Point center, double hardRadius, double softRadius);
 
