@@ -79,19 +79,22 @@ std::optional<double> cpuSeconds(int pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
   std::string text;
   if (!std::getline(stat, text)) return std::nullopt;
+  // A process that is exiting shows a shortened line.
   // The command name may hold spaces; the fields after it are plain.
   std::size_t close = text.rfind(')');
   if (close == std::string::npos) return std::nullopt;
   std::istringstream fields(text.substr(close + 2));
   std::string field;
   long utime = 0, stime = 0;
-  for (int index = 3; fields >> field; ++index) {
+  int index = 3;
+  for (; fields >> field; ++index) {
     if (index == 14) utime = std::stol(field);
     if (index == 15) {
       stime = std::stol(field);
       break;
     }
   }
+  if (index != 15) return std::nullopt;
   return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
@@ -126,9 +129,13 @@ void take(const std::string& message, Clock::time_point arrival, Measure& m, int
     const double actualMs = std::chrono::duration<double, std::milli>(arrival - *m.runStart).count();
     m.latenessMs.push_back(actualMs - expectedMs);
     m.lastStamp = stamp;
+    // Read while the run is certainly still going: right after the last
+    // message the server may already be exiting and /proc is unreliable.
+    if (pid > 0) {
+      if (std::optional<double> cpu = cpuSeconds(pid)) m.cpuAtEnd = cpu;
+    }
   } else if (message[0] == 'E') {
     if (m.runStart) m.runTimeMs += static_cast<double>(m.lastStamp);
-    if (pid > 0) m.cpuAtEnd = cpuSeconds(pid);
     m.lastStamp = -1;
     m.runStart.reset();
   }
@@ -164,7 +171,6 @@ int main(int argc, char** argv) {
   // A run cut short by the time bound still counts up to its last message.
   if (m.runStart) {
     m.runTimeMs += static_cast<double>(m.lastStamp);
-    if (options.pid > 0) m.cpuAtEnd = cpuSeconds(options.pid);
   }
 
   std::vector<double> sorted = m.latenessMs;
