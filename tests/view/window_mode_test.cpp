@@ -62,18 +62,19 @@ int pixelOf(double world) {
   return 2 + static_cast<int>((world + 50.0) * 6.0);
 }
 
-// A directory holding a map file whose path has a space and a "./" in it,
+// A directory holding a map file whose path has a space, a non-ASCII letter
+// and a "./" in it,
 // so the title shows whether the path is copied as typed.
 class MapDirectory {
  public:
   explicit MapDirectory(const std::string& contents) {
     char pattern[] = "/tmp/rover_view_map_XXXXXX";
     dir_ = ::mkdtemp(pattern);
-    path_ = dir_ + "/./my map.json";
+    path_ = dir_ + "/./my map \xc3\xa9.json";
     std::ofstream(path_, std::ios::binary) << contents;
   }
   ~MapDirectory() {
-    ::unlink((dir_ + "/my map.json").c_str());
+    ::unlink((dir_ + "/my map \xc3\xa9.json").c_str());
     ::rmdir(dir_.c_str());
   }
   const std::string& path() const { return path_; }
