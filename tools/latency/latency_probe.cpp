@@ -183,6 +183,8 @@ int main(int argc, char** argv) {
     // The first message can itself be late; measured from the earliest
     // arrival instead, the spread shows the jitter alone.
     const double best = sorted.front();
+    const auto late = std::count_if(sorted.begin(), sorted.end(), [](double ms) { return ms > 10.0; });
+    std::printf("later than 10 ms: %zu of %zu\n", static_cast<std::size_t>(late), sorted.size());
     std::printf("spread above earliest ms: median %.3f, p99 %.3f, max %.3f\n", percentile(sorted, 0.5) - best,
                 percentile(sorted, 0.99) - best, sorted.back() - best);
   }
