@@ -10,11 +10,11 @@ void startRun(MapSpec& map, int k) {
   World fresh;
   fresh.rover = run.startState;
   fresh.roverControl = ControlState{};
-  for (const MartianSpec& spec : run.enemies) {
+  for (const MartianSpec& enemy : run.enemies) {
     Martian martian;
-    martian.view = spec.view;
-    martian.index = spec.index;
-    martian.motion = spec.startState;
+    martian.view = enemy.view;
+    martian.index = enemy.index;
+    martian.motion = enemy.startState;
     martian.control = ControlState{};
     martian.wanderAngle = 0.0;
     fresh.martians.push_back(martian);

@@ -30,6 +30,22 @@ void setIntOption(int socket, int level, int option) {
   if (::setsockopt(socket, level, option, &on, sizeof on) < 0) failWithSocket(socket);
 }
 
+// Reads away whatever the client sent that nobody read (commands behind the
+// last poll). Closing a socket with unread input makes the kernel answer with a
+// reset instead of an orderly end of stream, and a reset can cost the client
+// the last messages still in flight. Bounded, so a client that keeps sending
+// cannot hold the server open.
+void discardUnreadInput(int socket) {
+  constexpr int kMaxReads = 256;
+  char buffer[4096];
+  for (int i = 0; i < kMaxReads; ++i) {
+    const ssize_t received = ::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (received > 0) continue;
+    if (received < 0 && errno == EINTR) continue;
+    return;
+  }
+}
+
 }  // namespace
 
 int openListener(std::int32_t port) {
@@ -63,6 +79,7 @@ ClientConnection::~ClientConnection() {
 
 void ClientConnection::close() {
   if (socket_ < 0) return;
+  discardUnreadInput(socket_);
   closeSocket(socket_);
   socket_ = -1;
 }

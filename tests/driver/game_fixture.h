@@ -67,13 +67,13 @@ inline MapSpec makeTestMap(const mpz_class& timeLimitMillis, const std::vector<T
   map.objects.push_back({ObjectKind::Home, {{0.0, 0.0}, kHomeRadius}, -1});
   map.objects.push_back({ObjectKind::Crater, {{20.0, -20.0}, 3.0}, -1});
   for (const TestRun& run : runs) {
-    RunSpec spec;
-    spec.startState = startMotionState(run.rover.x, run.rover.y, run.rover.dir, 0.0);
+    RunSpec runSpec;
+    runSpec.startState = startMotionState(run.rover.x, run.rover.y, run.rover.dir, 0.0);
     for (std::size_t i = 0; i < run.martians.size(); ++i) {
       const MartianStart& m = run.martians[i];
-      spec.enemies.push_back({20.0, static_cast<int>(i), startMotionState(m.x, m.y, m.dir, 0.0)});
+      runSpec.enemies.push_back({20.0, static_cast<int>(i), startMotionState(m.x, m.y, m.dir, 0.0)});
     }
-    map.runs.push_back(spec);
+    map.runs.push_back(runSpec);
   }
   map.world.rover = map.runs.front().startState;
   return map;

@@ -83,6 +83,28 @@ TEST(Connection, ServesOneClientOverLoopback) {
   closeSocket(listener);
 }
 
+TEST(Connection, ClosingWithUnreadCommandsEndsTheStreamInOrder) {
+  const int port = freePort();
+  ::testing::internal::CaptureStdout();
+  const int listener = openListener(port);
+  ::testing::internal::GetCapturedStdout();
+  Client client(port);
+  ASSERT_TRUE(client.connected());
+  std::unique_ptr<ClientConnection> connection = acceptClient(listener);
+
+  // Commands behind the last poll are never read; closing must still end the
+  // stream with an orderly end of file, not a reset that could cost the
+  // client the final messages.
+  sendEnd(connection->output(), TimeValue::fromMillis(5), TimeValue::fromMillis(5));
+  client.send("a;l;b;r;");
+  ASSERT_TRUE(client.readUntil("E 5 5 ;"));
+  connection->close();
+  EXPECT_TRUE(client.readToEnd());
+  EXPECT_FALSE(client.closedByReset());
+  EXPECT_EQ(client.received(), "E 5 5 ;");
+  closeSocket(listener);
+}
+
 TEST(Connection, BusyPortRaisesAddressInUseBeforeTheWaitingLine) {
   const int port = freePort();
   ::testing::internal::CaptureStdout();

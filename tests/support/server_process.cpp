@@ -171,6 +171,7 @@ bool Client::readSome(std::chrono::milliseconds bound) {
   ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
   if (n <= 0) {
     closed_ = true;
+    reset_ = n < 0 && errno == ECONNRESET;
     return false;
   }
   received_.append(buffer, static_cast<std::size_t>(n));

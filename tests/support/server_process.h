@@ -86,6 +86,8 @@ class Client {
   bool waitReadable(std::chrono::milliseconds bound = kExitBound);
   const std::string& received() const { return received_; }
   bool peerClosed() const { return closed_; }
+  // True when the connection ended with a reset rather than an orderly end of stream.
+  bool closedByReset() const { return reset_; }
   void shutdownSend();
   void close();
 
@@ -94,6 +96,7 @@ class Client {
   int fd_ = -1;
   std::string received_;
   bool closed_ = false;
+  bool reset_ = false;
 };
 
 // Splits a message stream into messages, each ending with its ';'.

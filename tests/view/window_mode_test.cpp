@@ -231,9 +231,13 @@ TEST_F(WindowModeTest, ThreeRunsPrintOnlyResultLinesAndTheWindowStaysAfterTheLas
   EXPECT_TRUE(server_->running());
   EXPECT_FALSE(client_->peerClosed());
 
+  // Nothing reads commands after the last run; "q" must still end the
+  // connection in order rather than with a reset.
+  client_->send("a;l;");
   ASSERT_TRUE(pressKeyDown(display_, window_, "q"));
   EXPECT_EQ(server_->waitForExit(), 0);
   EXPECT_TRUE(client_->readToEnd());
+  EXPECT_FALSE(client_->closedByReset());
   EXPECT_EQ(server_->stdoutText(), waitingLine(port_) +
                                        "Round 1: reached home; score = 10\n"
                                        "Round 2: reached home; score = 10\n"
