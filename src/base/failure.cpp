@@ -12,14 +12,20 @@ Failure::Failure(std::string kind, std::optional<std::string> message, std::opti
   if (errorCode_) description_ += " (" + errnoName(*errorCode_) + ")";
 }
 
-void raiseFail(std::string message) { throw Failure("Fail", std::move(message)); }
+void raiseFail(std::string message) {
+  throw Failure("Fail", std::move(message));
+}
 
-void raiseKind(std::string kind) { throw Failure(std::move(kind)); }
+void raiseKind(std::string kind) {
+  throw Failure(std::move(kind));
+}
 
 void raiseSystemError(std::string message, std::optional<int> errorCode) {
   throw Failure("SysErr", std::move(message), errorCode);
 }
 
-void raiseErrno(int code) { raiseSystemError(std::strerror(code), code); }
+void raiseErrno(int code) {
+  raiseSystemError(std::strerror(code), code);
+}
 
 }  // namespace rover

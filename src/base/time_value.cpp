@@ -18,18 +18,38 @@ mpz_class fromInt64(std::int64_t value) {
 }
 }  // namespace
 
-TimeValue TimeValue::fromNanos(std::int64_t nanos) { return TimeValue(fromInt64(nanos)); }
-TimeValue TimeValue::fromNanos(const mpz_class& nanos) { return TimeValue(nanos); }
-TimeValue TimeValue::fromMillis(std::int64_t millis) { return TimeValue(fromInt64(millis) * kNanosPerMilli); }
-TimeValue TimeValue::fromMillis(const mpz_class& millis) { return TimeValue(millis * kNanosPerMilli); }
+TimeValue TimeValue::fromNanos(std::int64_t nanos) {
+  return TimeValue(fromInt64(nanos));
+}
+TimeValue TimeValue::fromNanos(const mpz_class& nanos) {
+  return TimeValue(nanos);
+}
+TimeValue TimeValue::fromMillis(std::int64_t millis) {
+  return TimeValue(fromInt64(millis) * kNanosPerMilli);
+}
+TimeValue TimeValue::fromMillis(const mpz_class& millis) {
+  return TimeValue(millis * kNanosPerMilli);
+}
 
-mpz_class TimeValue::wholeMillis() const { return truncatingQuotient(nanos_, kNanosPerMilli); }
-mpz_class TimeValue::wholeMicros() const { return truncatingQuotient(nanos_, kNanosPerMicro); }
-std::string TimeValue::millisText() const { return integerText(wholeMillis()); }
+mpz_class TimeValue::wholeMillis() const {
+  return truncatingQuotient(nanos_, kNanosPerMilli);
+}
+mpz_class TimeValue::wholeMicros() const {
+  return truncatingQuotient(nanos_, kNanosPerMicro);
+}
+std::string TimeValue::millisText() const {
+  return integerText(wholeMillis());
+}
 
-TimeValue operator+(const TimeValue& a, const TimeValue& b) { return TimeValue(mpz_class(a.nanos_ + b.nanos_)); }
-TimeValue operator-(const TimeValue& a, const TimeValue& b) { return TimeValue(mpz_class(a.nanos_ - b.nanos_)); }
+TimeValue operator+(const TimeValue& a, const TimeValue& b) {
+  return TimeValue(mpz_class(a.nanos_ + b.nanos_));
+}
+TimeValue operator-(const TimeValue& a, const TimeValue& b) {
+  return TimeValue(mpz_class(a.nanos_ - b.nanos_));
+}
 
-std::string integerText(const mpz_class& value) { return value.get_str(10); }
+std::string integerText(const mpz_class& value) {
+  return value.get_str(10);
+}
 
 }  // namespace rover

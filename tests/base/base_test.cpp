@@ -13,10 +13,16 @@ TEST(ErrnoName, NamesTheErrorsReportsUse) {
     int code;
     const char* name;
   };
-  const Case cases[] = {{EACCES, "acces"},          {EADDRINUSE, "addrinuse"}, {EAGAIN, "again"},
-                        {EBADF, "badf"},            {ECONNREFUSED, "connrefused"},
-                        {ECONNRESET, "connreset"},  {EINVAL, "inval"},         {EPIPE, "pipe"},
-                        {EOPNOTSUPP, "opnotsupp"},  {EDEADLK, "deadlk"}};
+  const Case cases[] = {{EACCES, "acces"},
+                        {EADDRINUSE, "addrinuse"},
+                        {EAGAIN, "again"},
+                        {EBADF, "badf"},
+                        {ECONNREFUSED, "connrefused"},
+                        {ECONNRESET, "connreset"},
+                        {EINVAL, "inval"},
+                        {EPIPE, "pipe"},
+                        {EOPNOTSUPP, "opnotsupp"},
+                        {EDEADLK, "deadlk"}};
   for (const Case& c : cases) EXPECT_EQ(errnoName(c.code), c.name) << c.code;
 }
 

@@ -41,16 +41,22 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-std::string serverPath() { return ROVER_SERVER_PATH; }
+std::string serverPath() {
+  return ROVER_SERVER_PATH;
+}
 
-std::string toolPath(const std::string& name) { return std::string(ROVER_TOOLS_DIR) + "/" + name; }
+std::string toolPath(const std::string& name) {
+  return std::string(ROVER_TOOLS_DIR) + "/" + name;
+}
 
 TempFile::TempFile(const std::string& contents, const std::string& suffix) : path_(makeTempPath(suffix)) {
   std::ofstream out(path_, std::ios::binary);
   out << contents;
 }
 
-TempFile::~TempFile() { ::unlink(path_.c_str()); }
+TempFile::~TempFile() {
+  ::unlink(path_.c_str());
+}
 
 int freePort() {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -131,8 +137,12 @@ void ChildProcess::kill(int signal) {
   if (running()) ::kill(pid_, signal);
 }
 
-std::string ChildProcess::stdoutText() const { return readFile(outPath_); }
-std::string ChildProcess::stderrText() const { return readFile(errPath_); }
+std::string ChildProcess::stdoutText() const {
+  return readFile(outPath_);
+}
+std::string ChildProcess::stderrText() const {
+  return readFile(errPath_);
+}
 
 Client::Client(int port, std::chrono::milliseconds bound) {
   auto deadline = Clock::now() + bound;
@@ -151,7 +161,9 @@ Client::Client(int port, std::chrono::milliseconds bound) {
   }
 }
 
-Client::~Client() { close(); }
+Client::~Client() {
+  close();
+}
 
 void Client::send(const std::string& bytes) {
   std::size_t done = 0;
@@ -198,7 +210,9 @@ bool Client::readToEnd(std::chrono::milliseconds bound) {
   return true;
 }
 
-bool Client::readMore(std::chrono::milliseconds bound) { return readSome(bound); }
+bool Client::readMore(std::chrono::milliseconds bound) {
+  return readSome(bound);
+}
 
 bool Client::waitReadable(std::chrono::milliseconds bound) {
   if (fd_ < 0) return false;
