@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
   xvfb x11-utils xdotool imagemagick
-  python3 clang libclang-rt-14-dev
+  python3
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -10,6 +10,11 @@ repo="$(cd "$here/../../.." && pwd)"
 seconds="${1:-300}"
 build="${2:-$repo/build/fuzz}"
 
+# libFuzzer comes with clang's runtime, which the normal build does not need.
+if ! command -v clang++ >/dev/null || ! dpkg-query -W libclang-rt-14-dev >/dev/null 2>&1; then
+  apt-get update && apt-get install -y --no-install-recommends clang libclang-rt-14-dev
+fi
+
 CC=clang CXX=clang++ cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DROVER_SANITIZE=ON -DROVER_BENCHMARKS=OFF -DROVER_FUZZERS=ON >/dev/null
 cmake --build "$build" -j2 --target map_fuzzer
