@@ -22,11 +22,14 @@ std::vector<std::size_t> visibleAfterOcclusion(Vec2 viewer, const std::vector<Se
   double largestRadius = 0.0;
   for (const SensedCircle& s : seen) {
     if (!s.boulder) continue;
-    double nearDistance = length(s.circle.center - viewer) - s.circle.radius;
+    // The sight line meets the circle of |r| (the map may hold a negative
+    // radius), so that is the rim the bound must use.
+    const double radius = std::fabs(s.circle.radius);
+    double nearDistance = length(s.circle.center - viewer) - radius;
     // Unordered values would break the sort; testing them first is always safe.
     if (std::isnan(nearDistance)) nearDistance = -std::numeric_limits<double>::infinity();
     occluders.push_back({nearDistance, s.circle.center, s.circle.radius, s.entry});
-    largestRadius = std::max(largestRadius, std::fabs(s.circle.radius));
+    largestRadius = std::max(largestRadius, radius);
   }
   // Nearest rim first: a boulder whose rim lies beyond the target's near edge
   // cannot cut the sight line, so the walk below stops there.

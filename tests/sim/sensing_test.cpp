@@ -153,6 +153,9 @@ TEST(SensePass, Occlusion) {
       {"object around the rover", {boulder(3, 0, 1), crater(0, 0, 2)}, {0, 1}},
       // A boulder the rover stands in does not hide what lies beyond.
       {"boulder around the rover", {boulder(1, 0, 2), crater(20, 0, 1)}, {0, 1}},
+      // Radii are stored as given; the sight line meets the circle of |r|, so
+      // a boulder with r = -3 at 18 cuts it at 15, short of the crater at 19.
+      {"boulder with a negative radius", {boulder(18, 0, -3), crater(20, 0, 1)}, {0}},
   };
   const ViewEllipse view = makeViewEllipse(viewParams(100.0, 100.0));
   for (const OcclusionCase& c : cases) {
@@ -200,7 +203,8 @@ TEST(Occlusion, PrunedSearchAgreesWithEveryPair) {
     const int count = 50 + round * 5;
     for (int i = 0; i < count; ++i) {
       // Some circles share centres and radii, some touch the viewer.
-      const double r = (i % 17 == 0) ? 0.0 : radius(gen);
+      double r = (i % 17 == 0) ? 0.0 : radius(gen);
+      if (i % 13 == 0) r = -r;  // the map may hold negative radii
       Vec2 c = {coord(gen), coord(gen)};
       if (i % 23 == 0) c = {r, 0.0};
       seen.push_back({static_cast<std::size_t>(i), {c, r}, kind(gen) != 0});
