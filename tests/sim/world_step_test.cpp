@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -263,6 +264,25 @@ TEST(WorldStep, UnseenObjectsArePassedThrough) {
     const StepResult r = worldStep(world, rules, 0.01);
     EXPECT_FALSE(r.event.has_value()) << x;
     EXPECT_EQ(world.rover.position.x, x);
+  }
+}
+
+TEST(FindMartian, FindsLiveMartiansInAnyOrder) {
+  // A run keeps its Martians in index order with gaps where some were lost;
+  // a list in another order must still be searched correctly.
+  for (const std::vector<int>& indices :
+       {std::vector<int>{0, 1, 3, 4, 7, 8, 9}, std::vector<int>{9, 3, 0, 8, 1, 7, 4}, std::vector<int>{}}) {
+    World world;
+    for (int i : indices) world.martians.push_back(martianAt(i, i * 10.0, 0.0));
+    for (int i = -1; i <= 10; ++i) {
+      const Martian* found = findMartian(world, i);
+      const bool live = std::find(indices.begin(), indices.end(), i) != indices.end();
+      ASSERT_EQ(found != nullptr, live) << i;
+      if (found) {
+        EXPECT_EQ(found->index, i);
+        EXPECT_EQ(found->motion.position.x, i * 10.0);
+      }
+    }
   }
 }
 
