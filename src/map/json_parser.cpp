@@ -64,6 +64,8 @@ class Parser {
       case TokenKind::LeftBracket:
         lexer_.consume();
         target = JsonValue::makeArray(at);
+        // An array closed at once is never pushed, but it is a level all the same.
+        checkDepth();
         if (lexer_.peek().kind == TokenKind::RightBracket) {
           lexer_.consume();
           return Opened::Nothing;
@@ -130,8 +132,12 @@ class Parser {
     return nullptr;
   }
 
-  void push(JsonValue& container) {
+  void checkDepth() const {
     if (open_.size() >= kMaxJsonNesting) raiseFail("nesting too deep");
+  }
+
+  void push(JsonValue& container) {
+    checkDepth();
     open_.push_back(&container);
   }
 

@@ -156,6 +156,12 @@ TEST(Parser, NestingBeyondTheCapFails) {
   EXPECT_EQ(outcomeOf([&] { parseText(repeated("[", kMaxJsonNesting + 1)); }), "Fail: nesting too deep");
 }
 
+TEST(Parser, EmptyArrayBeyondTheCapFails) {
+  // The innermost "[]" is a level of its own even though it is closed at once.
+  std::string text = repeated("[", kMaxJsonNesting + 1) + repeated("]", kMaxJsonNesting + 1);
+  EXPECT_EQ(outcomeOf([&] { parseText(text); }), "Fail: nesting too deep");
+}
+
 TEST(Parser, ReplacingADeepValueDoesNotRecurse) {
   JsonValue value = parseText(repeated("[", 200'000) + repeated("]", 200'000));
   value = parseText("1");
