@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -82,7 +83,11 @@ class Session {
 
   int port() const { return port_; }
   ChildProcess& server() { return *server_; }
-  Client& client() { return *client_; }
+  // Throws (a test failure, not a crash) when the server never listened.
+  Client& client() {
+    if (!client_) throw std::runtime_error("no client: the server never printed its waiting line");
+    return *client_;
+  }
   // Waits for the waiting line, then connects the client.
   bool connect();
   // Reads until the server closes the connection, then waits for its exit.

@@ -4,22 +4,12 @@
 
 #include "base/failure.h"
 #include "sim/motion.h"
+#include "sim_fixtures.h"
 
 namespace rover {
 namespace {
 
-VehicleParams testParams() {
-  VehicleParams p;
-  p.maxSpeed = 4.0;
-  p.accel = 2.0;
-  p.brake = 3.0;
-  p.turn = 20.0;
-  p.hardTurn = 60.0;
-  p.rotAccel = 200.0;
-  p.frontView = 30.0;
-  p.rearView = 10.0;
-  return p;
-}
+using testing::roverParams;
 
 MotionState movingEast(double speed) {
   MotionState s;
@@ -30,7 +20,7 @@ MotionState movingEast(double speed) {
 }
 
 TEST(MotionModel, DragMakesMaxSpeedTheFixedPoint) {
-  const MotionModel m = makeMotionModel(testParams());
+  const MotionModel m = makeMotionModel(roverParams());
   EXPECT_EQ(m.drag, 2.0 / 16.0);
   EXPECT_EQ(m.pi, 3.141592653589793);
   // At maxSpeed under full acceleration the speed does not move (a step
@@ -44,7 +34,7 @@ TEST(MotionModel, DragMakesMaxSpeedTheFixedPoint) {
 }
 
 TEST(StepMotion, SpeedUpdateByControl) {
-  const MotionModel m = makeMotionModel(testParams());
+  const MotionModel m = makeMotionModel(roverParams());
   struct Case {
     int accel;
     double v;
@@ -67,14 +57,14 @@ TEST(StepMotion, SpeedUpdateByControl) {
 }
 
 TEST(StepMotion, NaNSpeedBecomesZero) {
-  VehicleParams p = testParams();
+  VehicleParams p = roverParams();
   p.accel = std::nan("");
   const MotionState next = stepMotion(makeMotionModel(p), {0, 1}, movingEast(1.0), 0.01);
   EXPECT_EQ(next.speed, 0.0);
 }
 
 TEST(StepMotion, RotationRampsAndSnaps) {
-  const MotionModel m = makeMotionModel(testParams());  // one step changes rotation by 2 deg/s
+  const MotionModel m = makeMotionModel(roverParams());  // one step changes rotation by 2 deg/s
   struct Case {
     int turn;
     double rotation;
@@ -93,7 +83,7 @@ TEST(StepMotion, RotationRampsAndSnaps) {
 }
 
 TEST(StepMotion, AtRestTurnsOnTheSpot) {
-  const MotionModel m = makeMotionModel(testParams());
+  const MotionModel m = makeMotionModel(roverParams());
   MotionState s = movingEast(0.0);
   s.position = {3.0, -4.0};
   s.rotation = 10.0;
@@ -106,7 +96,7 @@ TEST(StepMotion, AtRestTurnsOnTheSpot) {
 }
 
 TEST(StepMotion, StraightLineKeepsDirectionBitForBit) {
-  const MotionModel m = makeMotionModel(testParams());
+  const MotionModel m = makeMotionModel(roverParams());
   MotionState s;
   s.speed = 1.0;
   s.heading = 33.0;
@@ -124,7 +114,7 @@ TEST(StepMotion, StraightLineKeepsDirectionBitForBit) {
 }
 
 TEST(StepMotion, TurningAveragesOldAndNewDirection) {
-  const MotionModel m = makeMotionModel(testParams());
+  const MotionModel m = makeMotionModel(roverParams());
   MotionState s = movingEast(2.0);
   s.rotation = 20.0;
   const MotionState next = stepMotion(m, {1, 0}, s, 0.01);
@@ -140,7 +130,7 @@ TEST(StepMotion, TurningAveragesOldAndNewDirection) {
 }
 
 TEST(StepMotion, HeadingWrapsAtPlusMinus180) {
-  VehicleParams p = testParams();
+  VehicleParams p = roverParams();
   p.rotAccel = 1e9;  // rotation snaps to its target at once
   p.turn = 100.0;
   const MotionModel m = makeMotionModel(p);
@@ -163,7 +153,7 @@ TEST(StepMotion, HeadingWrapsAtPlusMinus180) {
 }
 
 TEST(StepMotion, OutOfRangeControlFails) {
-  const MotionModel m = makeMotionModel(testParams());
+  const MotionModel m = makeMotionModel(roverParams());
   for (ControlState bad :
        {ControlState{3, 0}, ControlState{-3, 0}, ControlState{0, 2}, ControlState{0, -2}}) {
     EXPECT_THROW(stepMotion(m, bad, movingEast(1.0), 0.01), Failure);
