@@ -28,7 +28,6 @@ struct WindowState {
   std::function<void()> quit;
   TimeValue lastRedraw;
   SceneSetup setup;
-  std::shared_ptr<SceneLists> lists;
 };
 
 WindowState& windowState() {
@@ -57,7 +56,7 @@ void displayCallback() {
     const Game& game = *state.game;
     const std::vector<std::string> lines = statusLines(game.results(), game.roundCounter(), game.runInPlay(),
                                                        state.clock->now() - game.runStart());
-    drawScene(state.setup, *state.lists, game.map().world, lines);
+    drawScene(state.setup, *sharedSceneLists(), game.map().world, lines);
   });
 }
 
@@ -125,7 +124,6 @@ void runWindowMode(Game& game, Clock& clock, const std::string& mapPath, std::fu
   state.game = &game;
   state.clock = &clock;
   state.quit = std::move(quit);
-  state.lists = sharedSceneLists();
 
   glutInitDisplayMode(GLUT_DOUBLE | GLUT_ALPHA);
   glutInitWindowSize(kWindowWidth, kWindowHeight);

@@ -20,6 +20,14 @@ std::string expectedQuickOutput(const std::string& portText) {
          "\nstarting round\nRound 1: reached home; score = 10\n";
 }
 
+// The case's arguments with every "MAP" replaced by the path of a real map.
+std::vector<std::string> withMapPath(std::vector<std::string> args, const std::string& path) {
+  for (std::string& arg : args) {
+    if (arg == "MAP") arg = path;
+  }
+  return args;
+}
+
 struct UsageCase {
   const char* name;
   std::vector<std::string> args;
@@ -34,11 +42,7 @@ class UsageFailure : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(UsageFailure, PrintsUsageAndNothingElse) {
   TempFile map(quickMap().json());
-  std::vector<std::string> args = GetParam().args;
-  for (std::string& arg : args) {
-    if (arg == "MAP") arg = map.path();
-  }
-  Ending ending = runWithoutClient(args);
+  Ending ending = runWithoutClient(withMapPath(GetParam().args, map.path()));
   EXPECT_EQ(ending.status, 1);
   EXPECT_EQ(ending.err, kUsage);
   EXPECT_EQ(ending.out, "");
@@ -70,11 +74,7 @@ class StartFailure : public ::testing::TestWithParam<KindCase> {};
 // status 1, and no waiting line.
 TEST_P(StartFailure, ReportsKindWithoutListening) {
   TempFile map(quickMap().json());
-  std::vector<std::string> args = GetParam().args;
-  for (std::string& arg : args) {
-    if (arg == "MAP") arg = map.path();
-  }
-  Ending ending = runWithoutClient(args);
+  Ending ending = runWithoutClient(withMapPath(GetParam().args, map.path()));
   EXPECT_EQ(ending.status, 1);
   EXPECT_EQ(ending.err, std::string("uncaught exception: ") + GetParam().kind + "\n");
   EXPECT_EQ(ending.out, "");
