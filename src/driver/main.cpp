@@ -15,6 +15,7 @@
 #include "driver/top_level_report.h"
 #include "map/map_loader.h"
 #include "net/connection.h"
+#include "net/inherited_listener.h"
 #include "view/window.h"
 
 namespace rover {
@@ -34,7 +35,7 @@ bool systemErrorForm = false;
   MapSpec map = loadMap(settings.mapFile);
   systemErrorForm = true;
 
-  const int listener = openListener(settings.port);
+  const int listener = inheritedOrOpenListener(settings.port);
   std::unique_ptr<ClientConnection> connection = acceptClient(listener);
   SteadyClock clock;
   auto quit = [&connection, listener] { quitServer(*connection, listener); };

@@ -73,7 +73,7 @@ int freePort() {
 }
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::vector<std::string>& extraEnv)
+                           const std::vector<std::string>& extraEnv, int passedFd)
     : outPath_(makeTempPath(".out")), errPath_(makeTempPath(".err")) {
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
@@ -84,6 +84,12 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     ::dup2(err, 2);
     int devNull = ::open("/dev/null", O_RDONLY);
     ::dup2(devNull, 0);
+    // Last, so that none of the files opened above can take fd 3 afterwards;
+    // dup2 onto itself keeps the close-on-exec flag, hence the explicit clear.
+    if (passedFd >= 0) {
+      ::dup2(passedFd, 3);
+      ::fcntl(3, F_SETFD, 0);
+    }
     for (const std::string& entry : extraEnv) ::putenv(const_cast<char*>(entry.c_str()));
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));

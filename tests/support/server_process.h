@@ -40,8 +40,10 @@ int freePort();
 // The destructor kills it if it is still running.
 class ChildProcess {
  public:
+  // When passedFd is not -1, the child gets that descriptor as its fd 3, the
+  // way socket activation hands over a listening socket.
   ChildProcess(const std::string& program, const std::vector<std::string>& args,
-               const std::vector<std::string>& extraEnv = {});
+               const std::vector<std::string>& extraEnv = {}, int passedFd = -1);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
