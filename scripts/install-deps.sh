@@ -8,6 +8,7 @@ packages=(
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
   xvfb x11-utils xdotool imagemagick
   python3
+  parallel slurm-wlm munge
 )
 missing=()
 for package in "${packages[@]}"; do
@@ -16,6 +17,13 @@ done
 if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # Slurm's and munge's packages start their system daemons where they can;
+  # the tests run private ones, so keep the system's down while installing.
+  if [[ ! -e /usr/sbin/policy-rc.d ]]; then
+    printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
+    chmod +x /usr/sbin/policy-rc.d
+    trap 'rm -f /usr/sbin/policy-rc.d' EXIT
+  fi
   apt-get update
   apt-get install -y --no-install-recommends "${missing[@]}"
 fi
