@@ -1,0 +1,94 @@
+"""tournament plan: checks a tournament file and writes DIR with its games."""
+
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+
+from tournament_dir import GAME_COLUMNS, PLAN_FORMAT, Game, game_id, write_json_atomically
+from tournament_file import TournamentFileError
+
+
+class PlanError(Exception):
+    """A reason the plan cannot be written, worded for the user."""
+
+
+def server_seed(seed, repeat):
+    """Repeat 1 plays the seed as listed; each later repeat gets its own seed,
+    derived from the listed one so that a plan always yields the same games."""
+    if repeat == 1:
+        return seed
+    digest = hashlib.sha256(f"rover-tournament-seed {seed} {repeat}".encode()).digest()
+    return int.from_bytes(digest[:8], "big")
+
+
+def _program(build, name):
+    path = os.path.join(build, name)
+    if not (os.path.isfile(path) and os.access(path, os.X_OK)):
+        raise PlanError(f"{path} is missing: build the project first, or pass --build")
+    return path
+
+
+def _check_map(mapcheck, index, entry):
+    """Loads the map as the server does; its time limit and run count."""
+    checked = subprocess.run([mapcheck, entry.path], capture_output=True, text=True, check=False)
+    if checked.returncode != 0:
+        problem = (checked.stderr.strip().splitlines() or ["mapcheck failed"])[0]
+        raise TournamentFileError(f"maps[{index}]: does not load: {problem}")
+    limit = re.search(r"^  time limit: (-?\d+) ms$", checked.stdout, re.MULTILINE)
+    runs = re.search(r"^  runs: +(\d+)$", checked.stdout, re.MULTILINE)
+    if not limit or not runs:
+        raise PlanError(f"cannot read mapcheck's summary of {entry.path}")
+    return int(limit.group(1)), int(runs.group(1))
+
+
+def plan_games(tournament):
+    """Every game, ordered map, seed, repeat, controller: a partly played
+    tournament has then given every controller about the same games."""
+    games = []
+    for entry in tournament.maps:
+        for seed in tournament.seeds:
+            for repeat in range(1, tournament.repeats + 1):
+                for controller in tournament.controllers:
+                    games.append(Game(game_id(controller.name, entry.name, seed, repeat), controller.name,
+                                      entry.name, seed, repeat, server_seed(seed, repeat)))
+    return games
+
+
+def write_plan(tournament, tournament_path, out, build, viewer_source):
+    server = _program(build, "server")
+    replay = _program(build, "replay")
+    mapcheck = _program(build, "mapcheck")
+    if os.path.exists(os.path.join(out, "plan.json")):
+        raise PlanError(f"{out} already holds a plan; plan into a new folder")
+
+    maps = {}
+    for index, entry in enumerate(tournament.maps):
+        limit, runs = _check_map(mapcheck, index, entry)
+        maps[entry.name] = {"file": f"maps/{entry.name}.json", "time_limit_ms": limit, "runs": runs}
+
+    os.makedirs(os.path.join(out, "maps"), exist_ok=True)
+    os.makedirs(os.path.join(out, "games"), exist_ok=True)
+    os.makedirs(os.path.join(out, "locks"), exist_ok=True)
+    for entry in tournament.maps:
+        shutil.copyfile(entry.path, os.path.join(out, maps[entry.name]["file"]))
+    shutil.copyfile(tournament_path, os.path.join(out, "tournament.json"))
+    if viewer_source and os.path.isdir(viewer_source):
+        shutil.copytree(viewer_source, os.path.join(out, "viewer"), dirs_exist_ok=True)
+
+    games = plan_games(tournament)
+    with open(os.path.join(out, "games.tsv"), "w", encoding="utf-8") as stream:
+        stream.writelines(game.tsv_line() for game in games)
+    write_json_atomically(os.path.join(out, "plan.json"), {
+        "format": PLAN_FORMAT,
+        "version": 1,
+        "server": os.path.abspath(server),
+        "replay": os.path.abspath(replay),
+        "game_time_limit_s": tournament.game_time_limit_s,
+        "prefix": tournament.prefix,
+        "controllers": {c.name: c.command for c in tournament.controllers},
+        "maps": maps,
+        "games_columns": list(GAME_COLUMNS),
+    })
+    return games

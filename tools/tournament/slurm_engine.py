@@ -1,0 +1,118 @@
+"""tournament run DIR --engine slurm: the unfinished games as Slurm job arrays."""
+
+import os
+import re
+import shlex
+import shutil
+import subprocess
+import sys
+import time
+
+from tournament_dir import load_plan, report_unfinished, unfinished_games
+
+POLL_INTERVAL_S = 2.0
+
+# Each array task plays its slice of the list, game after game, with play.
+TASK_SCRIPT = """#!/bin/sh
+# One Slurm array task: plays K games of the list, from line
+# (array offset + task id) * K + 1 on. play records every outcome, failures
+# included, so a failed game does not stop the others.
+set -u
+list=$1 offset=$2 per_task=$3
+first=$(( (offset + SLURM_ARRAY_TASK_ID) * per_task + 1 ))
+last=$(( first + per_task - 1 ))
+status=0
+for game in $(sed -n "${{first}},${{last}}p" "$list"); do
+  {play} "$game" || status=1
+done
+exit $status
+"""
+
+
+def _slurm(*argv):
+    done = subprocess.run(argv, capture_output=True, text=True, check=False)
+    if done.returncode != 0:
+        raise RuntimeError(f"{' '.join(argv)} failed: {done.stderr.strip()}")
+    return done.stdout
+
+
+def max_array_size():
+    """The cluster's MaxArraySize: an array's task ids must stay below it."""
+    match = re.search(r"^MaxArraySize\s*=\s*(\d+)", _slurm("scontrol", "show", "config"), re.MULTILINE)
+    return int(match.group(1)) if match else 1001
+
+
+def array_slices(tasks, limit):
+    """(offset, count) per array, each with at most `limit` tasks."""
+    return [(offset, min(limit, tasks - offset)) for offset in range(0, tasks, limit)]
+
+
+def _next_submission_folder(folder):
+    """DIR/slurm/N for the N-th run, so restarts keep earlier logs."""
+    base = os.path.join(folder, "slurm")
+    os.makedirs(base, exist_ok=True)
+    taken = [int(name) for name in os.listdir(base) if name.isdigit()]
+    path = os.path.join(base, str(max(taken, default=0) + 1))
+    os.makedirs(path)
+    return path
+
+
+def _wait(job_ids):
+    """Polls squeue until none of the arrays has a pending or running task."""
+    misses = 0
+    while True:
+        done = subprocess.run(["squeue", "-h", "-o", "%i", "-j", ",".join(job_ids)], capture_output=True,
+                              text=True, check=False)
+        if done.returncode == 0:
+            misses = 0
+            if not done.stdout.strip():
+                return
+        else:
+            # squeue refuses ids the controller has already forgotten, which is
+            # also how finished jobs look once MinJobAge has passed.
+            misses += 1
+            if "Invalid job id" in done.stderr or misses > 30:
+                return
+        time.sleep(POLL_INTERVAL_S)
+
+
+def run_slurm(folder, tool, partition, max_parallel, per_task):
+    """Submits the unfinished games, waits, and lists those still without an outcome."""
+    for program in ("sbatch", "squeue", "scontrol"):
+        if shutil.which(program) is None:
+            print(f"tournament: {program} is not on PATH: is this a Slurm login node?", file=sys.stderr)
+            return 1
+    pending = unfinished_games(folder)
+    if not pending:
+        print("every game has an outcome already")
+        return 0
+    here = _next_submission_folder(folder)
+    listing = os.path.join(here, "games.txt")
+    with open(listing, "w", encoding="utf-8") as stream:
+        stream.writelines(game.game + "\n" for game in pending)
+    play = " ".join(shlex.quote(word) for word in [sys.executable, tool, "play", folder])
+    script = os.path.join(here, "task.sh")
+    with open(script, "w", encoding="utf-8") as stream:
+        stream.write(TASK_SCRIPT.format(play=play))
+    os.chmod(script, 0o755)
+
+    tasks = -(-len(pending) // per_task)
+    # A task's time limit: its games at their wall-clock limit, plus start-up.
+    minutes = -(-per_task * (load_plan(folder)["game_time_limit_s"] + 30) // 60) + 1
+    job_ids = []
+    for offset, count in array_slices(tasks, max_array_size()):
+        throttle = f"%{max_parallel}" if max_parallel else ""
+        argv = ["sbatch", "--parsable", "--job-name", "rover-tournament", "--array", f"0-{count - 1}{throttle}",
+                "--ntasks", "1", "--cpus-per-task", "1", "--time", str(int(minutes)), "--chdir", folder,
+                "--output", os.path.join(here, f"array{offset}-%a.out")]
+        if partition:
+            argv += ["--partition", partition]
+        # With a throttle, arrays run one after another, so that the limit
+        # holds for the whole tournament and not per array.
+        if max_parallel and job_ids:
+            argv += ["--dependency", f"afterany:{job_ids[-1]}"]
+        job_ids.append(_slurm(*argv, script, listing, str(offset), str(per_task)).strip().split(";")[0])
+    print(f"submitted {len(pending)} games as {tasks} tasks in {len(job_ids)} arrays: {' '.join(job_ids)}")
+    _wait(job_ids)
+
+    return report_unfinished(folder, len(pending), here)

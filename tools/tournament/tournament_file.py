@@ -1,0 +1,173 @@
+"""Reads and checks a tournament file; every problem is one line naming the field."""
+
+import json
+import os
+import re
+import shlex
+import shutil
+from dataclasses import dataclass, field
+
+# Names become parts of folder names and of game ids, joined with ".", so they
+# hold neither dots nor anything a shell or a URL would have to quote.
+NAME_PATTERN = re.compile(r"^[A-Za-z0-9_-]{1,64}$")
+MAX_SEED = 2**64 - 1
+KNOWN_FIELDS = {"controllers", "maps", "seeds", "repeats", "game_time_limit_s", "prefix"}
+
+
+class TournamentFileError(Exception):
+    """A problem with the tournament file, already worded for the user."""
+
+
+@dataclass
+class Controller:
+    name: str
+    # The command with {dir} filled in; {host} and {port} are filled per game.
+    command: list
+
+
+@dataclass
+class MapEntry:
+    name: str
+    path: str  # absolute
+
+
+@dataclass
+class Tournament:
+    folder: str  # absolute folder of the tournament file, what {dir} stands for
+    controllers: list
+    maps: list
+    seeds: list
+    repeats: int
+    game_time_limit_s: float
+    prefix: list = field(default_factory=list)
+
+
+def _fail(where, problem):
+    raise TournamentFileError(f"{where}: {problem}")
+
+
+def _words(value, where, folder):
+    """A command as a list of words, from a list or a shell-quoted string."""
+    if isinstance(value, str):
+        try:
+            value = shlex.split(value)
+        except ValueError as error:
+            _fail(where, f"cannot split the command: {error}")
+    if not isinstance(value, list) or not value or not all(isinstance(w, str) for w in value):
+        _fail(where, "must be a non-empty list of strings or a command string")
+    return [w.replace("{dir}", folder) for w in value]
+
+
+def _check_program(words, where):
+    """The first word must name a program that exists: a path or a name on PATH."""
+    program = words[0]
+    if "/" in program:
+        if not os.path.isabs(program):
+            _fail(where, f'program "{program}" is a relative path; start it with {{dir}}/ or make it absolute')
+        if not (os.path.isfile(program) and os.access(program, os.X_OK)):
+            _fail(where, f'program "{program}" does not exist or is not executable')
+    elif shutil.which(program) is None:
+        _fail(where, f'program "{program}" is not on PATH')
+
+
+def _name(value, where):
+    if not isinstance(value, str) or not NAME_PATTERN.match(value):
+        _fail(where, "must be 1-64 letters, digits, '_' or '-'")
+    return value
+
+
+def _controllers(value, folder):
+    if not isinstance(value, list) or not value:
+        _fail("controllers", "must be a non-empty list")
+    controllers, names = [], set()
+    for i, entry in enumerate(value):
+        where = f"controllers[{i}]"
+        if not isinstance(entry, dict) or set(entry) != {"name", "command"}:
+            _fail(where, 'must be an object with exactly "name" and "command"')
+        name = _name(entry["name"], f"{where}.name")
+        if name in names:
+            _fail(f"{where}.name", f'"{name}" is used twice')
+        names.add(name)
+        words = _words(entry["command"], f"{where}.command", folder)
+        if not any("{port}" in w for w in words):
+            _fail(f"{where}.command", "has no {port}")
+        _check_program(words, f"{where}.command")
+        controllers.append(Controller(name, words))
+    return controllers
+
+
+def _maps(value, folder):
+    if not isinstance(value, list) or not value:
+        _fail("maps", "must be a non-empty list")
+    maps, names = [], set()
+    for i, entry in enumerate(value):
+        where = f"maps[{i}]"
+        if isinstance(entry, str):
+            path = entry
+            name = os.path.splitext(os.path.basename(entry))[0]
+        elif isinstance(entry, dict) and set(entry) == {"name", "path"} and isinstance(entry["path"], str):
+            path, name = entry["path"], entry["name"]
+        else:
+            _fail(where, 'must be a path or an object with exactly "name" and "path"')
+        name = _name(name, f"{where} name")
+        if name in names:
+            _fail(where, f'the name "{name}" is used twice; give one of them {{"name": ..., "path": ...}}')
+        names.add(name)
+        path = os.path.normpath(os.path.join(folder, path))
+        if not os.path.isfile(path):
+            _fail(where, f"{path} is not a file")
+        maps.append(MapEntry(name, path))
+    return maps
+
+
+def _seeds(value):
+    if not isinstance(value, list) or not value:
+        _fail("seeds", "must be a non-empty list")
+    for i, seed in enumerate(value):
+        if isinstance(seed, bool) or not isinstance(seed, int) or not 0 <= seed <= MAX_SEED:
+            _fail(f"seeds[{i}]", "must be an integer from 0 to 2^64-1")
+    if len(set(value)) != len(value):
+        _fail("seeds", "lists a seed twice")
+    return value
+
+
+def read_tournament_file(path):
+    """The checked tournament; raises TournamentFileError."""
+    where = os.path.basename(path)
+    try:
+        with open(path, encoding="utf-8") as stream:
+            data = json.load(stream)
+    except OSError as error:
+        raise TournamentFileError(f"{path}: {error.strerror}") from None
+    except (ValueError, UnicodeDecodeError) as error:
+        raise TournamentFileError(f"{where}: not valid JSON: {error}") from None
+    if not isinstance(data, dict):
+        _fail(where, "must be a JSON object")
+    unknown = sorted(set(data) - KNOWN_FIELDS)
+    if unknown:
+        _fail(unknown[0], "unknown field")
+    for required in ("controllers", "maps", "seeds", "game_time_limit_s"):
+        if required not in data:
+            _fail(required, "missing")
+    folder = os.path.dirname(os.path.abspath(path))
+
+    repeats = data.get("repeats", 1)
+    if isinstance(repeats, bool) or not isinstance(repeats, int) or not 1 <= repeats <= 1000:
+        _fail("repeats", "must be an integer from 1 to 1000")
+    limit = data["game_time_limit_s"]
+    if isinstance(limit, bool) or not isinstance(limit, (int, float)) or not 0 < limit <= 7 * 86400:
+        _fail("game_time_limit_s", "must be a number of seconds above 0 (at most a week)")
+    prefix = []
+    if "prefix" in data:
+        prefix = _words(data["prefix"], "prefix", folder)
+        _check_program(prefix, "prefix")
+
+    return Tournament(
+        folder=folder,
+        controllers=_controllers(data["controllers"], folder),
+        maps=_maps(data["maps"], folder),
+        seeds=_seeds(data["seeds"]),
+        repeats=repeats,
+        game_time_limit_s=limit,
+        prefix=prefix,
+    )
