@@ -57,11 +57,11 @@ def plan_games(tournament):
 
 
 def write_plan(tournament, tournament_path, out, build, viewer_source):
+    if os.path.exists(os.path.join(out, "plan.json")):
+        raise PlanError(f"{out} already holds a plan; plan into a new folder")
     server = _program(build, "server")
     replay = _program(build, "replay")
     mapcheck = _program(build, "mapcheck")
-    if os.path.exists(os.path.join(out, "plan.json")):
-        raise PlanError(f"{out} already holds a plan; plan into a new folder")
 
     maps = {}
     for index, entry in enumerate(tournament.maps):

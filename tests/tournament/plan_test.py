@@ -1,0 +1,117 @@
+"""tournament plan: the games it writes, and a one-line error naming the field
+for each kind of bad tournament file. No game is played here."""
+
+import copy
+import os
+import sys
+import unittest
+
+from tournament_fixture import BUILD, SOURCE, plan, read_json, scratch, tournament, write_tournament
+
+GOOD = {
+    "controllers": [{"name": "a", "command": ["false", "{host}", "{port}"]},
+                    {"name": "b", "command": "{dir}/bot.sh --port {port}"}],
+    "maps": [os.path.join(SOURCE, "maps", "open_plain.json"),
+             {"name": "patrol", "path": os.path.join(SOURCE, "maps", "martian_patrol.json")}],
+    "seeds": [5, 18446744073709551615],
+    "repeats": 2,
+    "game_time_limit_s": 60,
+}
+
+
+def changed(path, value):
+    """GOOD with the member at path (a tuple of keys and indexes) set to value,
+    or removed when value is None."""
+    data = copy.deepcopy(GOOD)
+    *parents, last = path
+    target = data
+    for key in parents:
+        target = target[key]
+    if value is None:
+        del target[last]
+    else:
+        target[last] = value
+    return data
+
+
+class PlanTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = scratch(self)
+        bot = os.path.join(self.folder, "bot.sh")
+        with open(bot, "w", encoding="utf-8") as stream:
+            stream.write("#!/bin/sh\nexit 0\n")
+        os.chmod(bot, 0o755)
+
+    def test_writes_every_game_with_derived_seeds_and_copies(self):
+        out = plan(write_tournament(self.folder, GOOD), os.path.join(self.folder, "out"))
+        with open(os.path.join(out, "games.tsv"), encoding="utf-8") as stream:
+            rows = [line.rstrip("\n").split("\t") for line in stream]
+        # 2 maps x 2 seeds x 2 repeats x 2 controllers, controllers innermost.
+        self.assertEqual(len(rows), 16)
+        self.assertEqual(rows[0], ["a.open_plain.s5.r1", "a", "open_plain", "5", "1", "5"])
+        self.assertEqual(rows[1][:2], ["b.open_plain.s5.r1", "b"])
+        self.assertEqual(rows[-1][:5], ["b.patrol.s18446744073709551615.r2", "b", "patrol",
+                                        "18446744073709551615", "2"])
+        # Repeat 1 plays the listed seed; repeat 2 its own, the same for every
+        # controller and reproducible from the file alone.
+        seeds = {(row[2], row[3], row[4]): int(row[5]) for row in rows}
+        self.assertEqual(seeds[("open_plain", "5", "1")], 5)
+        self.assertNotIn(seeds[("open_plain", "5", "2")], (5, 18446744073709551615))
+        self.assertLessEqual(seeds[("patrol", "18446744073709551615", "2")], 2**64 - 1)
+        self.assertEqual({row[5] for row in rows if row[2:5] == ["patrol", "5", "2"]}, {str(seeds[("patrol", "5", "2")])})
+        again = plan(write_tournament(self.folder, GOOD, "again.json"), os.path.join(self.folder, "again"))
+        with open(os.path.join(again, "games.tsv"), encoding="utf-8") as stream:
+            self.assertEqual([line.rstrip("\n").split("\t") for line in stream], rows)
+
+        saved = read_json(os.path.join(out, "plan.json"))
+        self.assertEqual(saved["maps"]["patrol"], {"file": "maps/patrol.json", "time_limit_ms": 20000, "runs": 3})
+        self.assertEqual(saved["controllers"]["b"], [os.path.join(self.folder, "bot.sh"), "--port", "{port}"])
+        with open(os.path.join(SOURCE, "maps", "martian_patrol.json"), "rb") as original, \
+                open(os.path.join(out, "maps", "patrol.json"), "rb") as copied:
+            self.assertEqual(original.read(), copied.read())
+        self.assertEqual(read_json(os.path.join(out, "tournament.json")), GOOD)
+        self.assertEqual(os.path.isdir(os.path.join(out, "viewer")), os.path.isdir(os.path.join(SOURCE, "viewer")))
+        refused = tournament(["plan", os.path.join(self.folder, "tournament.json"), "-o", out, "--build", BUILD],
+                             check=False)
+        self.assertEqual((refused.returncode, refused.stderr), (1, f"tournament: {out} already holds a plan; "
+                                                                   "plan into a new folder\n"))
+
+    def test_bad_files_get_one_line_naming_the_field(self):
+        bad_map = os.path.join(self.folder, "bad_map.json")
+        with open(bad_map, "w", encoding="utf-8") as stream:
+            stream.write('{"size": 100}')
+        cases = [
+            (changed(("seed",), 3), "seed: unknown field"),
+            (changed(("seeds",), None), "seeds: missing"),
+            (changed(("seeds", 1), 2**64), "seeds[1]: must be an integer from 0 to 2^64-1"),
+            (changed(("seeds",), [1, 1]), "seeds: lists a seed twice"),
+            (changed(("repeats",), 0), "repeats: must be an integer from 1 to 1000"),
+            (changed(("game_time_limit_s",), -1), "game_time_limit_s: must be a number of seconds above 0"),
+            (changed(("controllers", 1, "name"), "a"), 'controllers[1].name: "a" is used twice'),
+            (changed(("controllers", 0, "name"), "a.b"), "controllers[0].name: must be 1-64 letters"),
+            (changed(("controllers", 0, "command"), ["false", "{host}"]), "controllers[0].command: has no {port}"),
+            (changed(("controllers", 0, "command"), ["no-such-program-here", "{port}"]),
+             'controllers[0].command: program "no-such-program-here" is not on PATH'),
+            (changed(("controllers", 0, "command"), ["./bot.sh", "{port}"]),
+             'controllers[0].command: program "./bot.sh" is a relative path'),
+            (changed(("controllers", 0, "command"), ["{dir}/missing", "{port}"]),
+             f'controllers[0].command: program "{self.folder}/missing" does not exist'),
+            (changed(("prefix",), ["no-such-limiter"]), 'prefix: program "no-such-limiter" is not on PATH'),
+            (changed(("maps", 0), "nowhere.json"), f"maps[0]: {self.folder}/nowhere.json is not a file"),
+            (changed(("maps", 1, "name"), "open_plain"), 'maps[1]: the name "open_plain" is used twice'),
+            (changed(("maps", 0), bad_map), "maps[0]: does not load: "),
+        ]
+        for data, expected in cases:
+            with self.subTest(expected=expected):
+                path = write_tournament(self.folder, data, "bad.json")
+                out = os.path.join(self.folder, "bad_out")
+                done = tournament(["plan", path, "-o", out, "--build", BUILD], check=False)
+                self.assertEqual(done.returncode, 1)
+                self.assertEqual(done.stdout, "")
+                self.assertTrue(done.stderr.startswith(f"tournament: {expected}"), done.stderr)
+                self.assertEqual(done.stderr.count("\n"), 1, done.stderr)
+                self.assertFalse(os.path.exists(os.path.join(out, "plan.json")))
+
+
+if __name__ == "__main__":
+    sys.exit(unittest.main())

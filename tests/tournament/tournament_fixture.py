@@ -1,0 +1,69 @@
+"""Shared by the tournament tests: where things are, and running the tool."""
+
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+BUILD = os.environ.get("ROVER_BUILD_DIR", os.path.join(SOURCE, "build", "release"))
+TOOL = os.path.join(SOURCE, "tools", "tournament", "tournament")
+# Far above what any of these games needs on a loaded machine; only the
+# hung controller's tournament sets a short limit on purpose.
+GENEROUS_LIMIT_S = 600
+
+
+def tournament(args, check=True):
+    """Runs the tool; the finished process, output as text."""
+    done = subprocess.run([sys.executable, TOOL, *args], capture_output=True, text=True, timeout=1200,
+                          check=False)
+    if check and done.returncode != 0:
+        raise AssertionError(f"tournament {' '.join(args)} exited {done.returncode}:\n{done.stdout}{done.stderr}")
+    return done
+
+
+def ci_tournament(folder):
+    """examples/tournament.json as the tests play it: the controllers of the
+    build under test, the example's maps and seeds (Martians on one map, so
+    the seeds matter). Returns the file's path."""
+    with open(os.path.join(SOURCE, "examples", "tournament.json"), encoding="utf-8") as stream:
+        data = json.load(stream)
+    for controller in data["controllers"]:
+        if controller["name"] == "pilot":
+            controller["command"] = [os.path.join(BUILD, "pilot"), "{host}", "{port}"]
+        else:
+            controller["command"] = [sys.executable, os.path.join(SOURCE, "examples", "simple_pilot.py"),
+                                     "{host}", "{port}"]
+    data["maps"] = [os.path.join(SOURCE, "examples", path) for path in data["maps"]]
+    data["game_time_limit_s"] = GENEROUS_LIMIT_S
+    return write_tournament(folder, data)
+
+
+def write_tournament(folder, data, name="tournament.json"):
+    path = os.path.join(folder, name)
+    with open(path, "w", encoding="utf-8") as stream:
+        json.dump(data, stream)
+    return path
+
+
+def plan(tournament_path, out):
+    tournament(["plan", tournament_path, "-o", out, "--build", BUILD])
+    return out
+
+
+def read_json(path):
+    with open(path, encoding="utf-8") as stream:
+        return json.load(stream)
+
+
+def game_ids(out):
+    with open(os.path.join(out, "games.tsv"), encoding="utf-8") as stream:
+        return [line.split("\t")[0] for line in stream]
+
+
+def scratch(test):
+    """A temporary folder removed after the test."""
+    folder = tempfile.TemporaryDirectory(prefix="rover_tournament_")
+    test.addCleanup(folder.cleanup)
+    return folder.name
