@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/errno_names.h"
 #include "base/failure.h"
 #include "net/connection.h"
 
