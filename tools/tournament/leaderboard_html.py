@@ -35,6 +35,7 @@ table { border-collapse: collapse; margin-bottom: 2em; }
 th, td { padding: 0.25em 0.75em; border-bottom: 1px solid #ccc; text-align: right; }
 th { cursor: pointer; background: #eee; }
 td.text, th.text { text-align: left; }
+td.links { white-space: nowrap; }
 tr.timed-out td, tr.failed td { color: #a00; }
 """
 
@@ -65,9 +66,13 @@ TALLY_HEADINGS = ("games", "completed", "timed out", "failed", "pending", "runs"
                   "mean score per run")
 
 
-def _headings(names, text_columns):
-    return "<tr>" + "".join(f'<th{" class=text" if i < text_columns else ""}>{escape(n)}</th>'
-                            for i, n in enumerate(names)) + "</tr>"
+# Columns of words, aligned left like their cells; the rest are numbers.
+TEXT_COLUMNS = {"controller", "map", "game", "status", "reason", "record"}
+
+
+def _headings(names):
+    return "<tr>" + "".join(f'<th{" class=text" if n in TEXT_COLUMNS else ""}>{escape(n)}</th>'
+                            for n in names) + "</tr>"
 
 
 def _game_link(game, viewer):
@@ -90,7 +95,7 @@ def render_html(document, viewer):
         f"{_cell(g['game'], css='text')}{_cell(g['controller'], css='text')}{_cell(g['map'], css='text')}"
         f"{_cell(g['seed'])}{_cell(g['repeat'])}{_cell(g['status'], css='text')}{_cell(g['reason'], css='text')}"
         f"{_cell(g['runs_played'])}{_cell(g['home_runs'])}{_cell(g['score'])}"
-        f'<td class=text>{_game_link(g, viewer)} <a href="games/{quote(g["game"])}/">files</a></td></tr>'
+        f'<td class="text links">{_game_link(g, viewer)} <a href="games/{quote(g["game"])}/">files</a></td></tr>'
         for g in document["game_scores"])
     pending = (f"<p><strong>{document['pending']} of {document['games']} games have no outcome yet: "
                "these standings are not final.</strong></p>" if document["pending"] else "")
@@ -104,18 +109,18 @@ time limit, like a crater at time 0. Click a heading to sort.</p>
 {pending}
 <h2>Standings</h2>
 <table class="sortable">
-<thead>{_headings(("rank", "controller") + TALLY_HEADINGS, 0)}</thead>
+<thead>{_headings(("rank", "controller") + TALLY_HEADINGS)}</thead>
 <tbody>{standings}</tbody>
 </table>
 <h2>Per map</h2>
 <table class="sortable">
-<thead>{_headings(("controller", "map") + TALLY_HEADINGS, 2)}</thead>
+<thead>{_headings(("controller", "map") + TALLY_HEADINGS)}</thead>
 <tbody>{per_map}</tbody>
 </table>
 <h2>Games</h2>
 <table class="sortable">
 <thead>{_headings(("game", "controller", "map", "seed", "repeat", "status", "reason", "runs played",
-                   "runs home", "score", "record"), 3)}</thead>
+                   "runs home", "score", "record"))}</thead>
 <tbody>{games}</tbody>
 </table>
 <script>{SORT_SCRIPT}</script>
