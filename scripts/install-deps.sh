@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev
+  rapidjson-dev  # map_load_bench compares the reader with it (-DROVER_BENCH_RAPIDJSON=ON)
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
   xvfb x11-utils xdotool imagemagick
   python3
