@@ -19,7 +19,7 @@ bool isContinuation(unsigned char byte) {
 
 }  // namespace
 
-Utf8Reader::Utf8Reader(ByteSource& source) : source_(source) {}
+Utf8Reader::Utf8Reader(ByteSource& source, ReadPath path) : source_(source), path_(path) {}
 
 bool Utf8Reader::ensure(std::uint64_t offset) {
   while (offset - base_ >= bytes_.size()) {
@@ -75,6 +75,22 @@ void Utf8Reader::checkRest(const Cursor& from) {
   Cursor at = from;
   std::uint64_t end = base_ + bytes_.size();
   while (at.offset < end) {
+    if (path_ == ReadPath::Fast) {
+      // ASCII needs no decoding; only the other bytes go through decode().
+      const unsigned char* byte = bytes_.data() + (at.offset - base_);
+      const unsigned char* stop = bytes_.data() + bytes_.size();
+      while (byte < stop && *byte < 0x80) {
+        if (*byte == '\n') {
+          ++at.line;
+          at.column = 1;
+        } else {
+          ++at.column;
+        }
+        ++byte;
+      }
+      at.offset = base_ + static_cast<std::uint64_t>(byte - bytes_.data());
+      if (at.offset == end) break;
+    }
     at = advance(at, decode(at));
   }
   restChecked_ = true;
