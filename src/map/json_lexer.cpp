@@ -20,6 +20,12 @@ int hexValue(char32_t c) {
   return -1;
 }
 
+// A byte that stands for itself inside a string: ASCII other than the quote,
+// the backslash and the newline (which moves the line count).
+bool isPlainStringByte(unsigned char byte) {
+  return byte < 0x80 && byte != '"' && byte != '\\' && byte != '\n';
+}
+
 // Stores a character the way the map's strings hold text: one byte below
 // 0x80, two below 0x800, three otherwise (the decoder yields at most 16 bits).
 void appendUtf8(std::string& out, char32_t c) {
@@ -314,12 +320,25 @@ bool JsonLexer::lexBuffered() {
         return single(TokenKind::Comma);
       case ':':
         return single(TokenKind::Colon);
-      case '"':
+      case '"': {
         settle();
         token_.start = cursor_.position();
-        lexString();
         hasToken_ = true;
+        // A string of plain characters closed within the bytes read (every
+        // key of a map) is taken whole; any other goes the general way.
+        const unsigned char* close = p + 1;
+        while (close < end && isPlainStringByte(*close)) ++close;
+        if (close == end || *close != '"') {
+          lexString();
+          return true;
+        }
+        token_.kind = TokenKind::String;
+        token_.text.assign(reinterpret_cast<const char*>(p + 1), static_cast<std::size_t>(close - p - 1));
+        std::size_t length = static_cast<std::size_t>(close + 1 - p);
+        cursor_.offset += length;
+        cursor_.column += static_cast<std::uint32_t>(length);
         return true;
+      }
       case 't':
         return keyword("true", 4, TokenKind::True);
       case 'f':
@@ -412,7 +431,7 @@ Cursor JsonLexer::copyPlainRun(Cursor at, std::string& text) const {
   const unsigned char* const begin = bytes.data();
   const unsigned char* const end = begin + bytes.size();
   const unsigned char* p = begin;
-  while (p < end && *p < 0x80 && *p != '"' && *p != '\\' && *p != '\n') ++p;
+  while (p < end && isPlainStringByte(*p)) ++p;
   std::size_t length = static_cast<std::size_t>(p - begin);
   text.append(reinterpret_cast<const char*>(begin), length);
   at.offset += length;

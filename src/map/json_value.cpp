@@ -71,33 +71,6 @@ mpz_class JsonValue::integer() const {
   return mpz_class(static_cast<long>(payload_.small));
 }
 
-JsonValue::JsonValue(JsonValue&& other) noexcept {
-  take(other);
-}
-
-JsonValue& JsonValue::operator=(JsonValue&& other) noexcept {
-  if (this != &other) {
-    release();
-    take(other);
-  }
-  return *this;
-}
-
-JsonValue::~JsonValue() {
-  release();
-}
-
-void JsonValue::take(JsonValue& other) noexcept {
-  kind_ = other.kind_;
-  bigInteger_ = other.bigInteger_;
-  position_ = other.position_;
-  payload_ = other.payload_;
-  count_ = other.count_;
-  other.kind_ = Kind::Other;
-  other.bigInteger_ = false;
-  other.count_ = 0;
-}
-
 void JsonValue::freeOwnArray() noexcept {
   if (kind_ == Kind::Object) {
     delete[] payload_.members;
@@ -108,7 +81,7 @@ void JsonValue::freeOwnArray() noexcept {
   count_ = 0;
 }
 
-void JsonValue::release() noexcept {
+void JsonValue::releaseOwned() noexcept {
   if (bigInteger_) {
     delete payload_.big;
     bigInteger_ = false;

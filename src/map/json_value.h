@@ -37,11 +37,18 @@ class JsonValue {
   static JsonValue makeReal(double value, SourcePosition at);
   static JsonValue makeOther(SourcePosition at);
 
-  JsonValue(JsonValue&& other) noexcept;
-  JsonValue& operator=(JsonValue&& other) noexcept;
+  // Moves and destruction are inline: the parser moves every value twice.
+  JsonValue(JsonValue&& other) noexcept { take(other); }
+  JsonValue& operator=(JsonValue&& other) noexcept {
+    if (this != &other) {
+      release();
+      take(other);
+    }
+    return *this;
+  }
   JsonValue(const JsonValue&) = delete;
   JsonValue& operator=(const JsonValue&) = delete;
-  ~JsonValue();
+  ~JsonValue() { release(); }
 
   Kind kind() const { return kind_; }
   // Where the value starts in the file.
@@ -60,9 +67,22 @@ class JsonValue {
 
  private:
   // Takes everything from `other`, which is left "other" and owning nothing.
-  void take(JsonValue& other) noexcept;
-  // Frees what this value owns; containers through a work list.
-  void release() noexcept;
+  void take(JsonValue& other) noexcept {
+    kind_ = other.kind_;
+    bigInteger_ = other.bigInteger_;
+    position_ = other.position_;
+    payload_ = other.payload_;
+    count_ = other.count_;
+    other.kind_ = Kind::Other;
+    other.bigInteger_ = false;
+    other.count_ = 0;
+  }
+  // Frees what this value owns, if anything.
+  void release() noexcept {
+    if (bigInteger_ || ownsChildren()) releaseOwned();
+  }
+  // Frees a big integer, or a container's children through a work list.
+  void releaseOwned() noexcept;
   bool ownsChildren() const { return (kind_ == Kind::Object || kind_ == Kind::Array) && count_ > 0; }
   // Frees this container's own array, whose children own nothing any more.
   void freeOwnArray() noexcept;

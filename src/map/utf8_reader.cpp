@@ -9,9 +9,6 @@ namespace rover {
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
-// Consumed bytes are dropped from the front of the buffer in chunks of at
-// least this size, so the erase cost stays small per byte.
-constexpr std::size_t kReleaseChunk = 1 << 16;
 
 bool isContinuation(unsigned char byte) {
   return (byte & 0xC0) == 0x80;
@@ -58,7 +55,7 @@ std::string_view Utf8Reader::bytesBetween(const Cursor& from, const Cursor& to) 
   return {reinterpret_cast<const char*>(start), static_cast<std::size_t>(to.offset - from.offset)};
 }
 
-void Utf8Reader::release(std::uint64_t offset) {
+void Utf8Reader::dropBefore(std::uint64_t offset) {
   // Once the rest is loaded for comment look-up the buffer holds the whole
   // tail of the file; trimming its front again and again would cost more
   // than keeping it.

@@ -70,8 +70,11 @@ class Utf8Reader {
     return {bytes_.data() + index, static_cast<std::size_t>(bytes_.size() - index)};
   }
 
-  // Declares that nothing before `offset` will be decoded again.
-  void release(std::uint64_t offset);
+  // Declares that nothing before `offset` will be decoded again. Called
+  // before every token, so the common case (too little to drop) is inline.
+  void release(std::uint64_t offset) {
+    if (offset - base_ >= kReleaseChunk) dropBefore(offset);
+  }
 
   // Reads the whole rest of the input and decodes every character from `from`
   // to the end, raising "Incomplete" at the first bad one. Runs at most once.
@@ -87,7 +90,12 @@ class Utf8Reader {
   Cursor skipTo(Cursor from, std::uint64_t offset) const;
 
  private:
+  // Consumed bytes are dropped from the front of the buffer in chunks of at
+  // least this size, so the erase cost stays small per byte.
+  static constexpr std::uint64_t kReleaseChunk = 1 << 16;
+
   DecodedChar decodeSlow(const Cursor& at);
+  void dropBefore(std::uint64_t offset);
   // Makes the byte at `offset` available; false at the end of the input.
   bool ensure(std::uint64_t offset);
   [[noreturn]] void incomplete(const Cursor& at);
