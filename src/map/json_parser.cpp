@@ -106,12 +106,12 @@ class Parser {
   bool readMemberKey() {
     Token& token = lexer_.peek();
     if (token.kind == TokenKind::String) {
-      std::string key = std::move(token.text);
+      // The member waits with its key from here on, so the key is copied once.
+      members_.push_back({std::move(token.text), JsonValue()});
       lexer_.consume();
       const Token& colon = lexer_.peek();
       if (colon.kind != TokenKind::Colon) raiseFail("error parsing field", colon.start);
       lexer_.consume();
-      members_.push_back({std::move(key), JsonValue()});
       return true;
     }
     // "}" closes the object; any other token also ends it but stays unread

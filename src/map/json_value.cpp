@@ -1,5 +1,6 @@
 #include "map/json_value.h"
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -13,8 +14,8 @@ JsonValue JsonValue::makeObject(std::span<Member> members, SourcePosition at) {
   value.position_ = at;
   value.payload_.members = nullptr;
   if (!members.empty()) {
-    value.payload_.members = new Member[members.size()];
-    for (std::size_t i = 0; i < members.size(); ++i) value.payload_.members[i] = std::move(members[i]);
+    value.payload_.members = std::allocator<Member>().allocate(members.size());
+    std::uninitialized_move(members.begin(), members.end(), value.payload_.members);
     value.count_ = members.size();
   }
   return value;
@@ -26,8 +27,8 @@ JsonValue JsonValue::makeArray(std::span<JsonValue> elements, SourcePosition at)
   value.position_ = at;
   value.payload_.elements = nullptr;
   if (!elements.empty()) {
-    value.payload_.elements = new JsonValue[elements.size()];
-    for (std::size_t i = 0; i < elements.size(); ++i) value.payload_.elements[i] = std::move(elements[i]);
+    value.payload_.elements = std::allocator<JsonValue>().allocate(elements.size());
+    std::uninitialized_move(elements.begin(), elements.end(), value.payload_.elements);
     value.count_ = elements.size();
   }
   return value;
@@ -73,9 +74,11 @@ mpz_class JsonValue::integer() const {
 
 void JsonValue::freeOwnArray() noexcept {
   if (kind_ == Kind::Object) {
-    delete[] payload_.members;
+    std::destroy_n(payload_.members, count_);
+    std::allocator<Member>().deallocate(payload_.members, count_);
   } else {
-    delete[] payload_.elements;
+    std::destroy_n(payload_.elements, count_);
+    std::allocator<JsonValue>().deallocate(payload_.elements, count_);
   }
   kind_ = Kind::Other;
   count_ = 0;
