@@ -376,43 +376,44 @@ bool JsonLexer::lexBuffered() {
 }
 
 bool JsonLexer::lexBufferedNumber(const unsigned char* start, const unsigned char* end) {
-  // The same steps as lexNumber, on bytes. A character that lexNumber would
-  // decode and that is not buffered ASCII gives up (-1): lexNumber then reads
-  // or decodes it, and raises where it always did.
-  auto at = [end](const unsigned char* p) -> int { return p < end && *p < 0x80 ? *p : -1; };
-  auto digit = [](int c) { return c >= '0' && c <= '9'; };
+  // The same steps as lexNumber, on bytes. Where lexNumber would decode a
+  // character that is not buffered ASCII, this gives up (false): lexNumber
+  // then reads or decodes it, and raises where it always did.
+  auto digit = [](unsigned char byte) { return static_cast<unsigned>(byte - '0') < 10; };
+  auto pastDigits = [end, digit](const unsigned char* p) {
+    while (p < end && digit(*p)) ++p;
+    return p;
+  };
+  auto unhandled = [end](const unsigned char* p) { return p == end || *p >= 0x80; };
   const unsigned char* p = start;
   if (*p == '-') {
     ++p;
-    if (!digit(at(p))) return false;
+    if (unhandled(p) || !digit(*p)) return false;
   }
-  bool leadingZero = *p == '0';
-  int c = at(++p);
-  if (!leadingZero) {
-    while (digit(c)) c = at(++p);
-  }
-  if (c < 0) return false;
+  // "0" takes no further integer digits, so "01" is two tokens.
+  p = *p == '0' ? p + 1 : pastDigits(p + 1);
+  if (unhandled(p)) return false;
   bool real = false;
-  if (c == '.') {
+  if (*p == '.') {
     const unsigned char* probe = p + 1;
-    int d = at(probe);
-    if (d < 0) return false;
-    if (digit(d)) {
-      while (digit(d)) d = at(++probe);
-      if (d < 0) return false;
+    if (unhandled(probe)) return false;
+    if (digit(*probe)) {
+      probe = pastDigits(probe);
+      if (unhandled(probe)) return false;
       p = probe;
-      c = d;
       real = true;
     }
   }
-  if (c == 'e' || c == 'E') {
+  if (*p == 'e' || *p == 'E') {
     const unsigned char* probe = p + 1;
-    int d = at(probe);
-    if (d == '+' || d == '-') d = at(++probe);
-    if (d < 0) return false;
-    if (digit(d)) {
-      while (digit(d)) d = at(++probe);
-      if (d < 0) return false;
+    if (unhandled(probe)) return false;
+    if (*probe == '+' || *probe == '-') {
+      ++probe;
+      if (unhandled(probe)) return false;
+    }
+    if (digit(*probe)) {
+      probe = pastDigits(probe);
+      if (unhandled(probe)) return false;
       p = probe;
       real = true;
     }
