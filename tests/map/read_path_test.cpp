@@ -8,7 +8,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -353,6 +356,20 @@ TEST(ReadPaths, FastPathMatchesCharacterByCharacter) {
     expectSameOnBothPaths(inputs.longValue(), i);
     if (::testing::Test::HasFatalFailure()) return;
   }
+}
+
+// The kept fuzz inputs and hostile files, on both paths.
+TEST(ReadPaths, KeptRegressionInputsMatch) {
+  std::size_t replayed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(ROVER_MAP_REGRESSIONS)) {
+    if (entry.path().extension() != ".json") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    expectSameOnBothPaths(bytes.str(), static_cast<unsigned>(replayed));
+    ++replayed;
+  }
+  EXPECT_GT(replayed, 0u);
 }
 
 // std::from_chars against strtod_l, bit for bit, on number texts of every
