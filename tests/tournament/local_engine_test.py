@@ -100,17 +100,22 @@ class LocalEngineTest(unittest.TestCase):
 
     def test_hung_controller_times_out_and_quitting_controller_fails(self):
         folder = scratch(self)
-        # Connects, then never answers: in lockstep without a reply timeout only
-        # the wall-clock limit ends this game. It leaves its pid to check that
-        # it was killed.
+        # Plays the first run with empty replies, then leaves its pid and never
+        # answers again: in lockstep without a reply timeout only the
+        # wall-clock limit ends this game, and only the record knows run 1.
         hang = [sys.executable, "-c",
                 "import os, socket, sys, time\n"
                 "s = socket.create_connection((sys.argv[1], int(sys.argv[2])))\n"
+                "rest, ended = b'', False\n"
+                "while not ended:\n"
+                "    *messages, rest = (rest + s.recv(65536)).split(b';')\n"
+                "    s.sendall(b';' * sum(m.startswith(b'T') for m in messages))\n"
+                "    ended = any(m.startswith(b'E') for m in messages)\n"
                 "open('hung.pid', 'w').write(str(os.getpid()))\n"
                 "time.sleep(3600)\n", "{host}", "{port}"]
         maps = [os.path.join(SOURCE, "maps", "open_plain.json")]
         hung = plan(write_tournament(folder, {"controllers": [{"name": "hang", "command": hang}], "maps": maps,
-                                              "seeds": [7], "game_time_limit_s": 5}, "hung.json"),
+                                              "seeds": [7], "game_time_limit_s": 8}, "hung.json"),
                     os.path.join(folder, "hung"))
         quits = plan(write_tournament(folder, {"controllers": [{"name": "quit", "command": ["false", "{port}"]}],
                                                "maps": maps, "seeds": [7], "game_time_limit_s": 600},
@@ -122,7 +127,10 @@ class LocalEngineTest(unittest.TestCase):
         self.assertEqual(timed_out["status"], "timed out")
         self.assertEqual(timed_out["server_exit"], -9)
         self.assertEqual(timed_out["controller_exit"], -9)
-        self.assertEqual(timed_out["runs"], [])
+        self.assertFalse(os.path.exists(os.path.join(hung, "games", "hang.open_plain.s7.r1", "results.json")))
+        # The run that ended before the hang, rebuilt from the record by replay.
+        self.assertEqual(timed_out["runs_from"], "record")
+        self.assertEqual([(r["number"], r["outcome"]) for r in timed_out["runs"]], [(1, "time limit exceeded")])
         with open(os.path.join(hung, "games", "hang.open_plain.s7.r1", "hung.pid"), encoding="utf-8") as stream:
             self.assertFalse(os.path.exists(f"/proc/{stream.read()}"))
 
@@ -132,13 +140,14 @@ class LocalEngineTest(unittest.TestCase):
         self.assertEqual(failed["server_exit"], -9)
         self.assertFalse(os.path.exists(os.path.join(quits, "games", "quit.open_plain.s7.r1", "results.json")))
 
-        # Neither played a run, so both score every run of the map as the
-        # worst run there is.
-        for out, status in ((hung, "timed_out"), (quits, "failed")):
+        # Every run a game did not play scores as the worst run there is.
+        worst = unplayed_run_score(hung, "open_plain")
+        for out, status, total in ((hung, "timed_out", timed_out["runs"][0]["score"] + worst),
+                                   (quits, "failed", 2 * worst)):
             tournament(["report", out])
             (standing,) = read_json(os.path.join(out, "leaderboard.json"))["standings"]
             self.assertEqual(standing[status], 1)
-            self.assertEqual(standing["total_score"], 2 * unplayed_run_score(out, "open_plain"))
+            self.assertEqual(standing["total_score"], total)
 
 
 if __name__ == "__main__":

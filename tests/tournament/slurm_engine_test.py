@@ -26,7 +26,7 @@ class SlurmEngineTest(unittest.TestCase):
         tournament(["run", local, "--engine", "local", "-j", "2"])
         # 8 games, 3 per task: 3 tasks, more than one array of at most 2.
         submitted = tournament(["run", cluster, "--engine", "slurm", "--games-per-task", "3"])
-        self.assertIn("as 3 tasks in 2 arrays", submitted.stdout)
+        self.assertIn("submitted 8 games as 3 tasks in 2 arrays", submitted.stdout)
 
         games = game_ids(local)
         self.assertEqual(games, game_ids(cluster))

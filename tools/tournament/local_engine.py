@@ -6,7 +6,7 @@ import shutil
 import subprocess
 import sys
 
-from tournament_dir import report_unfinished, unfinished_games
+from tournament_dir import counted, report_unfinished, unfinished_games
 
 JOBLOG = "local.joblog"
 
@@ -37,6 +37,6 @@ def run_local(folder, tool, jobs):
         command.append("--bar")
     # parallel runs this through a shell and quotes the game it puts at {}.
     command.append(" ".join(shlex.quote(word) for word in [sys.executable, tool, "play", folder]) + " {}")
-    print(f"playing {len(pending)} games with GNU parallel")
+    print(f"playing {counted(len(pending), 'game')} with GNU parallel")
     subprocess.run(command, check=False)
     return report_unfinished(folder, len(pending), os.path.join(folder, JOBLOG))

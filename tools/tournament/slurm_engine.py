@@ -8,7 +8,7 @@ import subprocess
 import sys
 import time
 
-from tournament_dir import load_plan, report_unfinished, unfinished_games
+from tournament_dir import counted, load_plan, report_unfinished, unfinished_games
 
 POLL_INTERVAL_S = 2.0
 
@@ -112,7 +112,8 @@ def run_slurm(folder, tool, partition, max_parallel, per_task):
         if max_parallel and job_ids:
             argv += ["--dependency", f"afterany:{job_ids[-1]}"]
         job_ids.append(_slurm(*argv, script, listing, str(offset), str(per_task)).strip().split(";")[0])
-    print(f"submitted {len(pending)} games as {tasks} tasks in {len(job_ids)} arrays: {' '.join(job_ids)}")
+    print(f"submitted {counted(len(pending), 'game')} as {counted(tasks, 'task')} in "
+          f"{counted(len(job_ids), 'array')}: {' '.join(job_ids)}")
     _wait(job_ids)
 
     return report_unfinished(folder, len(pending), here)

@@ -88,14 +88,19 @@ def unfinished_games(folder):
     return [game for game in load_games(folder) if not os.path.exists(game_file(folder, game.game))]
 
 
+def counted(number, noun):
+    return f"{number} {noun}{'' if number == 1 else 's'}"
+
+
 def report_unfinished(folder, played, logs):
     """After an engine's run: lists the games still without an outcome, read
     from their folders (no accounting database needed); 0 when there are none."""
     missing = unfinished_games(folder)
     if not missing:
-        print(f"every game has an outcome ({played} played in this run)")
+        print(f"every game has an outcome ({counted(played, 'game')} played in this run)")
         return 0
-    print(f"{len(missing)} games have no outcome (logs: {logs}); run again to play them:", file=sys.stderr)
+    print(f"{counted(len(missing), 'game')} without an outcome (logs: {logs}); run again to play them:",
+          file=sys.stderr)
     for game in missing:
         print(f"  {game.game}", file=sys.stderr)
     return 1
