@@ -103,36 +103,38 @@ def _play_in(plan, folder, game, here):
 
     listener = loopback_listener()
     port = listener.getsockname()[1]
+    words = [w.replace("{host}", "127.0.0.1").replace("{port}", str(port))
+             for w in plan["controllers"][game.controller]]
     start = time.monotonic()
-    server = start_activated_server(server_argv, listener, os.path.join(here, "server.out"),
-                                    os.path.join(here, "server.err"))
-    listener.close()
-    controller = outputs = None
+    server = controller = start_error = None
+    outputs = []
     try:
-        words = [w.replace("{host}", "127.0.0.1").replace("{port}", str(port))
-                 for w in plan["controllers"][game.controller]]
+        server = start_activated_server(server_argv, listener, os.path.join(here, "server.out"),
+                                        os.path.join(here, "server.err"))
+        listener.close()
         try:
             controller = start_controller(plan["prefix"] + words, here)
         except OSError as error:
-            kill_group(server.pid)
-            server.wait()
-            return _outcome(game, "failed", f"controller did not start: {error.strerror}", server.returncode,
-                            None, start, None, None)
-        outputs = [CappedOutput(controller.stdout, os.path.join(here, "controller.out")),
-                   CappedOutput(controller.stderr, os.path.join(here, "controller.err"))]
-        ending = _guard(server, controller, limit_s, start)
-        controller_code = controller.poll()
+            start_error = error.strerror
+        else:
+            outputs = [CappedOutput(controller.stdout, os.path.join(here, "controller.out")),
+                       CappedOutput(controller.stderr, os.path.join(here, "controller.err"))]
+            ending = _guard(server, controller, limit_s, start)
+            controller_code = controller.poll()
     finally:
+        listener.close()
         # Both groups go, also after a normal end: whatever a controller left
-        # running must not outlive its game.
-        kill_group(server.pid)
-        if controller is not None:
-            kill_group(controller.pid)
-        server.wait()
-        if controller is not None:
-            controller.wait()
-        for output in outputs or []:
+        # running must not outlive its game. Also when this runner is stopped.
+        running = [process for process in (server, controller) if process is not None]
+        for process in running:
+            kill_group(process.pid)
+        for process in running:
+            process.wait()
+        for output in outputs:
             output.finish(timeout=5)
+    if start_error is not None:
+        return _outcome(game, "failed", f"controller did not start: {start_error}", server.returncode, None,
+                        start, None, None)
 
     wall_end = time.monotonic()
     results = _read_json(results_path)
