@@ -190,6 +190,26 @@ TEST(Records, LateRepliesAreCountedAlike) {
   EXPECT_EQ(runReplay({"verify", dir.file("game.jsonl")}).status, 0);
 }
 
+// A gzip record cut short, as a killed server leaves it, still reads as far
+// as it goes: its finished runs summarise and verify.
+TEST(Records, TruncatedGzipRecordReadsAsFarAsItGoes) {
+  Scratch dir;
+  const Played played =
+      playAnswering(bumpyMap().json(), script,
+                    {"--lockstep", "--reply-timeout", "0", "--record", dir.file("g.jsonl.gz")}, 2);
+  ASSERT_EQ(played.ending.status, 0);
+  const std::string whole = readFile(dir.file("g.jsonl.gz"));
+  writeFile(dir.file("cut.jsonl.gz"), whole.substr(0, whole.size() * 3 / 4));
+  const Ending summary = runReplay({"summary", dir.file("cut.jsonl.gz")});
+  EXPECT_EQ(summary.status, 0) << summary.err;
+  EXPECT_NE(summary.out.find("run 1: "), std::string::npos) << summary.out;
+  EXPECT_NE(summary.out.find("game: failed (the record ends without a footer"), std::string::npos)
+      << summary.out;
+  const Ending verified = runReplay({"verify", dir.file("cut.jsonl.gz")});
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_NE(verified.out.find("the record ends without a footer"), std::string::npos) << verified.out;
+}
+
 TEST(Records, UnwritableResultsFailBeforeTheSocketOpens) {
   TempFile map(quickMap().json());
   const Ending ending = runWithoutClient({"--results", "/nonexistent-folder/results.json", map.path()});
