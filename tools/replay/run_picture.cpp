@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "record_header.h"
 #include "record_line.h"
 
 namespace rover::replay {
@@ -63,6 +64,7 @@ std::string speedColour(double fraction) {
 }
 
 RunData readRun(const RecordFile& record, int run, std::optional<long long> at) {
+  readHeader(record);  // a record of a known format, or a clear failure
   RunData data;
   bool found = false;
   {
