@@ -1,5 +1,6 @@
 #include "driver/clock.h"
 
+#include <sys/prctl.h>
 #include <time.h>
 
 #include <cerrno>
@@ -24,19 +25,23 @@ TimeValue SteadyClock::now() {
   return TimeValue::fromNanos(static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec);
 }
 
-void SteadyClock::sleepMicros(const TimeValue& duration) {
-  const mpz_class micros = duration.wholeMicros();
-  if (micros <= 0) return;
+SteadyClock::SteadyClock() {
+  // The default slack of 50 us was most of the telemetry's lateness. It only
+  // lets the kernel wake the process later, so failing to set it is harmless.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+}
+
+void SteadyClock::sleepUntil(const TimeValue& due) {
+  const TimeValue start = now();
+  if (!(start < due)) return;
+  // A bounded request keeps the conversion safe for any due time.
+  const TimeValue latest = start + TimeValue::fromMillis(kMaxSleepSeconds * 1000);
+  const std::int64_t nanos = (due < latest ? due : latest).nanos64().value_or(0);
   timespec request{};
-  if (micros >= mpz_class(kMaxSleepSeconds) * 1000000) {
-    request.tv_sec = kMaxSleepSeconds;
-  } else {
-    const long whole = micros.get_si();
-    request.tv_sec = whole / 1000000;
-    request.tv_nsec = (whole % 1000000) * 1000;
-  }
+  request.tv_sec = static_cast<time_t>(nanos / 1000000000);
+  request.tv_nsec = static_cast<long>(nanos % 1000000000);
   // An interrupted sleep simply ends early; the caller reads the clock again.
-  nanosleep(&request, nullptr);
+  clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &request, nullptr);
 }
 
 }  // namespace rover

@@ -10,15 +10,19 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual TimeValue now() = 0;
-  // Sleeps for about the given number of microseconds (may return early).
-  virtual void sleepMicros(const TimeValue& duration) = 0;
+  // Sleeps until the clock reads `due` (may return early, for example on a
+  // signal; the loop then reads the clock again).
+  virtual void sleepUntil(const TimeValue& due) = 0;
 };
 
 // CLOCK_MONOTONIC in nanoseconds; immune to the time of day being stepped.
+// It sleeps to the absolute time with the smallest timer slack, so the
+// process wakes when the event is due rather than up to 50 us later.
 class SteadyClock final : public Clock {
  public:
+  SteadyClock();
   TimeValue now() override;
-  void sleepMicros(const TimeValue& duration) override;
+  void sleepUntil(const TimeValue& due) override;
 };
 
 }  // namespace rover

@@ -8,9 +8,12 @@ void textLoopStep(Game& game, Clock& clock) {
   // During play the periodic events keep themselves queued, and between runs
   // the next StartRound is queued, so an empty queue means a broken schedule.
   if (game.queueEmpty()) raiseKind(FailureKind::Option);
-  const TimeValue remaining = game.nextDue() - clock.now();
+  const TimeValue next = game.nextDue();
+  const TimeValue remaining = next - clock.now();
   if (remaining > TimeValue::fromMillis(kSleepThresholdMillis)) {
-    clock.sleepMicros(remaining);
+    // To the due time itself, not for a measured duration: the wake-up does
+    // not drift by the time spent between reading the clock and sleeping.
+    clock.sleepUntil(next);
   } else {
     game.runDueEvents();
   }

@@ -8,9 +8,9 @@ namespace rover {
 // Closer than this to the next due event, the loop stops sleeping and polls.
 inline constexpr std::int64_t kSleepThresholdMillis = 5;
 
-// One pass of the real-time text loop: sleeps (whole microseconds) while the
-// next event is more than the threshold away, otherwise performs the due
-// events. An empty queue is an internal failure of kind "Option".
+// One pass of the real-time text loop: while the next event is more than the
+// threshold away it sleeps until that event's due time, otherwise performs
+// the due events. An empty queue is an internal failure of kind "Option".
 void textLoopStep(Game& game, Clock& clock);
 
 // The real-time text loop: runs until the game has finished.

@@ -12,7 +12,7 @@ class VirtualClock final : public Clock {
  public:
   TimeValue now() override { return now_; }
   // Nothing sleeps in lockstep; a sleep only moves the time on.
-  void sleepMicros(const TimeValue& duration) override;
+  void sleepUntil(const TimeValue& due) override { advanceTo(due); }
   void advanceTo(TimeValue time) {
     if (now_ < time) now_ = std::move(time);
   }

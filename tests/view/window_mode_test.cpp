@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -106,16 +107,24 @@ bool readEndMessages(Client& client, std::size_t count) {
   return true;
 }
 
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 class WindowModeTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(display_.ready()) << "Xvfb did not start (is it installed?)"; }
 
   // Starts "server -v -p <port> <map>" on the private display and waits for its waiting line.
-  void startServer(const std::string& mapPath) {
+  void startServer(const std::string& mapPath, const std::vector<std::string>& extra = {}) {
     port_ = freePort();
-    server_ = std::make_unique<ChildProcess>(
-        serverPath(), std::vector<std::string>{"-v", "-p", std::to_string(port_), mapPath},
-        display_.environment());
+    std::vector<std::string> args{"-v", "-p", std::to_string(port_)};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(mapPath);
+    server_ = std::make_unique<ChildProcess>(serverPath(), args, display_.environment());
     ASSERT_TRUE(server_->waitForOutput(waitingLine(port_))) << server_->stderrText();
   }
 
@@ -215,7 +224,8 @@ bool statusLineDrawn(const Screenshot& shot, int index) {
 
 TEST_F(WindowModeTest, ThreeRunsPrintOnlyResultLinesAndTheWindowStaysAfterTheLast) {
   TempFile map(homeRunsMap(3));
-  startServer(map.path());
+  TempFile results("", ".results.json");
+  startServer(map.path(), {"--results", results.path()});
   connectAndFindWindow(map.path());
 
   // The third end-of-run message: every run is over.
@@ -242,6 +252,10 @@ TEST_F(WindowModeTest, ThreeRunsPrintOnlyResultLinesAndTheWindowStaysAfterTheLas
                                        "Round 1: reached home; score = 10\n"
                                        "Round 2: reached home; score = 10\n"
                                        "Round 3: reached home; score = 10\n");
+  // "q" ends the game as quit, with every run in the results.
+  const std::string document = readText(results.path());
+  EXPECT_NE(document.find("\"status\": \"quit\""), std::string::npos) << document;
+  EXPECT_NE(document.find("\"total_score\": 30"), std::string::npos) << document;
 }
 
 TEST_F(WindowModeTest, CapitalQAndOtherKeysOnlyRedraw) {
@@ -263,7 +277,8 @@ TEST_F(WindowModeTest, CapitalQAndOtherKeysOnlyRedraw) {
 
 TEST_F(WindowModeTest, ClientClosingDuringARunEndsThroughTheCallbackPath) {
   TempFile map(pictureMap());
-  startServer(map.path());
+  TempFile results("", ".results.json");
+  startServer(map.path(), {"--results", results.path()});
   connectAndFindWindow(map.path());
   ASSERT_TRUE(client_->readUntil("T ", kStartBound));  // the run is in play
   client_->close();
@@ -276,6 +291,12 @@ TEST_F(WindowModeTest, ClientClosingDuringARunEndsThroughTheCallbackPath) {
   EXPECT_EQ(second.rfind("unhandled exception: ", 0), 0u) << err;
   EXPECT_EQ(second.find('\n'), second.size() - 1) << "exactly two lines: " << err;
   EXPECT_EQ(server_->stdoutText(), waitingLine(port_));
+  // The results file names the failure by the line the server printed.
+  const std::string document = readText(results.path());
+  EXPECT_NE(document.find("\"status\": \"failed\""), std::string::npos) << document;
+  EXPECT_NE(document.find("\"line\": \"" + second.substr(0, second.size() - 1) + "\""), std::string::npos)
+      << document;
+  EXPECT_NE(document.find("\"message\": \"EOF\""), std::string::npos) << document;
 }
 
 TEST(WindowModeWithoutDisplay, FailsBeforeReadingTheMap) {

@@ -59,9 +59,12 @@ std::string inflateAll(const std::string& packed, bool& cutShort) {
 }  // namespace
 
 RecordFile readRecordFile(const std::string& path) {
+  return recordFromBytes(readBytes(path), path);
+}
+
+RecordFile recordFromBytes(std::string bytes, const std::string& path) {
   RecordFile record;
   record.path = path;
-  std::string bytes = readBytes(path);
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1f &&
       static_cast<unsigned char>(bytes[1]) == 0x8b) {
     bytes = inflateAll(bytes, record.cutShort);

@@ -19,4 +19,7 @@ struct RecordFile {
 // the file cannot be read or its compressed data is corrupt.
 RecordFile readRecordFile(const std::string& path);
 
+// The same for a record's bytes already in memory; `path` only names it.
+RecordFile recordFromBytes(std::string bytes, const std::string& path);
+
 }  // namespace rover::replay

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "record_header.h"
 #include "record_line.h"
 
 namespace rover::replay {
@@ -29,7 +30,7 @@ struct Pose {
 
 struct Marker {
   long long t = 0;
-  std::string kind;  // bounce, crater, killed, home, martian_lost
+  std::string kind;  // bounce, crater, killed, home, martian_lost, time_limit
   double x = 0, y = 0;
 };
 
@@ -63,6 +64,7 @@ std::string speedColour(double fraction) {
 }
 
 RunData readRun(const RecordFile& record, int run, std::optional<long long> at) {
+  readHeader(record);  // a record of a known format, or a clear failure
   RunData data;
   bool found = false;
   {
@@ -124,6 +126,13 @@ RunData readRun(const RecordFile& record, int run, std::optional<long long> at) 
   }
   if (!found)
     throw Failure(FailureKind::Fail).because("the record holds nothing of run " + std::to_string(run));
+  // A run that ran out of time has no event of its own: mark where it stopped.
+  const bool endMarked = std::any_of(data.markers.begin(), data.markers.end(), [](const Marker& m) {
+    return m.kind == "home" || m.kind == "crater" || m.kind == "killed";
+  });
+  if (!endMarked && data.outcome == "time limit exceeded") {
+    data.markers.push_back({data.path.back().t, "time_limit", data.path.back().x, data.path.back().y});
+  }
   return data;
 }
 
@@ -242,7 +251,9 @@ std::string drawRun(const RecordFile& record, int run, std::optional<long long> 
              "\" r=\"7\" fill=\"none\" stroke=\"#fd7e14\" stroke-width=\"2.5\"/>\n";
     } else {
       const std::string colour =
-          m.kind == "home" ? "#51cf66" : (m.kind == "martian_lost" ? "#fa5252" : "#ff6b6b");
+          m.kind == "home"
+              ? "#51cf66"
+              : (m.kind == "time_limit" ? "#f8f9fa" : (m.kind == "martian_lost" ? "#fa5252" : "#ff6b6b"));
       svg += "<g class=\"end " + m.kind + "\" stroke=\"" + colour + "\" stroke-width=\"3.5\"><line x1=\"" +
              number(f.x(m.x) - 8) + "\" y1=\"" + number(f.y(m.y) - 8) + "\" x2=\"" + number(f.x(m.x) + 8) +
              "\" y2=\"" + number(f.y(m.y) + 8) + "\"/><line x1=\"" + number(f.x(m.x) - 8) + "\" y1=\"" +
