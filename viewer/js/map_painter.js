@@ -81,7 +81,7 @@ RV.MapPainter = class {
     this.drawViewEllipse(scene.rover, map.vehicle, px);
     this.drawRover(scene.rover, px);
     ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
-    this.drawEndLabel(scene.run, tf);
+    this.drawEndLabel(scene.run, scene.t, tf);
   }
 
   circle(x, y, r, px) {
@@ -256,9 +256,9 @@ RV.MapPainter = class {
     ctx.fill();
   }
 
-  drawEndLabel(run, tf) {
+  drawEndLabel(run, t, tf) {
     const end = RV.runEndPlace(run);
-    if (!end || !run.end) return;
+    if (!end || !run.end || t < end.t) return;
     const p = tf.toScreen(end.x, end.y);
     const ctx = this.ctx;
     ctx.font = '12px "DejaVu Sans", sans-serif';

@@ -60,8 +60,7 @@ RV.Panels = class {
       tr.dataset.run = String(run.number);
       const e = run.end;
       const cells = [String(run.number), e ? e.outcome : 'no result', e ? RV.intText(e.score) : '–',
-        e ? RV.intText(e.runMs) : '–', e ? RV.intText(BigInt(e.bounces.wall || 0) + BigInt(e.bounces.boulder || 0)) : '–',
-        e ? RV.intText(e.commands) : '–'];
+        e ? RV.intText(e.runMs) : '–', e ? RV.intText(BigInt(e.bounces.wall || 0) + BigInt(e.bounces.boulder || 0)) : '–'];
       for (const c of cells) {
         const td = document.createElement('td');
         td.textContent = c;

@@ -110,7 +110,7 @@ RV.checkCompleteness = function (record) {
   }
   if (!footer) {
     record.warnings.unshift('This record is truncated: it has no footer, so the game was killed or is still running. ' +
-      'Showing the ' + record.runs.filter(function (r) { return r.end; }).length + ' complete run(s).');
+      'It holds ' + record.runs.filter(function (r) { return r.end; }).length + ' complete run(s).');
     return;
   }
   if (footer.status === 'failed') {
