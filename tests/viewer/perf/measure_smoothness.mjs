@@ -27,11 +27,25 @@ const from = opt('from', 120000);
 const seconds = opt('seconds', 10);
 const viewer = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../viewer');
 
-function rendererRssMb() {
-  const out = execFileSync('ps', ['-eo', 'rss=,args='], { encoding: 'utf8' });
-  const sizes = out.split('\n').filter((l) => l.includes('chromium') && l.includes('--type=renderer'))
-    .map((l) => Number(l.trim().split(/\s+/)[0]) / 1024);
-  return sizes.length ? Math.max(...sizes) : NaN;
+// The largest renderer process (the page's): resident size, and its private
+// part, which leaves out the browser's shared libraries.
+function rendererMemory() {
+  const out = execFileSync('ps', ['-eo', 'pid=,args='], { encoding: 'utf8' });
+  let best = { rss: 0, priv: 0 };
+  for (const line of out.split('\n')) {
+    if (!line.includes('chromium') || !line.includes('--type=renderer')) continue;
+    const pid = line.trim().split(/\s+/)[0];
+    let rollup;
+    try {
+      rollup = fs.readFileSync('/proc/' + pid + '/smaps_rollup', 'utf8');
+    } catch (e) {
+      continue;
+    }
+    const kb = (name) => Number((new RegExp('^' + name + ':\\s+(\\d+)', 'm').exec(rollup) || [0, 0])[1]);
+    const m = { rss: kb('Rss') / 1024, priv: (kb('Private_Clean') + kb('Private_Dirty')) / 1024 };
+    if (m.rss > best.rss) best = m;
+  }
+  return best;
 }
 
 const web = await serveFolders({ '/viewer/': viewer, '/record/': path.dirname(record) });
@@ -63,8 +77,10 @@ try {
     from, Math.round(frames.t), gaps.length, seconds, p95.toFixed(1), gaps[gaps.length >> 1].toFixed(1),
     gaps[gaps.length - 1].toFixed(1));
   const metrics = await page.metrics();
-  console.log('memory: JS heap %s MB used of %s MB; renderer resident %s MB',
-    (metrics.JSHeapUsedSize / 1e6).toFixed(0), (metrics.JSHeapTotalSize / 1e6).toFixed(0), rendererRssMb().toFixed(0));
+  const renderer = rendererMemory();
+  console.log('memory: JS heap %s MB used of %s MB; renderer resident %s MB, of which private %s MB',
+    (metrics.JSHeapUsedSize / 1e6).toFixed(0), (metrics.JSHeapTotalSize / 1e6).toFixed(0),
+    renderer.rss.toFixed(0), renderer.priv.toFixed(0));
 } finally {
   await close();
   await web.close();
