@@ -263,7 +263,11 @@ RV.MapPainter = class {
     const ctx = this.ctx;
     ctx.font = '12px "DejaVu Sans", sans-serif';
     ctx.fillStyle = RV.COLORS.end;
-    ctx.fillText(run.end.outcome + ' at ' + end.t + ' ms', p.x + 10, p.y - 10);
+    const label = run.end.outcome + ' at ' + end.t + ' ms';
+    // Kept inside the canvas: to the left of the marker near the right edge.
+    const width = ctx.measureText(label).width;
+    const x = p.x + 10 + width > tf.width ? p.x - 10 - width : p.x + 10;
+    ctx.fillText(label, x, p.y - 10);
   }
 };
 
