@@ -92,7 +92,17 @@ RV.Panels = class {
       'control ' + rover.c + ': ' + (RV.ACCEL_NAMES[accel] || '?') + ', ' + (RV.TURN_NAMES[turn] || '?'),
       'speed ' + rover.v.toFixed(3) + ', turn rate ' + rover.w.toFixed(1) + ' °/s, heading ' + rover.h.toFixed(1) + '°',
       c >= 0 ? 'last commands applied at ' + run.cmds[c].t + ' ms: ' + run.cmds[c].cmds.join(' ') : 'no commands applied yet',
+      RV.receivedText(run, t),
     ];
     RV.setText(this.control, lines.join('\n'));
   }
+};
+
+// The client's last input, as escaped text: any byte may arrive.
+RV.receivedText = function (run, t) {
+  const k = RV.lastAtOrBefore(run.recvT, t);
+  if (k < 0) return 'nothing received yet';
+  const r = run.recvs[k];
+  const what = r.eof ? 'end of stream' : r.error ? 'error ' + (r.error.name || r.error.message) : JSON.stringify(r.bytes);
+  return 'last input (' + r.at + ') at ' + r.t + ' ms: ' + what;
 };

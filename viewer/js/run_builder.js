@@ -148,6 +148,7 @@ RV.RunBuilder = class {
       run.telemetryT = Float64Array.from(run.telemetry, function (m) { return m.t; });
       run.martianT = Float64Array.from(run.martianTicks, function (m) { return m.t; });
       run.cmdT = Float64Array.from(run.cmds, function (c) { return c.t; });
+      run.recvT = Float64Array.from(run.recvs, function (r) { return r.t; });
     }
   }
 };
