@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "base/fixed_point_text.h"
 #include "net/command_reader.h"
+#include "net/memory_transport.h"
 #include "net/messages.h"
-#include "net/transport.h"
 #include "net/wire_format.h"
 
 namespace rover {

@@ -1,7 +1,7 @@
 #include <cerrno>
 #include <string>
 
-#include "base/failure.h"
+#include "base/errno_names.h"
 
 namespace rover {
 

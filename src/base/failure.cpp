@@ -3,25 +3,39 @@
 #include <cstring>
 #include <utility>
 
+#include "base/errno_names.h"
+
 namespace rover {
 
-Failure::Failure(std::string kind, std::optional<std::string> message, std::optional<int> errorCode)
-    : kind_(std::move(kind)), message_(std::move(message)), errorCode_(errorCode) {
-  description_ = kind_;
+Failure::Failure(FailureKind kind, std::optional<std::string> message, std::optional<int> errorCode)
+    : kind_(kind), message_(std::move(message)), errorCode_(errorCode) {
+  description_ = rover::kindName(kind_);
   if (message_) description_ += ": " + *message_;
   if (errorCode_) description_ += " (" + errnoName(*errorCode_) + ")";
 }
 
-void raiseFail(std::string message) {
-  throw Failure("Fail", std::move(message));
+Failure& Failure::at(SourcePosition position) {
+  position_ = position;
+  return *this;
 }
 
-void raiseKind(std::string kind) {
-  throw Failure(std::move(kind));
+Failure& Failure::because(std::string detail) {
+  detail_ = std::move(detail);
+  return *this;
+}
+
+void raiseFail(std::string message, std::optional<SourcePosition> at) {
+  Failure failure(FailureKind::Fail, std::move(message));
+  if (at) failure.at(*at);
+  throw failure;
+}
+
+void raiseKind(FailureKind kind) {
+  throw Failure(kind);
 }
 
 void raiseSystemError(std::string message, std::optional<int> errorCode) {
-  throw Failure("SysErr", std::move(message), errorCode);
+  throw Failure(FailureKind::SysErr, std::move(message), errorCode);
 }
 
 void raiseErrno(int code) {

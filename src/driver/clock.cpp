@@ -39,12 +39,4 @@ void SteadyClock::sleepMicros(const TimeValue& duration) {
   nanosleep(&request, nullptr);
 }
 
-void FakeClock::sleepMicros(const TimeValue& duration) {
-  ++sleeps_;
-  lastSleepMicros_ = duration.wholeMicros();
-  if (lastSleepMicros_ > 0) {
-    now_ = now_ + TimeValue::fromNanos(mpz_class(lastSleepMicros_ * 1000));
-  }
-}
-
 }  // namespace rover

@@ -21,22 +21,4 @@ class SteadyClock final : public Clock {
   void sleepMicros(const TimeValue& duration) override;
 };
 
-// A clock that only moves when told to; a sleep advances it by the slept time.
-class FakeClock final : public Clock {
- public:
-  explicit FakeClock(TimeValue start = TimeValue::fromMillis(1000000)) : now_(std::move(start)) {}
-  TimeValue now() override { return now_; }
-  void sleepMicros(const TimeValue& duration) override;
-  void advance(const TimeValue& duration) { now_ = now_ + duration; }
-  void set(const TimeValue& time) { now_ = time; }
-  int sleeps() const { return sleeps_; }
-  // The whole microseconds asked for by the latest sleep.
-  const mpz_class& lastSleepMicros() const { return lastSleepMicros_; }
-
- private:
-  TimeValue now_;
-  int sleeps_ = 0;
-  mpz_class lastSleepMicros_;
-};
-
 }  // namespace rover

@@ -25,14 +25,14 @@ std::int32_t readPort(const std::string& text) {
     negative = text[i] != '+';
     ++i;
   }
-  if (i >= text.size() || !isDigit(text[i])) raiseKind("Option");
+  if (i >= text.size() || !isDigit(text[i])) raiseKind(FailureKind::Option);
   // The magnitude may reach 2^31 only for a negative number; stop as soon as
   // it leaves that range so arbitrarily long digit strings are safe.
   const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
   std::int64_t magnitude = 0;
   for (; i < text.size() && isDigit(text[i]); ++i) {
     magnitude = magnitude * 10 + (text[i] - '0');
-    if (magnitude > limit) raiseKind("Overflow");
+    if (magnitude > limit) raiseKind(FailureKind::Overflow);
   }
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
@@ -42,20 +42,20 @@ ServerSettings parseCommandLine(const std::vector<std::string>& arguments) {
   std::size_t next = 0;
   for (;;) {
     const std::size_t left = arguments.size() - next;
-    if (left == 0) raiseKind("Usage");
+    if (left == 0) raiseKind(FailureKind::Usage);
     const std::string& first = arguments[next];
     if (first == "-p" && left >= 2) {
       settings.port = readPort(arguments[next + 1]);
       next += 2;
     } else if (first == "-v") {
-      if (left == 1) raiseKind("Usage");
+      if (left == 1) raiseKind(FailureKind::Usage);
       settings.showWindow = true;
       next += 1;
     } else if (left == 1) {
       settings.mapFile = first;
       return settings;
     } else {
-      raiseKind("Usage");
+      raiseKind(FailureKind::Usage);
     }
   }
 }

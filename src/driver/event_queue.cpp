@@ -45,7 +45,7 @@ NodePtr siftDown(NodePtr node, NodePtr first, NodePtr second) {
     return first;
   }
   if (!first || !second) {
-    raiseKind("Match");  // the subtrees of a Braun tree never take this shape
+    raiseKind(FailureKind::Match);  // the subtrees of a Braun tree never take this shape
   }
   if (w <= first->event.due && w <= second->event.due) {
     node->left = std::move(first);
@@ -86,12 +86,12 @@ void EventQueue::insert(ScheduledEvent event) {
 }
 
 const ScheduledEvent& EventQueue::min() const {
-  if (!root_) raiseKind("Empty");
+  if (!root_) raiseKind(FailureKind::Empty);
   return root_->event;
 }
 
 ScheduledEvent EventQueue::popMin() {
-  if (!root_) raiseKind("Empty");
+  if (!root_) raiseKind(FailureKind::Empty);
   ScheduledEvent top = std::move(root_->event);
   if (!root_->left) {
     root_.reset();

@@ -4,25 +4,27 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/errno_names.h"
+
 namespace rover {
 
 std::string topLevelLine(const Failure& failure, bool systemErrorForm) {
-  if (failure.kind() == "Usage") return kUsageText;
-  if (systemErrorForm && failure.kind() == "SysErr") {
+  if (failure.kind() == FailureKind::Usage) return kUsageText;
+  if (systemErrorForm && failure.kind() == FailureKind::SysErr) {
     std::string line = "ERROR: " + failure.message().value_or("");
     if (failure.errorCode()) line += " (" + errnoName(*failure.errorCode()) + ")";
     return line + "\n";
   }
-  return "uncaught exception: " + failure.kind() + "\n";
+  return std::string("uncaught exception: ") + failure.kindName() + "\n";
 }
 
 Failure failureFor(const std::exception& error) {
   if (const auto* failure = dynamic_cast<const Failure*>(&error)) return *failure;
-  if (dynamic_cast<const std::bad_alloc*>(&error)) return Failure("NoMemory");
-  if (dynamic_cast<const std::length_error*>(&error)) return Failure("Size");
-  if (dynamic_cast<const std::out_of_range*>(&error)) return Failure("Subscript");
-  if (dynamic_cast<const std::domain_error*>(&error)) return Failure("Domain");
-  return Failure("Fail");
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return Failure(FailureKind::NoMemory);
+  if (dynamic_cast<const std::length_error*>(&error)) return Failure(FailureKind::Size);
+  if (dynamic_cast<const std::out_of_range*>(&error)) return Failure(FailureKind::Subscript);
+  if (dynamic_cast<const std::domain_error*>(&error)) return Failure(FailureKind::Domain);
+  return Failure(FailureKind::Fail);
 }
 
 void topLevelReport(const Failure& failure, bool systemErrorForm, std::FILE* err) {

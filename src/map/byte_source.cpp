@@ -11,7 +11,7 @@
 
 namespace rover {
 
-FileByteSource::FileByteSource(const std::string& path, std::string& errorText) : errorText_(errorText) {
+FileByteSource::FileByteSource(const std::string& path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) fail(errno);
 }
@@ -35,8 +35,7 @@ void FileByteSource::close() {
 }
 
 void FileByteSource::fail(int code) {
-  errorText_ = std::strerror(code);
-  raiseKind("Io");
+  throw Failure(FailureKind::Io).because(std::strerror(code));
 }
 
 std::size_t MemoryByteSource::read(unsigned char* buffer, std::size_t capacity) {

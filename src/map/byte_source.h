@@ -12,25 +12,27 @@ class ByteSource {
   virtual ~ByteSource() = default;
   // Copies up to `capacity` bytes into `buffer`; 0 means the end of the input.
   virtual std::size_t read(unsigned char* buffer, std::size_t capacity) = 0;
+  // Called once after the value has been read; a source that can fail to
+  // close raises here.
+  virtual void close() {}
 };
 
 // A file opened for reading; every open, read or close error raises "Io"
-// after putting the system's text for it into `errorText`.
+// with the system's text for it as the message.
 class FileByteSource : public ByteSource {
  public:
-  FileByteSource(const std::string& path, std::string& errorText);
+  explicit FileByteSource(const std::string& path);
   ~FileByteSource() override;
   FileByteSource(const FileByteSource&) = delete;
   FileByteSource& operator=(const FileByteSource&) = delete;
 
   std::size_t read(unsigned char* buffer, std::size_t capacity) override;
   // Closes the file, raising "Io" if the system reports an error.
-  void close();
+  void close() override;
 
  private:
   [[noreturn]] void fail(int code);
   int fd_ = -1;
-  std::string& errorText_;
 };
 
 // Bytes held in memory (tests, fuzzing).

@@ -35,11 +35,10 @@ void appendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
-JsonLexer::JsonLexer(ByteSource& source, SourcePosition& where) : reader_(source, where), where_(where) {}
+JsonLexer::JsonLexer(ByteSource& source) : reader_(source) {}
 
 void JsonLexer::stuck(const Cursor& at) {
-  where_ = at.position();
-  raiseFail("lexer reached a stuck state");
+  raiseFail("lexer reached a stuck state", at.position());
 }
 
 void JsonLexer::readToken() {
@@ -47,7 +46,6 @@ void JsonLexer::readToken() {
     reader_.release(cursor_.offset);
     DecodedChar c = reader_.decode(cursor_);
     token_.start = cursor_.position();
-    where_ = token_.start;
     TokenKind single = TokenKind::EndOfInput;
     switch (c.value) {
       case kEndOfInput:
@@ -193,7 +191,6 @@ void JsonLexer::lexString() {
       // An unfinished string is dropped; the input simply ends.
       token_.kind = TokenKind::EndOfInput;
       token_.start = at.position();
-      where_ = token_.start;
       cursor_ = at;
       return;
     }

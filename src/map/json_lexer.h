@@ -11,8 +11,7 @@ namespace rover {
 // end-of-input token. One token is read ahead and kept until consumed.
 class JsonLexer {
  public:
-  // `where` follows the start of the latest token read (and the place of a failure).
-  JsonLexer(ByteSource& source, SourcePosition& where);
+  explicit JsonLexer(ByteSource& source);
 
   // The next token; reading it again before consume() costs nothing.
   Token& peek() {
@@ -33,7 +32,6 @@ class JsonLexer {
   [[noreturn]] void stuck(const Cursor& at);
 
   Utf8Reader reader_;
-  SourcePosition& where_;
   Cursor cursor_;
   Token token_;
   bool hasToken_ = false;

@@ -16,7 +16,7 @@ namespace {
 // the child is closed.
 class Parser {
  public:
-  Parser(ByteSource& source, SourcePosition& where) : lexer_(source, where) {}
+  explicit Parser(ByteSource& source) : lexer_(source) {}
 
   JsonValue run() {
     JsonValue root;
@@ -65,20 +65,20 @@ class Parser {
         lexer_.consume();
         target = JsonValue::makeArray(at);
         // An array closed at once is never pushed, but it is a level all the same.
-        checkDepth();
+        checkDepth(at);
         if (lexer_.peek().kind == TokenKind::RightBracket) {
           lexer_.consume();
           return Opened::Nothing;
         }
-        push(target);
+        push(target, at);
         return Opened::Array;
       case TokenKind::LeftBrace:
         lexer_.consume();
         target = JsonValue::makeObject(at);
-        push(target);
+        push(target, at);
         return Opened::Object;
       default:
-        raiseFail("error parsing value");
+        raiseFail("error parsing value", at);
     }
   }
 
@@ -89,7 +89,8 @@ class Parser {
     if (token.kind == TokenKind::String) {
       std::string key = std::move(token.text);
       lexer_.consume();
-      if (lexer_.peek().kind != TokenKind::Colon) raiseFail("error parsing field");
+      const Token& colon = lexer_.peek();
+      if (colon.kind != TokenKind::Colon) raiseFail("error parsing field", colon.start);
       lexer_.consume();
       slot = &open_.back()->members().emplace_back(JsonValue::Member{std::move(key), JsonValue()}).value;
       return true;
@@ -114,7 +115,7 @@ class Parser {
           lexer_.consume();
           return &top.elements().emplace_back();
         }
-        if (token.kind != TokenKind::RightBracket) raiseFail("error parsing array");
+        if (token.kind != TokenKind::RightBracket) raiseFail("error parsing array", token.start);
         lexer_.consume();
         open_.pop_back();
         continue;
@@ -125,19 +126,19 @@ class Parser {
         if (readMemberKey(slot)) return slot;
         continue;
       }
-      if (token.kind != TokenKind::RightBrace) raiseFail("error parsing object");
+      if (token.kind != TokenKind::RightBrace) raiseFail("error parsing object", token.start);
       lexer_.consume();
       open_.pop_back();
     }
     return nullptr;
   }
 
-  void checkDepth() const {
-    if (open_.size() >= kMaxJsonNesting) raiseFail("nesting too deep");
+  void checkDepth(SourcePosition at) const {
+    if (open_.size() >= kMaxJsonNesting) raiseFail("nesting too deep", at);
   }
 
-  void push(JsonValue& container) {
-    checkDepth();
+  void push(JsonValue& container, SourcePosition at) {
+    checkDepth(at);
     open_.push_back(&container);
   }
 
@@ -147,8 +148,8 @@ class Parser {
 
 }  // namespace
 
-JsonValue parseJson(ByteSource& source, SourcePosition& where) {
-  return Parser(source, where).run();
+JsonValue parseJson(ByteSource& source) {
+  return Parser(source).run();
 }
 
 }  // namespace rover

@@ -4,7 +4,6 @@
 
 #include "map/byte_source.h"
 #include "map/json_value.h"
-#include "map/source_position.h"
 
 namespace rover {
 
@@ -13,8 +12,8 @@ namespace rover {
 inline constexpr std::size_t kMaxJsonNesting = 1'000'000;
 
 // Parses the first JSON value of the input and stops right after it. Syntax
-// errors raise "Fail" with the reader's message, bad UTF-8 "Incomplete".
-// `where` follows the reader and holds the place of a failure afterwards.
-JsonValue parseJson(ByteSource& source, SourcePosition& where);
+// errors raise "Fail" with the reader's message, bad UTF-8 "Incomplete";
+// both carry the place in the input where the reader found them.
+JsonValue parseJson(ByteSource& source);
 
 }  // namespace rover

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "map/source_position.h"
+#include "base/source_position.h"
 
 namespace rover {
 

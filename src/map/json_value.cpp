@@ -74,11 +74,15 @@ JsonValue::~JsonValue() {
   }
 }
 
-const JsonValue& lookupField(const JsonValue::Members& members, std::string_view key) {
+const JsonValue& lookupField(const JsonValue::Members& members, std::string_view key,
+                             std::optional<SourcePosition> where) {
   for (const JsonValue::Member& member : members) {
     if (member.key == key) return member.value;
   }
-  raiseFail("no definition for field \"" + std::string(key) + "\"");
+  std::string message = "no definition for field \"";
+  message += key;
+  message += '"';
+  raiseFail(std::move(message), where);
 }
 
 }  // namespace rover

@@ -3,11 +3,12 @@
 #include <gmpxx.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
-#include "map/source_position.h"
+#include "base/source_position.h"
 
 namespace rover {
 
@@ -61,7 +62,9 @@ struct JsonValue::Member {
 };
 
 // The value of the first member whose key equals `key` byte for byte; fails
-// with "no definition for field \"<key>\"" when there is none.
-const JsonValue& lookupField(const JsonValue::Members& members, std::string_view key);
+// with "no definition for field \"<key>\"" when there is none, at `where`
+// (the object's place) when given.
+const JsonValue& lookupField(const JsonValue::Members& members, std::string_view key,
+                             std::optional<SourcePosition> where = std::nullopt);
 
 }  // namespace rover

@@ -13,10 +13,10 @@ namespace {
 using Members = JsonValue::Members;
 using Elements = JsonValue::Elements;
 
+// Each check raises at the place of the value it rejects (a missing key at
+// the object that lacks it), with a description for the map's author.
 class SchemaChecker {
  public:
-  explicit SchemaChecker(MapLoadReport& report) : report_(report) {}
-
   const Members& object(const JsonValue& value, std::string_view what) {
     if (value.kind() != JsonValue::Kind::Object) wrongKind(value, what, "an object");
     return value.members();
@@ -29,8 +29,7 @@ class SchemaChecker {
 
   // The member `key` of `owner`, which is known to be an object.
   const JsonValue& field(const JsonValue& owner, std::string_view key) {
-    report_.position = owner.position();
-    return lookupField(owner.members(), key);
+    return lookupField(owner.members(), key, owner.position());
   }
 
   double number(const JsonValue& owner, std::string_view key) {
@@ -72,11 +71,13 @@ class SchemaChecker {
   }
 
   void circles(const JsonValue& owner, std::string_view key, ObjectKind kind, std::vector<WorldObject>& out) {
-    std::string entryName = "an entry of " + quoted(key);
+    std::string entryName = "an entry of ";
+    entryName += quoted(key);
     for (const JsonValue& entry : arrayField(owner, key)) {
       object(entry, entryName);
       WorldObject circle;
       circle.kind = kind;
+      circle.id = static_cast<int>(out.size());  // its place in the static list
       circle.circle.center.x = number(entry, "x");
       circle.circle.center.y = number(entry, "y");
       circle.circle.radius = number(entry, "r");
@@ -109,35 +110,33 @@ class SchemaChecker {
   }
 
   [[noreturn]] void empty(const JsonValue& value, std::string_view what) {
-    report_.position = value.position();
-    report_.detail = std::string(what) + ": must not be empty";
-    raiseKind("Empty");
+    std::string detail(what);
+    detail += ": must not be empty";
+    throw Failure(FailureKind::Empty).at(value.position()).because(std::move(detail));
   }
 
  private:
-  static std::string quoted(std::string_view key) { return "\"" + std::string(key) + "\""; }
-
-  [[noreturn]] void wrongKind(const JsonValue& value, std::string_view what, std::string_view expected) {
-    report_.position = value.position();
-    report_.detail = std::string(what) + ": expected " + std::string(expected);
-    raiseKind("Fail");
+  static std::string quoted(std::string_view key) {
+    std::string text;
+    text.reserve(key.size() + 2);
+    text += '"';
+    text += key;
+    text += '"';
+    return text;
   }
 
-  MapLoadReport& report_;
+  [[noreturn]] void wrongKind(const JsonValue& value, std::string_view what, std::string_view expected) {
+    std::string detail(what);
+    detail += ": expected ";
+    detail += expected;
+    throw Failure(FailureKind::Fail).at(value.position()).because(std::move(detail));
+  }
 };
-
-WorldObject homeObject() {
-  WorldObject home;
-  home.kind = ObjectKind::Home;
-  home.circle.center = {0.0, 0.0};
-  home.circle.radius = kHomeRadius;
-  return home;
-}
 
 }  // namespace
 
-MapSpec buildMapSpec(const JsonValue& document, MapLoadReport& report) {
-  SchemaChecker check(report);
+MapSpec buildMapSpec(const JsonValue& document) {
+  SchemaChecker check;
   check.object(document, "the map");
   MapSpec map;
   map.halfSize = check.number(document, "size") * 0.5;

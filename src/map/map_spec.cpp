@@ -5,7 +5,7 @@
 namespace rover {
 
 void startRun(MapSpec& map, int k) {
-  if (k < 1 || static_cast<std::size_t>(k) > map.runs.size()) raiseKind("Subscript");
+  if (k < 1 || static_cast<std::size_t>(k) > map.runs.size()) raiseKind(FailureKind::Subscript);
   const RunSpec& run = map.runs[static_cast<std::size_t>(k - 1)];
   World fresh;
   fresh.rover = run.startState;
@@ -24,9 +24,7 @@ void startRun(MapSpec& map, int k) {
   for (const Martian& martian : fresh.martians) {
     WorldObject object;
     object.kind = ObjectKind::MartianObj;
-    object.circle.center = martian.motion.position;
-    object.circle.radius = kMartianRadius;
-    object.martianIndex = martian.index;
+    object.id = martian.index;
     fresh.roverObjects.push_back(RoverObject{object, false});
   }
   for (const WorldObject& object : map.objects) fresh.roverObjects.push_back(RoverObject{object, false});
@@ -37,7 +35,7 @@ WorldRules makeWorldRules(const MapSpec& map) {
   WorldRules rules;
   rules.roverModel = makeMotionModel(map.vehicleParams);
   rules.martianModel = makeMotionModel(map.martianParams);
-  rules.wallBound = map.halfSize - 0.5;
+  rules.wallBound = map.halfSize - kWallInset;
   rules.objects = map.objects;
   return rules;
 }

@@ -19,8 +19,7 @@ bool isContinuation(unsigned char byte) {
 
 }  // namespace
 
-Utf8Reader::Utf8Reader(ByteSource& source, SourcePosition& failureAt)
-    : source_(source), failureAt_(failureAt) {}
+Utf8Reader::Utf8Reader(ByteSource& source) : source_(source) {}
 
 bool Utf8Reader::ensure(std::uint64_t offset) {
   while (offset - base_ >= bytes_.size()) {
@@ -35,8 +34,7 @@ bool Utf8Reader::ensure(std::uint64_t offset) {
 }
 
 void Utf8Reader::incomplete(const Cursor& at) {
-  failureAt_ = at.position();
-  raiseKind("Incomplete");
+  throw Failure(FailureKind::Incomplete).at(at.position()).because("bytes that are not valid UTF-8");
 }
 
 DecodedChar Utf8Reader::decodeSlow(const Cursor& at) {

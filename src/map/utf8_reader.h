@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/source_position.h"
 #include "map/byte_source.h"
-#include "map/source_position.h"
 
 namespace rover {
 
@@ -32,10 +32,10 @@ struct DecodedChar {
 
 // Reads a byte source in 4096-byte blocks and decodes UTF-8 on demand (one to
 // three bytes per character, overlong forms allowed). Invalid input raises
-// "Incomplete" after writing the bad character's position into `failureAt`.
+// "Incomplete" at the bad character's position.
 class Utf8Reader {
  public:
-  Utf8Reader(ByteSource& source, SourcePosition& failureAt);
+  explicit Utf8Reader(ByteSource& source);
 
   // The character that starts at `at`.
   DecodedChar decode(const Cursor& at) {
@@ -82,7 +82,6 @@ class Utf8Reader {
   [[noreturn]] void incomplete(const Cursor& at);
 
   ByteSource& source_;
-  SourcePosition& failureAt_;
   std::vector<unsigned char> bytes_;  // the input from offset base_ on
   std::uint64_t base_ = 0;
   bool atEnd_ = false;

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "base/failure.h"
+#include "net/command_words.h"
 
 namespace rover {
 
@@ -37,7 +38,7 @@ void pollInput(CommandReader& reader, ControlState& control) {
   for (;;) {
     const std::string command = reader.readCommand();
     if (command.empty()) return;
-    control = applyCommand(control, command);
+    control = applyCommand(control, parseCommandWord(command));
   }
 }
 

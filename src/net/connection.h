@@ -5,7 +5,7 @@
 
 #include "net/command_reader.h"
 #include "net/output_buffer.h"
-#include "net/transport.h"
+#include "net/socket_transport.h"
 
 namespace rover {
 

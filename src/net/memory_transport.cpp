@@ -1,7 +1,7 @@
+#include "net/memory_transport.h"
+
 #include <algorithm>
 #include <cstring>
-
-#include "net/transport.h"
 
 namespace rover {
 

@@ -1,6 +1,7 @@
 #include "net/messages.h"
 
 #include "base/failure.h"
+#include "net/control_field.h"
 #include "net/wire_format.h"
 
 namespace rover {
@@ -36,14 +37,10 @@ void writeObject(OutputBuffer& out, const World& world, const WorldObject& objec
       writeCircle(out, 'c', object.circle);
       return;
     case ObjectKind::Home:
-      writeCircle(out, 'h', CircleObject{Vec2{0.0, 0.0}, kHomeRadius});
+      writeCircle(out, 'h', object.circle);
       return;
     case ObjectKind::MartianObj: {
-      // A Martian that fell into a crater leaves the list with its entry, so
-      // a miss here can only be a stale index; reporting nothing is safer
-      // than reporting a made-up position.
-      const Martian* martian = findMartian(world, object.martianIndex);
-      if (martian == nullptr) return;
+      const Martian* martian = &martianOf(world, object);
       startMessage(out, 'm');
       writeReal(out, martian->motion.position.x, kR3);
       writeReal(out, martian->motion.position.y, kR3);
@@ -76,15 +73,14 @@ void sendTelemetry(OutputBuffer& out, const TimeValue& runTime, const World& wor
   const MotionState& rover = world.rover;
   startMessage(out, 'T');
   writeTime(out, runTime);
-  out.append(accelChar(world.roverControl));
-  out.append(turnChar(world.roverControl));
+  out.append(controlField(world.roverControl));
   out.append(' ');
   writeReal(out, rover.position.x, kR3);
   writeReal(out, rover.position.y, kR3);
   writeReal(out, rover.heading, kR1);
   writeReal(out, rover.speed, kR3);
   for (std::size_t index : visible) {
-    if (index >= world.roverObjects.size()) raiseKind("Subscript");
+    if (index >= world.roverObjects.size()) raiseKind(FailureKind::Subscript);
     writeObject(out, world, world.roverObjects[index].object);
   }
   endMessage(out);

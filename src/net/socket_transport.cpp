@@ -1,10 +1,11 @@
+#include "net/socket_transport.h"
+
 #include <sys/socket.h>
 #include <sys/types.h>
 
 #include <cerrno>
 
 #include "base/failure.h"
-#include "net/transport.h"
 
 namespace rover {
 

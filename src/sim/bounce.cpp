@@ -2,26 +2,21 @@
 
 #include <cmath>
 
+#include "sim/constants.h"
+
 namespace rover {
-
-namespace {
-
-// Below this length a vector is used as it stands rather than normalised.
-constexpr double kMinLength = 1e-5;
-
-}  // namespace
 
 MotionState bounceOff(const MotionState& state, Vec2 normal, double depth) {
   const Vec2 u = state.direction * state.speed;
-  const double along = 1.5 * dot(u, normal);
+  const double along = kBounceFactor * dot(u, normal);
   const Vec2 reflected = {u.x - along * normal.x, u.y - along * normal.y};
   const double s = length(reflected);
   MotionState next;
   next.speed = s;
   next.rotation = 0.0;
-  next.direction = s < kMinLength ? reflected : Vec2{reflected.x / s, reflected.y / s};
+  next.direction = s < kMinVectorLength ? reflected : Vec2{reflected.x / s, reflected.y / s};
   next.heading = normalizeAngle(bearingDegrees(next.direction));
-  next.position = state.position + normal * (depth + 0.1);
+  next.position = state.position + normal * (depth + kPushOutMargin);
   return next;
 }
 
@@ -38,7 +33,7 @@ MotionState bounceOffCircle(const MotionState& state, Vec2 center, double contac
   const double d = length(v);
   // A mover sitting on the centre keeps the tiny vector as its normal
   // instead of dividing by (almost) zero.
-  const Vec2 normal = d < kMinLength ? v : Vec2{v.x / d, v.y / d};
+  const Vec2 normal = d < kMinVectorLength ? v : Vec2{v.x / d, v.y / d};
   return bounceOff(state, normal, contactDistance - d);
 }
 

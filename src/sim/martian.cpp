@@ -11,7 +11,7 @@ namespace {
 double roverPull(double distance, double view) {
   const double denominator = distance - view;
   if (denominator == 0.0) return 0.0;
-  const double w = 25 / denominator;
+  const double w = kRoverPull / denominator;
   return (std::isnan(w) || w < 0.0) ? 0.0 : w;
 }
 
@@ -21,13 +21,14 @@ void decideMartian(Martian& martian, const MotionState& rover, const std::vector
                    const SteerConstants& constants, Random& random) {
   const MotionState& m = martian.motion;
   const double u = random.nextUnit();
-  martian.wanderAngle = std::clamp(martian.wanderAngle + (4 * u - 2), -90.0, 90.0);
+  martian.wanderAngle =
+      std::clamp(martian.wanderAngle + ((2 * kWanderStep) * u - kWanderStep), -kWanderLimit, kWanderLimit);
 
   const double turned = (m.heading + martian.wanderAngle) * constants.pi / 180;
   const Vec2 target = m.position + m.direction + Vec2{std::cos(turned), std::sin(turned)};
   const SteerResult wander = steerTo(target, m, constants);
   const SteerResult chase = steerTo(rover.position, m, constants);
-  const Wish wanderWish{wander.x, wander.a, 0.2};
+  const Wish wanderWish{wander.x, wander.a, kWanderWeight};
   const Wish roverWish{chase.x, chase.a, roverPull(length(rover.position - m.position), martian.view)};
   const SteerResult blended = combine({roverWish, wanderWish});
 
@@ -41,7 +42,7 @@ void decideMartian(Martian& martian, const MotionState& rover, const std::vector
   if (const std::optional<Hit> hit = lookAhead(objects, ahead)) {
     const SteerResult around = steerAround(hit->center, hit->radius, m, constants);
     const double distance = length(hit->center - m.position);
-    obstacleWish = {around.x, around.a, distance == 0.0 ? 0.0 : 100 / distance};
+    obstacleWish = {around.x, around.a, distance == 0.0 ? 0.0 : kObstacleWeight / distance};
   }
   martian.control = toControl(combine({obstacleWish, roverWish, wanderWish}), constants.params);
 }

@@ -45,16 +45,6 @@ int clampNotch(int value, int low, int high) {
 
 }  // namespace
 
-char accelChar(ControlState control) {
-  if (control.accel < -1 || control.accel > 1) raiseFail("acceleration state out of range");
-  return "b-a"[control.accel + 1];
-}
-
-char turnChar(ControlState control) {
-  if (control.turn < -2 || control.turn > 2) raiseFail("turn state out of range");
-  return "Rr-lL"[control.turn + 2];
-}
-
 MotionModel makeMotionModel(const VehicleParams& params) {
   MotionModel model;
   model.drag = params.accel / (params.maxSpeed * params.maxSpeed);
@@ -102,33 +92,9 @@ MotionState stepMotion(const MotionModel& model, ControlState control, const Mot
   return next;
 }
 
-ControlState applyCommand(ControlState control, std::string_view command) {
-  int accelChange = 0;
-  int turnChange = 0;
-  if (command == "a") {
-    accelChange = 1;
-  } else if (command == "b") {
-    accelChange = -1;
-  } else if (command == "l") {
-    turnChange = 1;
-  } else if (command == "r") {
-    turnChange = -1;
-  } else if (command == "al") {
-    accelChange = 1;
-    turnChange = 1;
-  } else if (command == "ar") {
-    accelChange = 1;
-    turnChange = -1;
-  } else if (command == "bl") {
-    accelChange = -1;
-    turnChange = 1;
-  } else if (command == "br") {
-    accelChange = -1;
-    turnChange = -1;
-  } else if (!command.empty()) {
-    raiseFail("illegal command \"" + std::string(command) + "\"");
-  }
-  return {clampNotch(control.turn + turnChange, -2, 2), clampNotch(control.accel + accelChange, -1, 1)};
+ControlState applyCommand(ControlState control, ControlCommand command) {
+  return {clampNotch(control.turn + command.turnStep, -2, 2),
+          clampNotch(control.accel + command.accelStep, -1, 1)};
 }
 
 MotionState startMotionState(double x, double y, double dir, double speed) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string_view>
-
 #include "sim/geometry.h"
 
 namespace rover {
@@ -27,14 +25,18 @@ struct MotionState {
   Vec2 direction;  // (cos h, sin h), except after a degenerate bounce
 };
 
-// Turn state -2..2 ("Rr-lL") and acceleration state -1..1 ("b-a").
+// Turn state -2 (hard right) .. 2 (hard left) and acceleration state -1
+// (brake) .. 1 (accelerate).
 struct ControlState {
   int turn = 0;
   int accel = 0;
 };
 
-char accelChar(ControlState control);  // "b-a"[accel + 1]
-char turnChar(ControlState control);   // "Rr-lL"[turn + 2]
+// One steering command as the notches it moves: each of -1, 0 or +1.
+struct ControlCommand {
+  int accelStep = 0;
+  int turnStep = 0;
+};
 
 struct MotionModel {
   double pi = kPi;
@@ -47,9 +49,9 @@ MotionModel makeMotionModel(const VehicleParams& params);
 // Advances one mover by dt seconds under its controls. Pure.
 MotionState stepMotion(const MotionModel& model, ControlState control, const MotionState& state, double dt);
 
-// One notch per letter for "a", "b", "l", "r", "al", "ar", "bl", "br"; ""
-// changes nothing. Any other text fails with "illegal command \"<text>\"".
-ControlState applyCommand(ControlState control, std::string_view command);
+// Moves each state by the command's step, saturating silently at the ends
+// of its range.
+ControlState applyCommand(ControlState control, ControlCommand command);
 
 // The start state of a mover from its map entry: heading normalised, direction
 // from the heading as read (before normalisation).

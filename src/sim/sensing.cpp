@@ -2,28 +2,11 @@
 
 #include <cmath>
 
-#include "base/failure.h"
 #include "sim/occlusion.h"
 
 namespace rover {
 
 namespace {
-
-CircleObject sensedCircle(const World& world, const WorldObject& object) {
-  switch (object.kind) {
-    case ObjectKind::Boulder:
-    case ObjectKind::Crater:
-      return object.circle;
-    case ObjectKind::Home:
-      return {{0.0, 0.0}, kHomeRadius};
-    case ObjectKind::MartianObj: {
-      const Martian* martian = findMartian(world, object.martianIndex);
-      if (martian == nullptr) raiseFail("rover object names a Martian that is gone");
-      return {martian->motion.position, kMartianRadius};
-    }
-  }
-  raiseFail("unknown object kind");
-}
 
 // Whether the near edge of the circle, seen from the ellipse centre e, lies
 // inside the view ellipse.
@@ -52,7 +35,8 @@ ViewEllipse makeViewEllipse(const VehicleParams& roverParams) {
   return view;
 }
 
-std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world) {
+std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world,
+                                   std::vector<std::size_t>* occluded) {
   const MotionState& rover = world.rover;
   const Vec2 e = rover.position + rover.direction * view.offset;
   const double hr = rover.heading * view.degToRad;
@@ -62,7 +46,7 @@ std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world) {
   std::vector<SensedCircle> seen;
   for (std::size_t i = 0; i < world.roverObjects.size(); ++i) {
     RoverObject& entry = world.roverObjects[i];
-    const CircleObject circle = sensedCircle(world, entry.object);
+    const CircleObject circle = objectCircle(world, entry.object);
     entry.visible = insideEllipse(view, e, cosH, sinH, circle);
     if (entry.visible) seen.push_back({i, circle, entry.object.kind == ObjectKind::Boulder});
   }
@@ -70,6 +54,12 @@ std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world) {
   std::vector<std::size_t> visible = visibleAfterOcclusion(rover.position, seen);
   for (const SensedCircle& s : seen) world.roverObjects[s.entry].visible = false;
   for (const std::size_t i : visible) world.roverObjects[i].visible = true;
+  if (occluded != nullptr) {
+    occluded->clear();
+    for (const SensedCircle& s : seen) {
+      if (!world.roverObjects[s.entry].visible) occluded->push_back(s.entry);
+    }
+  }
   return visible;
 }
 

@@ -21,7 +21,9 @@ ViewEllipse makeViewEllipse(const VehicleParams& roverParams);
 
 // Sets every visible flag of world.roverObjects (view ellipse, then
 // occlusion by visible boulders) and returns the indices of the visible
-// entries in list order.
-std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world);
+// entries in list order. `occluded`, when given, receives the entries inside
+// the ellipse that a boulder hides, in list order (for records).
+std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world,
+                                   std::vector<std::size_t>* occluded = nullptr);
 
 }  // namespace rover

@@ -1,6 +1,6 @@
-#include <cmath>
+#include "sim/steering.h"
 
-#include "sim/martian.h"
+#include <cmath>
 
 namespace rover {
 
@@ -10,14 +10,14 @@ namespace {
 // change x: full speed when there is ample time to turn, braking when not.
 double arrivalAccel(double x, double arrival, const SteerConstants& k) {
   double turnTime;
-  if (x < 0.1) {
+  if (x < kMinTurnAngle) {
     turnTime = 0.0;  // includes every negative x: only left turns are timed
   } else if (x < k.params.hardTurn) {
     turnTime = x * k.invTurn;
   } else {
     turnTime = x * k.invHardTurn;
   }
-  if (arrival > 1.5 * turnTime) return 1.0;
+  if (arrival > kArrivalMargin * turnTime) return 1.0;
   if (arrival > turnTime) return 0.0;
   return -1.0;
 }
@@ -39,7 +39,7 @@ SteerConstants makeSteerConstants(const VehicleParams& martianParams) {
 SteerResult steerTo(Vec2 target, const MotionState& state, const SteerConstants& constants) {
   const Vec2 d = target - state.position;
   const double x = normalizeAngle(bearingDegrees(d) - state.heading);
-  if (state.speed < 0.1) return {x, 1.0};
+  if (state.speed < kSlowSpeed) return {x, 1.0};
   return {x, arrivalAccel(x, length(d) / state.speed, constants)};
 }
 
@@ -47,7 +47,7 @@ SteerResult steerAround(Vec2 center, double radius, const MotionState& state,
                         const SteerConstants& constants) {
   const Vec2 d = center - state.position;
   const double distance = length(d);
-  const double s = (radius + 0.1) / distance;
+  const double s = (radius + kClearance) / distance;
   double alpha;
   if (s <= 1) {
     alpha = std::atan2(s, std::sqrt(1 - s * s)) * 180 / constants.pi;
@@ -59,30 +59,25 @@ SteerResult steerAround(Vec2 center, double radius, const MotionState& state,
   // degrees to the right of the bearing, not 349 to its left).
   const double rel = normalizeAngle(state.heading - bearingDegrees(d));
   const double x = normalizeAngle(rel >= 0 ? alpha - rel : -alpha - rel);
-  if (state.speed < 0.1) return {x, 1.0};
+  if (state.speed < kSlowSpeed) return {x, 1.0};
   return {x, arrivalAccel(x, distance / state.speed, constants)};
 }
 
 std::optional<Hit> lookAhead(const std::vector<WorldObject>& objects, const MotionState& state) {
-  const double reach = state.speed * 5.0;
+  const double reach = state.speed * kLookAheadSeconds;
   const Vec2 u = state.direction;
   const Vec2 p = state.position;
   std::optional<Hit> best;
   for (const WorldObject& object : objects) {
-    Vec2 c;
+    const Vec2 c = object.circle.center;
     double r;
     switch (object.kind) {
       case ObjectKind::Boulder:
-        c = object.circle.center;
-        r = object.circle.radius + kMartianRadius;
+      case ObjectKind::Home:
+        r = object.circle.radius + kMartianRadius;  // solid: the Martian's body must pass
         break;
       case ObjectKind::Crater:
-        c = object.circle.center;
-        r = object.circle.radius;
-        break;
-      case ObjectKind::Home:
-        c = {0.0, 0.0};
-        r = kMartianRadius + kHomeRadius;
+        r = object.circle.radius;  // only the centre falls in
         break;
       default:
         continue;  // Martians do not steer around one another
@@ -108,11 +103,11 @@ SteerResult combine(const std::vector<Wish>& wishes) {
 
 ControlState toControl(SteerResult steer, const VehicleParams& params) {
   ControlState control;
-  control.accel = steer.a < -0.01 ? -1 : (steer.a > 0.01 ? 1 : 0);
+  control.accel = steer.a < -kAccelDeadband ? -1 : (steer.a > kAccelDeadband ? 1 : 0);
   const double magnitude = std::fabs(steer.x);
   if (magnitude > params.turn) {
     control.turn = 2 * sign(steer.x);
-  } else if (magnitude > 0.1) {
+  } else if (magnitude > kMinTurnAngle) {
     control.turn = sign(steer.x);
   }
   return control;

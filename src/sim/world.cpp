@@ -1,6 +1,16 @@
 #include "sim/world.h"
 
+#include "base/failure.h"
+
 namespace rover {
+
+WorldObject homeObject() {
+  WorldObject home;
+  home.kind = ObjectKind::Home;
+  home.circle = {{0.0, 0.0}, kHomeRadius};
+  home.id = 0;
+  return home;
+}
 
 const Martian* findMartian(const World& world, int index) {
   // A run lists its Martians in index order and only ever removes some, so a
@@ -23,6 +33,17 @@ const Martian* findMartian(const World& world, int index) {
     if (martian.index == index) return &martian;
   }
   return nullptr;
+}
+
+const Martian& martianOf(const World& world, const WorldObject& entry) {
+  const Martian* martian = entry.kind == ObjectKind::MartianObj ? findMartian(world, entry.id) : nullptr;
+  if (martian == nullptr) raiseFail("rover object names a Martian that is gone");
+  return *martian;
+}
+
+CircleObject objectCircle(const World& world, const WorldObject& object) {
+  if (object.kind != ObjectKind::MartianObj) return object.circle;
+  return {martianOf(world, object).motion.position, kMartianRadius};
 }
 
 }  // namespace rover

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "sim/constants.h"
 #include "sim/geometry.h"
 #include "sim/motion.h"
 
@@ -15,18 +16,19 @@ struct CircleObject {
 
 enum class ObjectKind { Boulder, Crater, Home, MartianObj };
 
-inline constexpr double kHomeRadius = 5.0;
-inline constexpr double kRoverRadius = 0.5;
-inline constexpr double kMartianRadius = 0.4;
-
-// An entry of an object list. Home is the circle of radius 5 at the origin;
-// a MartianObj names its Martian by index and takes its circle from the
-// Martian's current position.
+// An entry of an object list. A Boulder, Crater or Home holds its circle
+// (Home's is made by homeObject) and its id is its place in the map's static
+// list (Home 0, then craters, then boulders). A MartianObj's id is its
+// Martian's index; it holds no circle and is sensed where the Martian is now
+// (objectCircle).
 struct WorldObject {
   ObjectKind kind = ObjectKind::Boulder;
   CircleObject circle;
-  int martianIndex = -1;
+  int id = -1;
 };
+
+// The home base: the circle of radius kHomeRadius at the origin.
+WorldObject homeObject();
 
 // An entry of the rover's object list with the visible flag that the latest
 // sensing pass wrote.
@@ -57,11 +59,19 @@ struct World {
 struct WorldRules {
   MotionModel roverModel;
   MotionModel martianModel;
-  double wallBound = 0.0;  // halfSize - 0.5
+  double wallBound = 0.0;  // halfSize - kWallInset
   std::vector<WorldObject> objects;
 };
 
 // The live Martian with this index, or nullptr once it is gone.
 const Martian* findMartian(const World& world, int index);
+
+// The live Martian a MartianObj entry names. An entry whose Martian is gone
+// is an internal failure: a Martian leaves both lists together.
+const Martian& martianOf(const World& world, const WorldObject& entry);
+
+// The circle an object entry stands for now: a static object's own, or a
+// Martian's body at its current position.
+CircleObject objectCircle(const World& world, const WorldObject& object);
 
 }  // namespace rover

@@ -20,7 +20,7 @@ void removeMartian(World& world, int index) {
       std::find_if(martians.begin(), martians.end(), [&](const Martian& m) { return m.index == index; });
   auto& objects = world.roverObjects;
   const auto entry = std::find_if(objects.begin(), objects.end(), [&](const RoverObject& o) {
-    return o.object.kind == ObjectKind::MartianObj && o.object.martianIndex == index;
+    return o.object.kind == ObjectKind::MartianObj && o.object.id == index;
   });
   if (live == martians.end() || entry == objects.end()) raiseFail("Martian to remove is not listed");
   martians.erase(live);
@@ -29,7 +29,7 @@ void removeMartian(World& world, int index) {
 
 // Walls first, then the static objects in order; returns false when the
 // Martian fell into a crater and has been removed from both lists.
-bool resolveMartianContacts(World& world, std::size_t position, const WorldRules& rules) {
+bool resolveMartianContacts(World& world, std::size_t position, const WorldRules& rules, StepResult& result) {
   Martian& martian = world.martians[position];
   if (const auto wall = findWallContact(martian.motion.position, rules.wallBound)) {
     martian.motion = bounceOff(martian.motion, wall->normal, wall->depth);
@@ -37,24 +37,22 @@ bool resolveMartianContacts(World& world, std::size_t position, const WorldRules
   }
   const Vec2 p = martian.motion.position;
   for (const WorldObject& object : rules.objects) {
+    const Vec2 c = object.circle.center;
     const double r = object.circle.radius;
     switch (object.kind) {
       case ObjectKind::Boulder:
-        if (squaredDistance(p, object.circle.center) < kMartianRadius * kMartianRadius + r * r) {
-          martian.motion = bounceOffCircle(martian.motion, object.circle.center, kMartianRadius + r);
+      case ObjectKind::Home:  // solid for Martians: they stay out of the home base
+        // Squared radii summed, not the squared sum (see sim/constants.h).
+        if (squaredDistance(p, c) < kMartianRadius * kMartianRadius + r * r) {
+          martian.motion = bounceOffCircle(martian.motion, c, kMartianRadius + r);
           return true;
         }
         break;
       case ObjectKind::Crater:
-        if (squaredDistance(p, object.circle.center) < r * r) {
+        if (squaredDistance(p, c) < r * r) {
+          result.lost.push_back({martian.index, object.id, p});
           removeMartian(world, martian.index);
           return false;
-        }
-        break;
-      case ObjectKind::Home:
-        if (squaredDistance(p, Vec2{}) < kMartianRadius * kMartianRadius + kHomeRadius * kHomeRadius) {
-          martian.motion = bounceOffCircle(martian.motion, Vec2{}, kMartianRadius + kHomeRadius);
-          return true;
         }
         break;
       case ObjectKind::MartianObj:
@@ -64,41 +62,59 @@ bool resolveMartianContacts(World& world, std::size_t position, const WorldRules
   return true;
 }
 
-StepResult resolveRoverContacts(World& world, const WorldRules& rules) {
+StepResult resolveRoverContacts(World& world, const WorldRules& rules, StepResult result) {
   if (const auto wall = findWallContact(world.rover.position, rules.wallBound)) {
     world.rover = bounceOff(world.rover, wall->normal, wall->depth);
-    return {'B', std::nullopt};
+    result.event = 'B';
+    result.contact = RoverContact{true, ObjectKind::Boulder, -1};
+    return result;
   }
   const Vec2 p = world.rover.position;
   for (const RoverObject& entry : world.roverObjects) {
     if (!entry.visible) continue;  // unseen objects are passed through
     const WorldObject& object = entry.object;
-    const double r = object.circle.radius;
+    const CircleObject circle = objectCircle(world, object);
+    const double r = circle.radius;
+    // Squared radii summed, not the squared sum (see sim/constants.h).
+    const double d2 = squaredDistance(p, circle.center);
+    bool touched = false;
     switch (object.kind) {
       case ObjectKind::Boulder:
-        if (squaredDistance(p, object.circle.center) < kRoverRadius * kRoverRadius + r * r) {
-          world.rover = bounceOffCircle(world.rover, object.circle.center, kRoverRadius + r);
-          return {'B', std::nullopt};
+        if (d2 < kRoverRadius * kRoverRadius + r * r) {
+          world.rover = bounceOffCircle(world.rover, circle.center, kRoverRadius + r);
+          result.event = 'B';
+          touched = true;
         }
         break;
       case ObjectKind::Crater:
-        if (squaredDistance(p, object.circle.center) < r * r) return {'C', Outcome::CrashedIntoCrater};
-        break;
-      case ObjectKind::Home:
-        if (squaredDistance(p, Vec2{}) < kHomeRadius * kHomeRadius) return {'S', Outcome::ReachedHome};
-        break;
-      case ObjectKind::MartianObj: {
-        const Martian* martian = findMartian(world, object.martianIndex);
-        if (martian == nullptr) raiseFail("rover object names a Martian that is gone");
-        if (squaredDistance(p, martian->motion.position) <
-            kRoverRadius * kRoverRadius + kMartianRadius * kMartianRadius) {
-          return {'K', Outcome::KilledByMartian};
+        if (d2 < r * r) {
+          result.event = 'C';
+          result.outcome = Outcome::CrashedIntoCrater;
+          touched = true;
         }
         break;
-      }
+      case ObjectKind::Home:
+        // The rover's own radius is not added: its centre must be inside.
+        if (d2 < r * r) {
+          result.event = 'S';
+          result.outcome = Outcome::ReachedHome;
+          touched = true;
+        }
+        break;
+      case ObjectKind::MartianObj:
+        if (d2 < kRoverRadius * kRoverRadius + r * r) {
+          result.event = 'K';
+          result.outcome = Outcome::KilledByMartian;
+          touched = true;
+        }
+        break;
+    }
+    if (touched) {
+      result.contact = RoverContact{false, object.kind, object.id};
+      return result;
     }
   }
-  return {};
+  return result;
 }
 
 }  // namespace
@@ -122,10 +138,11 @@ StepResult worldStep(World& world, const WorldRules& rules, double dt) {
   for (Martian& martian : world.martians) {
     martian.motion = stepMotion(rules.martianModel, martian.control, martian.motion, dt);
   }
+  StepResult result;
   for (std::size_t i = 0; i < world.martians.size();) {
-    if (resolveMartianContacts(world, i, rules)) ++i;
+    if (resolveMartianContacts(world, i, rules, result)) ++i;
   }
-  return resolveRoverContacts(world, rules);
+  return resolveRoverContacts(world, rules, std::move(result));
 }
 
 }  // namespace rover

@@ -7,6 +7,7 @@
 
 #include "base/failure.h"
 #include "view/scene_geometry.h"
+#include "view/window_layout.h"
 
 namespace rover {
 
@@ -26,12 +27,6 @@ constexpr Colour kBoulderColour{0.4f, 0.4f, 0.4f};
 constexpr Colour kMartianColour{1.0f, 0.0f, 0.0f};
 constexpr Colour kRoverColour{0.25f, 0.5f, 0.0f};
 constexpr Colour kTextColour{0.0f, 0.8f, 1.0f};
-
-constexpr int kWindowWidth = 854;
-constexpr int kWindowHeight = 604;
-constexpr int kTextColumnX = 605;
-constexpr int kTextTopY = 592;
-constexpr int kLineHeight = 12;
 
 Colour colourOf(ObjectKind kind) {
   switch (kind) {
@@ -78,7 +73,7 @@ void drawMapSquare(float h) {
 void drawViewRegion(const SceneSetup& setup, const MotionState& rover) {
   glColor3f(kViewColour.red, kViewColour.green, kViewColour.blue);
   glBegin(GL_TRIANGLE_FAN);
-  for (Vec2 point : viewEllipseFan(rover.position, rover.direction, setup.roverParams)) vertex(point);
+  for (Vec2 point : viewEllipseFan(rover.position, rover.direction, setup.view)) vertex(point);
   glEnd();
 }
 
@@ -94,10 +89,9 @@ void drawEntries(const SceneSetup& setup, const SceneLists& lists, const World& 
   }
   for (const RoverObject& entry : world.roverObjects) {
     if (entry.object.kind != ObjectKind::MartianObj) continue;
-    const Martian* martian = findMartian(world, entry.object.martianIndex);
-    if (martian == nullptr) continue;
+    const MotionState& martian = martianOf(world, entry.object).motion;
     setEntryColour(kMartianColour, entry.visible);
-    drawTriangle(martian->motion, setup.martianTriangle, setup.triangleTail);
+    drawTriangle(martian, setup.martianTriangle, setup.triangleTail);
   }
 }
 
@@ -115,13 +109,13 @@ void drawStatusText(const std::vector<std::string>& lines) {
     glRasterPos2i(kTextColumnX, y);
     for (char c : line) {
       if (c == '\n') {
-        y -= kLineHeight;
+        y -= kTextLineHeight;
         glRasterPos2i(kTextColumnX, y);
       } else {
         glutBitmapCharacter(GLUT_BITMAP_HELVETICA_12, static_cast<unsigned char>(c));
       }
     }
-    y -= kLineHeight;
+    y -= kTextLineHeight;
   }
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);
@@ -133,17 +127,16 @@ void drawStatusText(const std::vector<std::string>& lines) {
 
 SceneSetup makeSceneSetup(const MapSpec& map) {
   const double scale = triangleScale(map.halfSize);
-  return SceneSetup{static_cast<float>(map.halfSize), map.vehicleParams, triangleSize(kRoverRadius, scale),
-                    triangleSize(kMartianRadius, scale), kTriangleTail};
+  return SceneSetup{static_cast<float>(map.halfSize), makeViewEllipse(map.vehicleParams),
+                    triangleSize(kRoverRadius, scale), triangleSize(kMartianRadius, scale), kTriangleTail};
 }
 
 void buildSceneLists(SceneLists& lists, const MapSpec& map) {
   std::vector<unsigned int> names;
   names.reserve(map.objects.size());
   for (const WorldObject& object : map.objects) {
-    const bool home = object.kind == ObjectKind::Home;
-    const Vec2 center = home ? Vec2{0.0, 0.0} : object.circle.center;
-    const double radius = home ? kHomeRadius : object.circle.radius;
+    const Vec2 center = object.circle.center;
+    const double radius = object.circle.radius;
     const GLuint name = glGenLists(1);
     if (name == 0) raiseFail("genList error");
     glNewList(name, GL_COMPILE);
@@ -164,7 +157,7 @@ void drawScene(const SceneSetup& setup, const SceneLists& lists, const World& wo
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
 
-  glViewport(2, 2, 600, 600);
+  glViewport(kMapViewportX, kMapViewportY, kMapViewportSize, kMapViewportSize);
   glPolygonMode(GL_FRONT, GL_FILL);
   drawMapSquare(setup.halfSize);
   drawViewRegion(setup, world.rover);

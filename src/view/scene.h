@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "map/map_spec.h"
+#include "sim/sensing.h"
 #include "sim/world.h"
 
 namespace rover {
@@ -12,7 +13,7 @@ namespace rover {
 // region's parameters and the movers' triangle sizes.
 struct SceneSetup {
   float halfSize = 0.0f;
-  VehicleParams roverParams;
+  ViewEllipse view;  // the rover's, as sensing uses it
   double roverTriangle = 0.0;
   double martianTriangle = 0.0;
   double triangleTail = 0.0;

@@ -25,15 +25,12 @@ std::vector<Vec2> circleRim(Vec2 center, double radius) {
   return rim;
 }
 
-std::vector<Vec2> viewEllipseFan(Vec2 position, Vec2 direction, const VehicleParams& params) {
+std::vector<Vec2> viewEllipseFan(Vec2 position, Vec2 direction, const ViewEllipse& view) {
   constexpr int kSegments = 36;
-  const double f = params.frontView;
-  const double r = params.rearView;
-  const double major = (f + r) / 2;
-  const double offset = (f - r) / 2;
-  const double minor = std::sqrt(major * major - offset * offset);
+  const double major = view.major;
+  const double minor = view.minor;
   const Vec2 across{-direction.y, direction.x};
-  const Vec2 center = position + direction * offset;
+  const Vec2 center = position + direction * view.offset;
   std::vector<Vec2> fan;
   fan.reserve(kSegments + 2);
   fan.push_back(center);

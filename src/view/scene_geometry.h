@@ -5,6 +5,7 @@
 
 #include "sim/geometry.h"
 #include "sim/motion.h"
+#include "sim/sensing.h"
 
 namespace rover {
 
@@ -18,7 +19,7 @@ std::vector<Vec2> circleRim(Vec2 center, double radius);
 // points every 10 degrees of the parameter angle (the last closes the rim).
 // The mover sits at a focus; the ellipse reaches frontView ahead of it and
 // rearView behind it.
-std::vector<Vec2> viewEllipseFan(Vec2 position, Vec2 direction, const VehicleParams& params);
+std::vector<Vec2> viewEllipseFan(Vec2 position, Vec2 direction, const ViewEllipse& view);
 
 // Tip and two tail corners of a mover's triangle of size k and tail factor t.
 std::array<Vec2, 3> moverTriangle(Vec2 position, Vec2 direction, double size, double tail);

@@ -1,6 +1,7 @@
 #include "view/status_lines.h"
 
-#include "net/wire_format.h"
+#include "base/fixed_point_text.h"
+#include "sim/world_step.h"
 
 namespace rover {
 

@@ -12,13 +12,12 @@
 #include "view/callback_failure.h"
 #include "view/scene.h"
 #include "view/status_lines.h"
+#include "view/window_layout.h"
 
 namespace rover {
 
 namespace {
 
-constexpr int kWindowWidth = 854;
-constexpr int kWindowHeight = 604;
 const TimeValue kRedrawInterval = TimeValue::fromMillis(100);
 
 // Everything the callbacks need; GLUT callbacks take no user data.

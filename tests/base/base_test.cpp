@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <set>
+#include <string>
+#include <utility>
 
+#include "base/errno_names.h"
 #include "base/failure.h"
 #include "base/time_value.h"
 
@@ -32,12 +36,44 @@ TEST(ErrnoName, UnknownCodes) {
   EXPECT_EQ(errnoName(100000), "<UNKNOWN>");
 }
 
+// The names are what the top-level line prints, so each must be exactly
+// the kind's documented name, and no two kinds may share one.
+TEST(FailureKind, EveryKindHasItsOwnPrintedName) {
+  const std::pair<FailureKind, std::string> table[] = {
+      {FailureKind::Fail, "Fail"},
+      {FailureKind::Io, "Io"},
+      {FailureKind::Option, "Option"},
+      {FailureKind::Overflow, "Overflow"},
+      {FailureKind::Subscript, "Subscript"},
+      {FailureKind::Size, "Size"},
+      {FailureKind::Incomplete, "Incomplete"},
+      {FailureKind::Match, "Match"},
+      {FailureKind::Bind, "Bind"},
+      {FailureKind::Div, "Div"},
+      {FailureKind::Domain, "Domain"},
+      {FailureKind::Chr, "Chr"},
+      {FailureKind::Empty, "Empty"},
+      {FailureKind::ClosedStream, "ClosedStream"},
+      {FailureKind::NoMemory, "NoMemory"},
+      {FailureKind::DieFailed, "DieFailed"},
+      {FailureKind::SysErr, "SysErr"},
+      {FailureKind::Usage, "Usage"},
+  };
+  std::set<std::string> seen;
+  for (const auto& [kind, name] : table) {
+    EXPECT_EQ(kindName(kind), name);
+    EXPECT_TRUE(seen.insert(kindName(kind)).second) << name << " is shared";
+  }
+  EXPECT_EQ(seen.size(), static_cast<std::size_t>(FailureKind::Usage) + 1)
+      << "a kind is missing from the table";
+}
+
 TEST(Failure, CarriesKindMessageAndCode) {
   try {
     raiseSystemError("Address already in use", EADDRINUSE);
     FAIL() << "no failure raised";
   } catch (const Failure& failure) {
-    EXPECT_EQ(failure.kind(), "SysErr");
+    EXPECT_EQ(failure.kind(), FailureKind::SysErr);
     EXPECT_EQ(failure.message(), "Address already in use");
     EXPECT_EQ(failure.errorCode(), EADDRINUSE);
     EXPECT_STREQ(failure.what(), "SysErr: Address already in use (addrinuse)");
@@ -45,7 +81,7 @@ TEST(Failure, CarriesKindMessageAndCode) {
   try {
     raiseFail("EOF");
   } catch (const Failure& failure) {
-    EXPECT_EQ(failure.kind(), "Fail");
+    EXPECT_EQ(failure.kind(), FailureKind::Fail);
     EXPECT_EQ(failure.message(), "EOF");
     EXPECT_FALSE(failure.errorCode());
   }

@@ -26,7 +26,7 @@ std::string failureKind(const std::function<void()>& action) {
   try {
     action();
   } catch (const Failure& failure) {
-    return failure.kind();
+    return failure.kindName();
   }
   return "";
 }

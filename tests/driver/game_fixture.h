@@ -9,10 +9,11 @@
 #include "driver/clock.h"
 #include "driver/game.h"
 #include "driver/text_announcer.h"
+#include "fake_clock.h"
 #include "map/map_spec.h"
 #include "net/command_reader.h"
+#include "net/memory_transport.h"
 #include "net/output_buffer.h"
-#include "net/transport.h"
 
 namespace rover::testing {
 
@@ -64,8 +65,8 @@ inline MapSpec makeTestMap(const mpz_class& timeLimitMillis, const std::vector<T
   map.timeLimitMillis = timeLimitMillis;
   map.vehicleParams = {10.0, 2.0, 4.0, 20.0, 60.0, 120.0, 10.0, 5.0};
   map.martianParams = {5.0, 2.0, 4.0, 20.0, 60.0, 120.0, 20.0, 20.0};
-  map.objects.push_back({ObjectKind::Home, {{0.0, 0.0}, kHomeRadius}, -1});
-  map.objects.push_back({ObjectKind::Crater, {{20.0, -20.0}, 3.0}, -1});
+  map.objects.push_back(homeObject());
+  map.objects.push_back({ObjectKind::Crater, {{20.0, -20.0}, 3.0}, 1});
   for (const TestRun& run : runs) {
     RunSpec runSpec;
     runSpec.startState = startMotionState(run.rover.x, run.rover.y, run.rover.dir, 0.0);

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "base/fixed_point_text.h"
 #include "game_fixture.h"
-#include "net/wire_format.h"
 #include "sim/motion.h"
 
 namespace rover {

@@ -58,7 +58,7 @@ TEST(TextLoop, EmptyQueueIsAnInternalFailure) {
     textLoopStep(h.game, h.clock);
     FAIL() << "expected a failure";
   } catch (const Failure& failure) {
-    EXPECT_EQ(failure.kind(), "Option");
+    EXPECT_EQ(failure.kind(), FailureKind::Option);
   }
 }
 

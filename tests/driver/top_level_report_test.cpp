@@ -19,20 +19,21 @@ struct ReportCase {
 
 TEST(TopLevelLine, ChoosesTheFormByKindAndStartUpStage) {
   const std::vector<ReportCase> cases = {
-      {Failure("SysErr", "Address already in use", EADDRINUSE), true,
+      {Failure(FailureKind::SysErr, "Address already in use", EADDRINUSE), true,
        "ERROR: Address already in use (addrinuse)\n"},
-      {Failure("SysErr", "Broken pipe", EPIPE), true, "ERROR: Broken pipe (pipe)\n"},
-      {Failure("SysErr", "odd failure", 99999), true, "ERROR: odd failure (<UNKNOWN>)\n"},
-      {Failure("SysErr", "no code here"), true, "ERROR: no code here\n"},
+      {Failure(FailureKind::SysErr, "Broken pipe", EPIPE), true, "ERROR: Broken pipe (pipe)\n"},
+      {Failure(FailureKind::SysErr, "odd failure", 99999), true, "ERROR: odd failure (<UNKNOWN>)\n"},
+      {Failure(FailureKind::SysErr, "no code here"), true, "ERROR: no code here\n"},
       // Before the map has loaded a system error is reported by kind only.
-      {Failure("SysErr", "Address already in use", EADDRINUSE), false, "uncaught exception: SysErr\n"},
+      {Failure(FailureKind::SysErr, "Address already in use", EADDRINUSE), false,
+       "uncaught exception: SysErr\n"},
       // A message of any other kind is never printed.
-      {Failure("Fail", "excessive input"), true, "uncaught exception: Fail\n"},
-      {Failure("Fail", "EOF"), false, "uncaught exception: Fail\n"},
-      {Failure("Io"), false, "uncaught exception: Io\n"},
-      {Failure("Option"), true, "uncaught exception: Option\n"},
-      {Failure("NoMemory"), true, "uncaught exception: NoMemory\n"},
-      {Failure("Usage"), false, "usage: server [-v] [-p port] file\n"},
+      {Failure(FailureKind::Fail, "excessive input"), true, "uncaught exception: Fail\n"},
+      {Failure(FailureKind::Fail, "EOF"), false, "uncaught exception: Fail\n"},
+      {Failure(FailureKind::Io), false, "uncaught exception: Io\n"},
+      {Failure(FailureKind::Option), true, "uncaught exception: Option\n"},
+      {Failure(FailureKind::NoMemory), true, "uncaught exception: NoMemory\n"},
+      {Failure(FailureKind::Usage), false, "usage: server [-v] [-p port] file\n"},
   };
   for (const ReportCase& c : cases) {
     SCOPED_TRACE(c.failure.what());
@@ -47,21 +48,21 @@ TEST(FailureFor, NamesStandardExceptionsByTheNearestKind) {
       {std::make_exception_ptr(std::out_of_range("at")), "Subscript"},
       {std::make_exception_ptr(std::domain_error("x")), "Domain"},
       {std::make_exception_ptr(std::runtime_error("x")), "Fail"},
-      {std::make_exception_ptr(Failure("Io")), "Io"},
+      {std::make_exception_ptr(Failure(FailureKind::Io)), "Io"},
   };
   for (const auto& [thrown, kind] : cases) {
     try {
       std::rethrow_exception(thrown);
     } catch (const std::exception& error) {
-      EXPECT_EQ(failureFor(error).kind(), kind) << error.what();
+      EXPECT_EQ(failureFor(error).kindName(), kind) << error.what();
     }
   }
 }
 
 TEST(TopLevelReport, WritesOneLineAndExitsWithStatusOne) {
-  EXPECT_EXIT(topLevelReport(Failure("Fail", "secret"), true), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(topLevelReport(Failure(FailureKind::Fail, "secret"), true), ::testing::ExitedWithCode(1),
               "^uncaught exception: Fail\n$");
-  EXPECT_EXIT(topLevelReport(Failure("Usage"), false), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(topLevelReport(Failure(FailureKind::Usage), false), ::testing::ExitedWithCode(1),
               "^usage: server \\[-v\\] \\[-p port\\] file\n$");
 }
 

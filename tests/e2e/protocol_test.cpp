@@ -95,16 +95,17 @@ TEST_P(InputBeforeRun, IsDrainedOrFails) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Protocol, InputBeforeRun,
-    ::testing::Values(StaleCase{"IllegalCommandIsNeverParsed", "x;zz;", false},
-                      StaleCase{"NineHundredNinetyNineCommands", repeated("a;", 999), false},
-                      StaleCase{"OneThousandCommands", repeated("a;", 1000), true},
-                      StaleCase{"ThousandsOfCommands", repeated("bl;", 3000), true},
-                      StaleCase{"BareTerminatorStopsTheDrain", ";" + repeated("a;", 1200), false},
-                      StaleCase{"UnfinishedCommandWaits", "ar", false},
-                      StaleCase{"TooLongWhileDraining", "a;abcde", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Protocol, InputBeforeRun,
+                         ::testing::Values(StaleCase{"IllegalCommandIsNeverParsed", "x;zz;", false},
+                                           StaleCase{"NineHundredNinetyNineCommands", repeated("a;", 999),
+                                                     false},
+                                           StaleCase{"OneThousandCommands", repeated("a;", 1000), true},
+                                           StaleCase{"ThousandsOfCommands", repeated("bl;", 3000), true},
+                                           StaleCase{"BareTerminatorStopsTheDrain",
+                                                     std::string(";") + repeated("a;", 1200), false},
+                                           StaleCase{"UnfinishedCommandWaits", "ar", false},
+                                           StaleCase{"TooLongWhileDraining", "a;abcde", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct CloseCase {
   const char* name;

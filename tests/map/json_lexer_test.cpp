@@ -48,8 +48,7 @@ std::string describe(const Token& token) {
 // Every token of `text` up to and including the end of input, space separated.
 std::string tokensOf(const std::string& text) {
   MemoryByteSource source(text);
-  SourcePosition where;
-  JsonLexer lexer(source, where);
+  JsonLexer lexer(source);
   std::string out;
   for (;;) {
     const Token& token = lexer.peek();
@@ -202,8 +201,7 @@ TEST(Lexer, StringContentDecodesMultiByteCharacters) {
 
 TEST(Lexer, TokenPositionsCountLinesAndCharacters) {
   MemoryByteSource source("{\n  \xc3\xa9 \"k\"\n/* c\n */ 7");
-  SourcePosition where;
-  JsonLexer lexer(source, where);
+  JsonLexer lexer(source);
   std::vector<std::pair<unsigned, unsigned>> starts;
   for (;;) {
     const Token& token = lexer.peek();
@@ -217,8 +215,7 @@ TEST(Lexer, TokenPositionsCountLinesAndCharacters) {
 
 TEST(Lexer, PeekedTokenIsRememberedUntilConsumed) {
   MemoryByteSource source("7 8");
-  SourcePosition where;
-  JsonLexer lexer(source, where);
+  JsonLexer lexer(source);
   EXPECT_EQ(lexer.peek().integer, 7);
   EXPECT_EQ(lexer.peek().integer, 7);
   lexer.consume();

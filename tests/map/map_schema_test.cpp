@@ -127,7 +127,7 @@ TEST(SchemaChecks, TrailingTextIsNeverRead) {
 }
 
 TEST(SchemaChecks, TopLevelOfAnotherKindFailsWithoutMessage) {
-  EXPECT_EQ(outcomeOf([&] { loadText("[" + minimalMap() + "]"); }), "Fail");
+  EXPECT_EQ(outcomeOf([&] { loadText(std::string("[") + minimalMap() + "]"); }), "Fail");
   EXPECT_EQ(outcomeOf([&] { loadText("42"); }), "Fail");
   EXPECT_EQ(outcomeOf([&] { loadText("{}"); }), "Fail: no definition for field \"size\"");
   EXPECT_EQ(outcomeOf([&] { loadText("{5, \"size\": 1}"); }), "Fail: no definition for field \"size\"");
@@ -143,31 +143,59 @@ struct PositionCase {
   const char* to;
   unsigned line;
   unsigned column;
-  const char* detail;
+  const char* description;  // the detail, or the message when there is no detail
 };
 
 class ReportPositions : public ::testing::TestWithParam<PositionCase> {};
 
+// Each failure carries the place of the value it is about and says what was wrong.
 TEST_P(ReportPositions, PointAtTheRejectedValue) {
   std::string text = mapWith(GetParam().from, GetParam().to);
-  MemoryByteSource source(text);
-  MapLoadReport report;
-  EXPECT_NE(outcomeOf([&] { loadMapFrom(source, report); }), "ok");
-  EXPECT_EQ(report.position.line, GetParam().line);
-  EXPECT_EQ(report.position.column, GetParam().column);
-  EXPECT_EQ(report.detail, GetParam().detail);
+  try {
+    loadText(text);
+    ADD_FAILURE() << "the map loaded";
+  } catch (const Failure& failure) {
+    ASSERT_TRUE(failure.position());
+    EXPECT_EQ(failure.position()->line, GetParam().line);
+    EXPECT_EQ(failure.position()->column, GetParam().column);
+    EXPECT_EQ(failure.detail() ? failure.detail() : failure.message(), GetParam().description);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ReportPositions,
                          ::testing::Values(PositionCase{"\"timeLimit\": 60000", "\"timeLimit\": 6e4", 3, 16,
                                                         "\"timeLimit\": expected an integer"},
-                                           PositionCase{"\"view\": 20", "\"vi\": 20", 11, 25,
-                                                        ""},  // the enemy object
+                                           PositionCase{
+                                               "\"view\": 20", "\"vi\": 20", 11, 25,
+                                               "no definition for field \"view\""},  // the enemy object
                                            PositionCase{"\"runs\": [{", "\"runs\": [], \"r\": [{", 10, 11,
                                                         "\"runs\": must not be empty"},
                                            PositionCase{"\"boulders\": []", "\"boulders\": [1]", 9, 16,
                                                         "an entry of \"boulders\": expected an object"},
-                                           PositionCase{"\"size\": 100,", "\"size\": 100,]", 1, 1, ""}));
+                                           PositionCase{"\"size\": 100,", "\"size\": 100,]", 1, 1,
+                                                        "no definition for field \"timeLimit\""}));
+
+// A source that reads like a file but fails when it is closed.
+class FailingCloseSource : public MemoryByteSource {
+ public:
+  using MemoryByteSource::MemoryByteSource;
+  void close() override { throw Failure(FailureKind::Io).because("Input/output error"); }
+};
+
+// Closing happens after the whole value was read: the failure is the file's,
+// not a place in it, so it carries no position.
+TEST(MapLoading, CloseFailureIsIoWithoutAPlace) {
+  const std::string text = minimalMap();
+  FailingCloseSource source(text);
+  try {
+    loadMapFrom(source);
+    ADD_FAILURE() << "the map loaded";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.kind(), FailureKind::Io);
+    EXPECT_FALSE(failure.position());
+    EXPECT_EQ(failure.detail(), "Input/output error");
+  }
+}
 
 }  // namespace
 }  // namespace rover::testing

@@ -147,10 +147,10 @@ TEST(StartRun, RoverObjectsAreMartiansThenStaticObjectsAllHidden) {
   const auto& list = map.world.roverObjects;
   ASSERT_EQ(list.size(), 4u);  // Martian 0, Martian 1, Home, the crater
   EXPECT_EQ(list[0].object.kind, ObjectKind::MartianObj);
-  EXPECT_EQ(list[0].object.martianIndex, 0);
-  EXPECT_EQ(list[0].object.circle.center.x, 3.0);
+  EXPECT_EQ(list[0].object.id, 0);
+  EXPECT_EQ(objectCircle(map.world, list[0].object).center.x, 3.0);  // where its Martian is
   EXPECT_EQ(list[1].object.kind, ObjectKind::MartianObj);
-  EXPECT_EQ(list[1].object.martianIndex, 1);
+  EXPECT_EQ(list[1].object.id, 1);
   EXPECT_EQ(list[2].object.kind, ObjectKind::Home);
   EXPECT_EQ(list[3].object.kind, ObjectKind::Crater);
   for (const RoverObject& entry : list) EXPECT_FALSE(entry.visible);

@@ -11,20 +11,20 @@ std::string outcomeOf(const std::function<void()>& work) {
     work();
     return "ok";
   } catch (const Failure& failure) {
-    return failure.message() ? failure.kind() + ": " + *failure.message() : failure.kind();
+    std::string outcome = failure.kindName();
+    if (failure.message()) outcome += ": " + *failure.message();
+    return outcome;
   }
 }
 
 JsonValue parseText(const std::string& text) {
   MemoryByteSource source(text);
-  SourcePosition where;
-  return parseJson(source, where);
+  return parseJson(source);
 }
 
 MapSpec loadText(const std::string& text) {
   MemoryByteSource source(text);
-  MapLoadReport report;
-  return loadMapFrom(source, report);
+  return loadMapFrom(source);
 }
 
 std::string minimalMap() {

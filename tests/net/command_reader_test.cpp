@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "net/transport.h"
+#include "net/memory_transport.h"
 
 namespace rover {
 namespace {
@@ -18,7 +18,7 @@ std::optional<std::string> failureOf(F&& call) {
   try {
     call();
   } catch (const Failure& failure) {
-    return failure.kind() + ": " + failure.message().value_or("");
+    return std::string(failure.kindName()) + ": " + failure.message().value_or("");
   }
   return std::nullopt;
 }

@@ -113,7 +113,7 @@ TEST(Connection, BusyPortRaisesAddressInUseBeforeTheWaitingLine) {
   try {
     openListener(port);
   } catch (const Failure& failure) {
-    EXPECT_EQ(failure.kind(), "SysErr");
+    EXPECT_EQ(failure.kind(), FailureKind::SysErr);
     code = failure.errorCode();
   }
   const std::string printed = ::testing::internal::GetCapturedStdout();
@@ -129,7 +129,7 @@ TEST(Connection, AcceptOnANonListeningSocketRaises) {
     acceptClient(notListening);
     FAIL() << "accept succeeded";
   } catch (const Failure& failure) {
-    EXPECT_EQ(failure.kind(), "SysErr");
+    EXPECT_EQ(failure.kind(), FailureKind::SysErr);
     EXPECT_EQ(failure.errorCode(), std::optional<int>(EINVAL));
   }
   closeSocket(notListening);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "net/transport.h"
+#include "net/memory_transport.h"
 
 namespace rover {
 namespace {

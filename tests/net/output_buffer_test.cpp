@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "net/transport.h"
+#include "net/memory_transport.h"
 
 namespace rover {
 namespace {

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "base/failure.h"
-#include "net/transport.h"
+#include "net/socket_transport.h"
 
 namespace rover {
 namespace {
@@ -81,7 +81,7 @@ TEST_F(SocketPair, SendToAClosedPeerRaisesBrokenPipe) {
     transport.sendAll("T 0 ;", 5);
     FAIL() << "send to a closed peer succeeded";
   } catch (const Failure& failure) {
-    EXPECT_EQ(failure.kind(), "SysErr");
+    EXPECT_EQ(failure.kind(), FailureKind::SysErr);
     EXPECT_EQ(failure.errorCode(), std::optional<int>(EPIPE));
     EXPECT_EQ(failure.what(), std::string("SysErr: Broken pipe (pipe)"));
   }
@@ -96,7 +96,7 @@ TEST(SocketTransport, ReceiveErrorsOtherThanWouldBlockAreRaised) {
     notASocket.receive(buffer, sizeof buffer);
     FAIL() << "recv on a pipe succeeded";
   } catch (const Failure& failure) {
-    EXPECT_EQ(failure.kind(), "SysErr");
+    EXPECT_EQ(failure.kind(), FailureKind::SysErr);
     EXPECT_EQ(failure.errorCode(), std::optional<int>(ENOTSOCK));
   }
   ::close(pipeFds[0]);

@@ -160,37 +160,6 @@ TEST(StepMotion, OutOfRangeControlFails) {
   }
 }
 
-TEST(ApplyCommand, NotchesAndSaturation) {
-  struct Case {
-    ControlState from;
-    const char* command;
-    ControlState to;
-  };
-  const Case cases[] = {
-      {{0, 0}, "a", {0, 1}},   {{0, 1}, "a", {0, 1}},      {{0, 0}, "b", {0, -1}},   {{0, -1}, "b", {0, -1}},
-      {{0, 0}, "l", {1, 0}},   {{1, 0}, "l", {2, 0}},      {{2, 0}, "l", {2, 0}},    {{0, 0}, "r", {-1, 0}},
-      {{-2, 0}, "r", {-2, 0}}, {{0, 0}, "al", {1, 1}},     {{2, 1}, "al", {2, 1}},   {{0, 0}, "ar", {-1, 1}},
-      {{0, 0}, "bl", {1, -1}}, {{-2, -1}, "br", {-2, -1}}, {{2, -1}, "br", {1, -1}}, {{-1, 1}, "", {-1, 1}},
-  };
-  for (const Case& c : cases) {
-    const ControlState got = applyCommand(c.from, c.command);
-    EXPECT_EQ(got.turn, c.to.turn) << c.command;
-    EXPECT_EQ(got.accel, c.to.accel) << c.command;
-  }
-}
-
-TEST(ApplyCommand, IllegalCommandsFailWithTheTextAsReceived) {
-  for (const char* text : {"x", "la", "A", "aa", "a ", "lr", "abl"}) {
-    try {
-      applyCommand({}, text);
-      ADD_FAILURE() << "accepted " << text;
-    } catch (const Failure& f) {
-      EXPECT_EQ(f.kind(), "Fail");
-      EXPECT_EQ(f.message(), std::string("illegal command \"") + text + "\"");
-    }
-  }
-}
-
 TEST(StartMotionState, HeadingNormalisedDirectionFromDirAsRead) {
   const MotionState s = startMotionState(1.5, -2.5, -270.0, 3.0);
   EXPECT_EQ(s.heading, 90.0);

@@ -96,11 +96,9 @@ TEST(SensePass, CircleAroundTheEllipseCentreIsSeen) {
 }
 
 TEST(SensePass, HomeAndMartiansUseTheirOwnCircles) {
-  // Home is radius 5 at the origin whatever its stored circle says.
-  WorldObject odd = home();
-  odd.circle = {{100.0, 100.0}, 0.0};
-  EXPECT_TRUE(seesOnly(10.0, 10.0, moverAt(14.9, 0.0), odd));
-  EXPECT_FALSE(seesOnly(10.0, 10.0, moverAt(15.1, 0.0), odd));
+  // Home is radius 5 at the origin.
+  EXPECT_TRUE(seesOnly(10.0, 10.0, moverAt(14.9, 0.0), homeObject()));
+  EXPECT_FALSE(seesOnly(10.0, 10.0, moverAt(15.1, 0.0), homeObject()));
 
   // A Martian is a circle of radius 0.4 at its current position.
   for (const auto& [x, seen] : {std::pair{10.39, true}, {10.41, false}}) {

@@ -27,7 +27,7 @@ inline WorldObject crater(double x, double y, double r) {
   return {ObjectKind::Crater, {{x, y}, r}, -1};
 }
 inline WorldObject home() {
-  return {ObjectKind::Home, {{0.0, 0.0}, 5.0}, -1};
+  return homeObject();
 }
 inline WorldObject martianObject(int index) {
   return {ObjectKind::MartianObj, {}, index};

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/bounce.h"
 #include "sim/world_step.h"
 #include "sim_fixtures.h"
 
@@ -193,8 +194,8 @@ TEST(WorldStep, MartianFallingIntoACraterLeavesBothLists) {
   EXPECT_GT(world.martians[1].motion.position.x, 40.0);  // the one after it still moved
   EXPECT_EQ(findMartian(world, 1), nullptr);
   ASSERT_EQ(world.roverObjects.size(), 3u);
-  EXPECT_EQ(world.roverObjects[0].object.martianIndex, 0);
-  EXPECT_EQ(world.roverObjects[1].object.martianIndex, 2);
+  EXPECT_EQ(world.roverObjects[0].object.id, 0);
+  EXPECT_EQ(world.roverObjects[1].object.id, 2);
   EXPECT_EQ(world.roverObjects[2].object.kind, ObjectKind::Crater);
   // The removed Martian is no longer a danger to the rover (the crater is
   // hidden from it here).

@@ -24,7 +24,7 @@ TEST(GuardCallbackDeathTest, EveryKindOfFailureEndsWithStatusOneAndTwoLines) {
               std::string("^") + kFixedLine + "unhandled exception: Fail: EOF\n$");
   EXPECT_EXIT(guardCallback([] { raiseErrno(EPIPE); }), ::testing::ExitedWithCode(1),
               std::string("^") + kFixedLine + "unhandled exception: SysErr: .* \\(pipe\\)\n$");
-  EXPECT_EXIT(guardCallback([] { raiseKind("Empty"); }), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(guardCallback([] { raiseKind(FailureKind::Empty); }), ::testing::ExitedWithCode(1),
               std::string("^") + kFixedLine + "unhandled exception: Empty\n$");
   EXPECT_EXIT(guardCallback([] { throw std::runtime_error("boom"); }), ::testing::ExitedWithCode(1),
               std::string("^") + kFixedLine + "unhandled exception: std::exception: boom\n$");

@@ -55,7 +55,7 @@ TEST_P(ViewEllipseFanTest, ReachesFrontViewAheadAndRearViewBehind) {
   VehicleParams params;
   params.frontView = c.frontView;
   params.rearView = c.rearView;
-  const std::vector<Vec2> fan = viewEllipseFan(c.position, d, params);
+  const std::vector<Vec2> fan = viewEllipseFan(c.position, d, makeViewEllipse(params));
   ASSERT_EQ(fan.size(), 38u);  // centre, 36 segments, closing point
 
   const double offset = (c.frontView - c.rearView) / 2;

@@ -45,19 +45,17 @@ std::string summarizeMap(const std::string& path, const MapSpec& map) {
   return out.str();
 }
 
-std::string describeFailure(const std::string& path, const Failure& failure, const MapLoadReport& report) {
+std::string describeFailure(const std::string& path, const Failure& failure) {
   std::ostringstream out;
   out << path;
-  if (report.position.line > 0) out << ":" << report.position.line << ":" << report.position.column;
-  out << ": " << failure.kind();
+  if (const auto& at = failure.position()) out << ":" << at->line << ":" << at->column;
+  out << ": " << failure.kindName();
   std::string text;
   if (failure.message()) {
     text = *failure.message();
-    if (!report.detail.empty()) text += " (" + report.detail + ")";
-  } else if (!report.detail.empty()) {
-    text = report.detail;
-  } else if (failure.kind() == "Incomplete") {
-    text = "bytes that are not valid UTF-8";
+    if (failure.detail()) text += " (" + *failure.detail() + ")";
+  } else if (failure.detail()) {
+    text = *failure.detail();
   }
   if (!text.empty()) out << ": " << text;
   out << "\n";

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "base/failure.h"
-#include "map/map_loader.h"
+#include "map/map_spec.h"
 
 namespace rover {
 
@@ -13,6 +13,6 @@ std::string summarizeMap(const std::string& path, const MapSpec& map);
 
 // One line naming the file, the place (when known), the failure's kind and
 // everything known about what went wrong.
-std::string describeFailure(const std::string& path, const Failure& failure, const MapLoadReport& report);
+std::string describeFailure(const std::string& path, const Failure& failure);
 
 }  // namespace rover

@@ -14,13 +14,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string path = argv[1];
-  rover::MapLoadReport report;
   try {
-    rover::MapSpec map = rover::loadMap(path, report);
+    rover::MapSpec map = rover::loadMap(path);
     std::fputs(rover::summarizeMap(path, map).c_str(), stdout);
     return 0;
   } catch (const rover::Failure& failure) {
-    std::fputs(rover::describeFailure(path, failure, report).c_str(), stderr);
+    std::fputs(rover::describeFailure(path, failure).c_str(), stderr);
     return 1;
   }
 }

@@ -8,9 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   rover::MemoryByteSource source(std::string_view(reinterpret_cast<const char*>(data), size));
-  rover::MapLoadReport report;
   try {
-    rover::MapSpec map = rover::loadMapFrom(source, report);
+    rover::MapSpec map = rover::loadMapFrom(source);
     rover::startRun(map, 1);
   } catch (const rover::Failure&) {
   }

@@ -64,6 +64,6 @@ int main(int argc, char** argv) {
   } catch (const std::exception& error) {
     topLevelReport(failureFor(error), systemErrorForm);
   } catch (...) {
-    topLevelReport(Failure("Fail"), systemErrorForm);
+    topLevelReport(Failure(FailureKind::Fail), systemErrorForm);
   }
 }
