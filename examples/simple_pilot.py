@@ -7,8 +7,11 @@ It drives straight at the home base and knows nothing of boulders, craters or
 Martians, so it only gets home on open ground (try maps/open_plain.json).
 
 The server sends ASCII messages, each a letter, space-separated fields and a
-closing ";" (no newlines).  The controller answers with commands such as
-"a;" (accelerate one notch) or "l;" (turn left one notch).
+closing ";" (no newlines).  The controller answers every "T" (telemetry)
+message with exactly one reply: commands such as "a;" (accelerate one notch)
+or "l;" (turn left one notch), then a bare ";" that ends the reply -- so
+"a;l;;", or just ";" when nothing should change.  One reply per "T" is what a
+server in --lockstep mode waits for, and it works in real time too.
 """
 
 import math
@@ -99,14 +102,15 @@ def main():
                 wanted = wanted_controls(x, y, heading, speed)
                 commands = commands_toward(expected, wanted)
                 if commands:
-                    sock.sendall("".join(c + ";" for c in commands).encode("ascii"))
                     expected, last_sent = wanted, time_ms
+                # Exactly one reply per telemetry message, ended by a bare ";".
+                sock.sendall(("".join(c + ";" for c in commands) + ";").encode("ascii"))
             elif letter in "CKS":
                 ending = {"C": "crashed into crater", "K": "killed by Martian", "S": "reached home"}[letter]
             elif letter == "E":
                 in_run = False
                 print(f"run {run_number}: {ending}; time = {fields[0]} ms; score = {fields[1]}", flush=True)
-            # "B" (a bounce) needs no answer: a fresh telemetry message follows it.
+            # "B" (a bounce) needs no answer: the fresh telemetry after it gets one.
 
     sock.close()
     if in_run or pending.strip():

@@ -1,6 +1,8 @@
 #include "driver/command_line.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 #include "base/failure.h"
 
@@ -13,6 +15,11 @@ bool isSpace(char c) {
 }
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
+}
+
+// A bad long option: the usage text, then "server: <option>: <reason>".
+[[noreturn]] void raiseUsage(const std::string& option, const std::string& reason) {
+  throw Failure(FailureKind::Usage, option + ": " + reason);
 }
 
 }  // namespace
@@ -37,12 +44,74 @@ std::int32_t readPort(const std::string& text) {
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
+namespace {
+
+// Long-option values are plain decimal digits: no sign, space or suffix
+// (unlike -p), leading zeros allowed, nothing empty.
+std::uint64_t readDigits(const std::string& option, const std::string& text, std::uint64_t max) {
+  if (text.empty()) raiseUsage(option, "needs a value");
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (!isDigit(c)) raiseUsage(option, "\"" + text + "\" is not a number (digits 0-9 only)");
+    const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (max - digit) / 10)
+      raiseUsage(option, "\"" + text + "\" is larger than " + std::to_string(max));
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+std::string readFileName(const std::string& option, const std::string& text) {
+  if (text.empty()) raiseUsage(option, "needs a file name");
+  return text;
+}
+
+// Tries a long option at the front of what is left. A known option is taken
+// (with its value, if it has one) only when at least one more argument
+// follows the option itself, as for -p; so a long option given last is
+// still the map's name. Returns how many arguments it took.
+std::size_t takeLongOption(const std::vector<std::string>& arguments, std::size_t next,
+                           ServerSettings& settings) {
+  const std::size_t left = arguments.size() - next;
+  const std::string& option = arguments[next];
+  if (left < 2) return 0;
+  if (option == "--lockstep") {
+    settings.lockstep = true;
+    return 1;
+  }
+  const std::string& value = arguments[next + 1];
+  if (option == "--seed") {
+    settings.seed = readDigits(option, value, UINT64_MAX);
+  } else if (option == "--reply-timeout") {
+    settings.replyTimeoutMillis = static_cast<std::uint32_t>(readDigits(option, value, INT32_MAX));
+  } else if (option == "--record") {
+    settings.recordPath = readFileName(option, value);
+  } else if (option == "--results") {
+    settings.resultsPath = readFileName(option, value);
+  } else {
+    return 0;
+  }
+  return 2;
+}
+
+void checkCombinations(const ServerSettings& settings) {
+  if (settings.lockstep && settings.showWindow)
+    raiseUsage("--lockstep", "cannot be used with -v (window mode)");
+  if (settings.replyTimeoutMillis && !settings.lockstep) raiseUsage("--reply-timeout", "needs --lockstep");
+}
+
+}  // namespace
+
 ServerSettings parseCommandLine(const std::vector<std::string>& arguments) {
   ServerSettings settings;
   std::size_t next = 0;
   for (;;) {
     const std::size_t left = arguments.size() - next;
     if (left == 0) raiseKind(FailureKind::Usage);
+    if (const std::size_t taken = takeLongOption(arguments, next, settings)) {
+      next += taken;
+      continue;
+    }
     const std::string& first = arguments[next];
     if (first == "-p" && left >= 2) {
       settings.port = readPort(arguments[next + 1]);
@@ -53,11 +122,23 @@ ServerSettings parseCommandLine(const std::vector<std::string>& arguments) {
       next += 1;
     } else if (left == 1) {
       settings.mapFile = first;
+      checkCombinations(settings);
       return settings;
     } else {
       raiseKind(FailureKind::Usage);
     }
   }
+}
+
+bool wantsHelp(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--help") return true;
+  }
+  return false;
+}
+
+std::uint32_t replyTimeoutMillis(const ServerSettings& settings) {
+  return settings.replyTimeoutMillis.value_or(kDefaultReplyTimeoutMillis);
 }
 
 }  // namespace rover

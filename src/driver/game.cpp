@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "base/failure.h"
 #include "net/messages.h"
 #include "sim/world_step.h"
 
@@ -16,21 +17,26 @@ TimeValue millis(std::int64_t ms) {
 
 constexpr double kStepSeconds = 0.01;
 
+// A setup with a part missing is a programming error, found at once.
+template <typename T>
+T& part(T* pointer) {
+  if (pointer == nullptr) raiseFail("a game setup is missing a part");
+  return *pointer;
+}
+
 }  // namespace
 
-Game::Game(MapSpec& map, OutputBuffer& output, CommandReader& commands, Clock& clock,
-           RoundAnnouncer& announcer, bool exitWhenDone, std::function<void()> quit, std::FILE* resultStream)
-    : map_(map),
-      output_(output),
-      commands_(commands),
-      clock_(clock),
-      announcer_(announcer),
-      exitWhenDone_(exitWhenDone),
-      quit_(std::move(quit)),
-      resultStream_(resultStream),
-      rules_(makeWorldRules(map)),
-      view_(makeViewEllipse(map.vehicleParams)),
-      steer_(makeSteerConstants(map.martianParams)) {}
+Game::Game(const GameSetup& setup)
+    : map_(part(setup.map)),
+      output_(part(setup.output)),
+      input_(part(setup.input)),
+      clock_(part(setup.clock)),
+      listener_(part(setup.listener)),
+      exitWhenDone_(setup.exitWhenDone),
+      rules_(makeWorldRules(map_)),
+      view_(makeViewEllipse(map_.vehicleParams)),
+      steer_(makeSteerConstants(map_.martianParams)),
+      random_(setup.seed) {}
 
 void Game::start() {
   sendInit(output_, map_);
@@ -75,7 +81,7 @@ void Game::perform(const ScheduledEvent& event) {
       schedule(kind, t + millis(kTelemetryPeriodMillis));
       break;
     case ActionKind::CommandPoll:
-      pollInput(commands_, map_.world.roverControl);
+      commandPoll(t);
       schedule(kind, t + millis(kCommandPeriodMillis));
       break;
     case ActionKind::TelemetryNow:
@@ -88,14 +94,29 @@ void Game::perform(const ScheduledEvent& event) {
   if (observer_) observer_(event);
 }
 
+void Game::endInstant() {
+  if (!finished_) input_.awaitOwedReplies();
+  announceHeldRunEnd();
+}
+
+void Game::announceHeldRunEnd() {
+  if (!heldEnd_) return;
+  RunReport report = std::move(*heldEnd_);
+  heldEnd_.reset();
+  report.lateReplies += input_.takeLateReplies();
+  listener_.runEnded(report);
+}
+
 void Game::startRound(const TimeValue& t0) {
-  drainCommands(commands_);
+  input_.drain();
   runFinished_ = false;
   runStart_ = t0;
   ++roundCounter_;
   queue_.clear();
   startRun(map_, roundCounter_);
-  announcer_.announceRound(map_);
+  current_ = RunReport{};
+  current_.number = roundCounter_;
+  listener_.runStarted(map_, roundCounter_);
   // The insertion order matters: it decides the order of equal due times.
   schedule(ActionKind::TelemetryTick, t0);
   schedule(ActionKind::CommandPoll, t0 + millis(kCommandPeriodMillis));
@@ -107,6 +128,9 @@ void Game::startRound(const TimeValue& t0) {
 void Game::physicsTick(const TimeValue& t) {
   const StepResult result = worldStep(map_.world, rules_, kStepSeconds);
   const TimeValue runTime = t - runStart_;
+  if (result.event == 'B' && result.contact) {
+    ++(result.contact->wall ? current_.wallBounces : current_.boulderBounces);
+  }
   if (result.event) sendEvent(output_, *result.event, runTime);
   if (result.outcome) {
     runFinished_ = true;
@@ -125,6 +149,13 @@ void Game::martianTick() {
 void Game::telemetry(const TimeValue& t) {
   const std::vector<std::size_t> visible = sensePass(view_, map_.world);
   sendTelemetry(output_, t - runStart_, map_.world, visible);
+  input_.telemetrySent(t);
+}
+
+void Game::commandPoll(const TimeValue& t) {
+  applied_.clear();
+  input_.poll(t, map_.world.roverControl, applied_);
+  current_.commands += static_cast<int>(applied_.size());
 }
 
 void Game::endRun(Outcome outcome, const TimeValue& runTime) {
@@ -146,10 +177,21 @@ void Game::endRun(Outcome outcome, const TimeValue& runTime) {
       break;
   }
   const mpz_class scoreMillis = score.wholeMillis();
-  const std::string line = "Round " + std::to_string(roundCounter_) + ": " + outcomeText(outcome) +
-                           "; score = " + integerText(scoreMillis) + "\n";
-  std::fputs(line.c_str(), resultStream_);
-  std::fflush(resultStream_);
+  RunReport report = std::move(current_);
+  current_ = RunReport{};
+  report.outcome = outcome;
+  report.scoreMillis = scoreMillis;
+  report.runMillis = runTime.wholeMillis();
+  report.resultLine = "Round " + std::to_string(roundCounter_) + ": " + outcomeText(outcome) +
+                      "; score = " + integerText(scoreMillis);
+  // In real time the result line comes out now, before the "E" message, as
+  // it always has; lockstep holds it until the replies owed are in.
+  if (input_.paced()) {
+    heldEnd_ = std::move(report);
+  } else {
+    report.lateReplies += input_.takeLateReplies();
+    listener_.runEnded(report);
+  }
   results_.push_back({outcome, scoreMillis});
   sendEnd(output_, runTime, score);
 
@@ -159,7 +201,7 @@ void Game::endRun(Outcome outcome, const TimeValue& runTime) {
     // that ended late in a catch-up pass still gets its full pause.
     schedule(ActionKind::StartRound, clock_.now() + millis(kPauseMillis));
   } else if (exitWhenDone_) {
-    quit_();
+    finished_ = true;
   }
 }
 

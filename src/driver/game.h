@@ -1,17 +1,19 @@
 #pragma once
 
-#include <cstdio>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "base/time_value.h"
-#include "driver/announcer.h"
 #include "driver/clock.h"
 #include "driver/event_queue.h"
+#include "driver/game_listener.h"
+#include "driver/game_setup.h"
 #include "driver/run_result.h"
 #include "map/map_spec.h"
-#include "net/command_reader.h"
+#include "net/client_input.h"
 #include "net/output_buffer.h"
 #include "sim/martian.h"
 #include "sim/random.h"
@@ -21,9 +23,9 @@
 namespace rover {
 
 // One connection's game: plays every run of the map in order on the fixed
-// schedule of the event queue, scores each run, prints its result line and
-// tells the client. Both main loops (text and window) drive it through
-// runDueEvents.
+// schedule of the event queue, scores each run, tells the client and the
+// listener. The loops (real-time text, lockstep, window) drive it through
+// runDueEvents until finished().
 class Game {
  public:
   static constexpr std::int64_t kPauseMillis = 1000;
@@ -32,9 +34,7 @@ class Game {
   static constexpr std::int64_t kTelemetryPeriodMillis = 100;
   static constexpr std::int64_t kCommandPeriodMillis = 50;
 
-  // results receives the result lines (standard output in the server).
-  Game(MapSpec& map, OutputBuffer& output, CommandReader& commands, Clock& clock, RoundAnnouncer& announcer,
-       bool exitWhenDone, std::function<void()> quit, std::FILE* resultStream = stdout);
+  explicit Game(const GameSetup& setup);
 
   // Sends the initialization message and schedules the first run one pause
   // after a clock reading.
@@ -42,6 +42,14 @@ class Game {
   // Performs every event that is due at one clock reading, each with its own
   // due time as the event time, so a late loop catches up step by step.
   void runDueEvents();
+  // After the last event of an instant: unless the game is over, waits for
+  // the lockstep replies owed, then announces a run end held back for them.
+  void endInstant();
+  // Announces a run end still held back for the instant's wait; the top
+  // level calls it when a failure cut that wait short.
+  void announceHeldRunEnd();
+  // Text mode after the last run: the loops stop and the server ends.
+  bool finished() const { return finished_; }
 
   const MapSpec& map() const { return map_; }  // map().world is the current run's world
   const std::vector<RunResult>& results() const { return results_; }
@@ -66,16 +74,15 @@ class Game {
   void physicsTick(const TimeValue& t);
   void martianTick();
   void telemetry(const TimeValue& t);
+  void commandPoll(const TimeValue& t);
   void endRun(Outcome outcome, const TimeValue& runTime);
 
   MapSpec& map_;
   OutputBuffer& output_;
-  CommandReader& commands_;
+  ClientInput& input_;
   Clock& clock_;
-  RoundAnnouncer& announcer_;
+  GameListener& listener_;
   bool exitWhenDone_;
-  std::function<void()> quit_;
-  std::FILE* resultStream_;
   std::function<void(const ScheduledEvent&)> observer_;
 
   WorldRules rules_;
@@ -87,7 +94,11 @@ class Game {
   std::vector<RunResult> results_;
   int roundCounter_ = 0;
   bool runFinished_ = true;
+  bool finished_ = false;
   TimeValue runStart_;
+  RunReport current_;                 // the run in play: its counts so far
+  std::optional<RunReport> heldEnd_;  // lockstep: announced after the instant's wait
+  std::vector<std::string> applied_;  // scratch for each poll's commands
 };
 
 }  // namespace rover

@@ -5,11 +5,15 @@
 
 namespace rover {
 
-void quitServer(ClientConnection& connection, int listener) {
+void closeServer(ClientConnection& connection, int listener) {
   connection.close();
   closeSocket(listener);
   std::fflush(stdout);
   std::fflush(stderr);
+}
+
+void quitServer(ClientConnection& connection, int listener) {
+  closeServer(connection, listener);
   std::exit(0);
 }
 

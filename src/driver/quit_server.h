@@ -4,8 +4,11 @@
 
 namespace rover {
 
-// The normal end of the server: closes the client connection, then the
-// listening socket, flushes the output streams and exits with status 0.
+// The orderly end of the server: closes the client connection, then the
+// listening socket, and flushes the output streams.
+void closeServer(ClientConnection& connection, int listener);
+
+// The window's "q": closeServer, then exit with status 0.
 [[noreturn]] void quitServer(ClientConnection& connection, int listener);
 
 }  // namespace rover

@@ -17,7 +17,7 @@ void textLoopStep(Game& game, Clock& clock) {
 }
 
 void textLoop(Game& game, Clock& clock) {
-  for (;;) textLoopStep(game, clock);
+  while (!game.finished()) textLoopStep(game, clock);
 }
 
 }  // namespace rover

@@ -9,7 +9,11 @@
 namespace rover {
 
 std::string topLevelLine(const Failure& failure, bool systemErrorForm) {
-  if (failure.kind() == FailureKind::Usage) return kUsageText;
+  if (failure.kind() == FailureKind::Usage) {
+    // A bad long option or combination says which and why on a line of its own.
+    if (failure.message()) return std::string(kUsageText) + "server: " + *failure.message() + "\n";
+    return kUsageText;
+  }
   if (systemErrorForm && failure.kind() == FailureKind::SysErr) {
     std::string line = "ERROR: " + failure.message().value_or("");
     if (failure.errorCode()) line += " (" + errnoName(*failure.errorCode()) + ")";

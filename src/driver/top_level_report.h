@@ -13,7 +13,8 @@ inline constexpr const char* kUsageText = "usage: server [-v] [-p port] file\n";
 // The one line that reports a failure that reached the top. System errors
 // get the "ERROR: " form only once the map has loaded (systemErrorForm);
 // before that, and for every other kind, "uncaught exception: <Kind>". The
-// usage failure gives the usage text.
+// usage failure gives the usage text, followed by "server: <message>" when it
+// names a bad long option.
 std::string topLevelLine(const Failure& failure, bool systemErrorForm);
 
 // The failure that stands for a standard exception escaping the server's

@@ -34,11 +34,12 @@ std::string CommandReader::readCommand() {
   }
 }
 
-void pollInput(CommandReader& reader, ControlState& control) {
+void pollInput(CommandReader& reader, ControlState& control, std::vector<std::string>* applied) {
   for (;;) {
-    const std::string command = reader.readCommand();
+    std::string command = reader.readCommand();
     if (command.empty()) return;
     control = applyCommand(control, parseCommandWord(command));
+    if (applied != nullptr) applied->push_back(std::move(command));
   }
 }
 

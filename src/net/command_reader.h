@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "net/transport.h"
 #include "sim/motion.h"
@@ -30,8 +31,9 @@ class CommandReader {
   std::size_t count_ = 0;
 };
 
-// One input poll: applies every complete command in arrival order until readCommand gives "".
-void pollInput(CommandReader& reader, ControlState& control);
+// One input poll: applies every complete command in arrival order until
+// readCommand gives ""; appends each applied word to `applied` when given.
+void pollInput(CommandReader& reader, ControlState& control, std::vector<std::string>* applied = nullptr);
 
 // Discards stale commands before a run starts; the 1000th fails with "excessive input".
 void drainCommands(CommandReader& reader);

@@ -23,6 +23,7 @@ class ClientConnection {
   ClientConnection& operator=(const ClientConnection&) = delete;
 
   OutputBuffer& output() { return output_; }
+  Transport& transport() { return transport_; }
   CommandReader& commands() { return commands_; }
   // The connected descriptor, or -1 once closed.
   int socket() const { return socket_; }

@@ -27,6 +27,13 @@ std::optional<std::size_t> MemoryTransport::receive(char* buffer, std::size_t ca
   return size;
 }
 
+bool MemoryTransport::awaitInput(std::optional<std::chrono::nanoseconds>) {
+  for (std::size_t i = 0; i < input_.size(); ++i) {
+    if (input_[i].size() > (i == 0 ? inputOffset_ : 0)) return true;
+  }
+  return inputClosed_;
+}
+
 void MemoryTransport::pushInput(const std::string& bytes) {
   input_.push_back(bytes);
 }

@@ -15,6 +15,8 @@ class MemoryTransport final : public Transport {
  public:
   void sendAll(const char* data, std::size_t size) override;
   std::optional<std::size_t> receive(char* buffer, std::size_t capacity) override;
+  // Never blocks: input is waiting when a chunk is queued or the input is closed.
+  bool awaitInput(std::optional<std::chrono::nanoseconds> timeout) override;
 
   // Queue bytes for later receives; a chunk bigger than a receive's capacity
   // is handed out over several receives.

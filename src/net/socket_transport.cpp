@@ -1,9 +1,12 @@
 #include "net/socket_transport.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 
 #include "base/failure.h"
 
@@ -20,6 +23,36 @@ void SocketTransport::sendAll(const char* data, std::size_t size) {
     }
     data += sent;
     size -= static_cast<std::size_t>(sent);
+  }
+}
+
+bool SocketTransport::awaitInput(std::optional<std::chrono::nanoseconds> timeout) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  pollfd watch{socket_, POLLIN, 0};
+  // A reply usually follows within microseconds, and a blocking wait costs
+  // a wake-up on top of the round trip; so look again and again for a short
+  // while before sleeping in poll.
+  constexpr std::chrono::microseconds kSpin{40};
+  while (Clock::now() - start < kSpin) {
+    const int ready = ::poll(&watch, 1, 0);
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) raiseErrno(errno);
+  }
+  for (;;) {
+    timespec wait{};
+    const timespec* waitFor = nullptr;  // no timeout: wait for ever
+    if (timeout) {
+      const auto left = std::max(*timeout - (Clock::now() - start), std::chrono::nanoseconds::zero());
+      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+      wait.tv_sec = static_cast<time_t>(seconds.count());
+      wait.tv_nsec = static_cast<long>((left - seconds).count());
+      waitFor = &wait;
+    }
+    const int ready = ::ppoll(&watch, 1, waitFor, nullptr);
+    if (ready > 0) return true;
+    if (ready == 0) return false;
+    if (errno != EINTR) raiseErrno(errno);
   }
 }
 

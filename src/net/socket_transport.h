@@ -13,6 +13,7 @@ class SocketTransport final : public Transport {
   explicit SocketTransport(int socket) : socket_(socket) {}
   void sendAll(const char* data, std::size_t size) override;
   std::optional<std::size_t> receive(char* buffer, std::size_t capacity) override;
+  bool awaitInput(std::optional<std::chrono::nanoseconds> timeout) override;
 
  private:
   int socket_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 
@@ -17,6 +18,10 @@ class Transport {
   // side), or nullopt when nothing is available now. Raises a system error on
   // any failure other than "would block" (interrupted calls are retried).
   virtual std::optional<std::size_t> receive(char* buffer, std::size_t capacity) = 0;
+  // Blocks until a receive would not say "nothing now" (bytes, end of file
+  // or an error are waiting) or the timeout passes; no timeout waits for
+  // ever. True when input is waiting. Only the lockstep mode waits.
+  virtual bool awaitInput(std::optional<std::chrono::nanoseconds> timeout) = 0;
 };
 
 }  // namespace rover

@@ -24,6 +24,8 @@ std::uint64_t rotl(std::uint64_t x, int k) {
 
 Random::Random() : Random(kSeedA, kSeedB) {}
 
+Random::Random(std::uint64_t gameSeed) : Random(kSeedA ^ gameSeed, kSeedB) {}
+
 Random::Random(std::uint64_t seedA, std::uint64_t seedB) {
   // Each seed feeds two state words; splitmix64 never yields an all-zero state here.
   state_[0] = splitmix64(seedA);

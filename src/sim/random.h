@@ -8,7 +8,10 @@ namespace rover {
 // start of the same binary on the same map replays the same Martian paths.
 class Random {
  public:
-  Random();  // the fixed program seeds
+  Random();  // the fixed program seeds: the game of seed 0
+  // The game's generator for a seed: the seed is XORed into the first fixed
+  // seed, so every bit of it matters and seed 0 is the fixed generator.
+  explicit Random(std::uint64_t gameSeed);
   Random(std::uint64_t seedA, std::uint64_t seedB);
 
   // A uniform real in [0, 1), built from the generator's own bits.

@@ -40,10 +40,10 @@ std::shared_ptr<SceneLists>& sharedSceneLists() {
   return lists;
 }
 
-class SceneAnnouncer final : public RoundAnnouncer {
+class SceneListener final : public GameListener {
  public:
-  explicit SceneAnnouncer(std::shared_ptr<SceneLists> lists) : lists_(std::move(lists)) {}
-  void announceRound(const MapSpec& map) override { buildSceneLists(*lists_, map); }
+  explicit SceneListener(std::shared_ptr<SceneLists> lists) : lists_(std::move(lists)) {}
+  void runStarted(const MapSpec& map, int) override { buildSceneLists(*lists_, map); }
 
  private:
   std::shared_ptr<SceneLists> lists_;
@@ -114,8 +114,8 @@ void initGlut(const std::vector<std::string>& programAndArguments) {
   glutInit(&count, pointers->data());
 }
 
-std::unique_ptr<RoundAnnouncer> makeSceneAnnouncer() {
-  return std::make_unique<SceneAnnouncer>(sharedSceneLists());
+std::unique_ptr<GameListener> makeSceneListener() {
+  return std::make_unique<SceneListener>(sharedSceneLists());
 }
 
 void runWindowMode(Game& game, Clock& clock, const std::string& mapPath, std::function<void()> quit) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/announcer.h"
+#include "driver/game_listener.h"
 
 namespace rover {
 
@@ -16,8 +16,9 @@ class Clock;
 // pointers into the vector, so the copies live as long as the process.
 void initGlut(const std::vector<std::string>& programAndArguments);
 
-// The announcer of window mode: builds the display lists of each run's static objects.
-std::unique_ptr<RoundAnnouncer> makeSceneAnnouncer();
+// Window mode's run-start listener: builds the display lists of each run's
+// static objects.
+std::unique_ptr<GameListener> makeSceneListener();
 
 // Creates the window (title from the map path as typed), registers the
 // callbacks, runs the game start and enters glutMainLoop. Never returns:

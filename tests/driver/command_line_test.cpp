@@ -19,7 +19,11 @@ struct ParseCase {
 };
 
 ServerSettings settings(std::int32_t port, bool window, std::string file) {
-  return {port, window, std::move(file)};
+  ServerSettings result;
+  result.port = port;
+  result.showWindow = window;
+  result.mapFile = std::move(file);
+  return result;
 }
 
 std::string failureKind(const std::function<void()>& action) {
@@ -70,6 +74,63 @@ TEST(ParseCommandLine, FollowsTheRulesInOrder) {
       EXPECT_EQ(failureKind([&] { parseCommandLine(c.arguments); }), c.failureKind);
     }
   }
+}
+
+// What a long-option line parses to: the settings (lockstep, seed, timeout,
+// record, map) in one text, or "Kind: message" of its failure.
+std::string parsed(const std::vector<std::string>& arguments) {
+  try {
+    const ServerSettings s = parseCommandLine(arguments);
+    std::string text = std::string(s.lockstep ? "lockstep" : "realtime") + " seed=" + std::to_string(s.seed);
+    if (s.replyTimeoutMillis) text += " timeout=" + std::to_string(*s.replyTimeoutMillis);
+    if (s.recordPath) text += " record=" + *s.recordPath;
+    if (s.resultsPath) text += " results=" + *s.resultsPath;
+    if (s.showWindow) text += " window";
+    return text + " port=" + std::to_string(s.port) + " map=" + s.mapFile;
+  } catch (const Failure& failure) {
+    return std::string(failure.kindName()) + (failure.message() ? ": " + *failure.message() : "");
+  }
+}
+
+// Long options are tried before -p and -v at every step, and only taken when
+// something follows them; the classic rules and their failures keep their
+// order. Values are plain digits with their own ranges.
+TEST(ParseCommandLine, LongOptions) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--lockstep", "m"}, "lockstep seed=0 port=17676 map=m"},
+      {{"--lockstep"}, "realtime seed=0 port=17676 map=--lockstep"},
+      {{"-v", "--lockstep"}, "realtime seed=0 window port=17676 map=--lockstep"},
+      {{"--seed", "42", "-p", "9", "--lockstep", "--reply-timeout", "0", "m"},
+       "lockstep seed=42 timeout=0 port=9 map=m"},
+      {{"--seed", "007", "--seed", "18446744073709551615", "m"},
+       "realtime seed=18446744073709551615 port=17676 map=m"},
+      {{"--lockstep", "--reply-timeout", "2147483647", "m"},
+       "lockstep seed=0 timeout=2147483647 port=17676 map=m"},
+      {{"--record", "g.jsonl.gz", "--results", "r.json", "-v", "m"},
+       "realtime seed=0 record=g.jsonl.gz results=r.json window port=17676 map=m"},
+      {{"--seed"}, "realtime seed=0 port=17676 map=--seed"},  // a long option given last is the map
+      {{"--seed", "x"}, "Usage: --seed: \"x\" is not a number (digits 0-9 only)"},
+      {{"--seed", "+5", "m"}, "Usage: --seed: \"+5\" is not a number (digits 0-9 only)"},
+      {{"--seed", "", "m"}, "Usage: --seed: needs a value"},
+      {{"--seed", "18446744073709551616", "m"},
+       "Usage: --seed: \"18446744073709551616\" is larger than 18446744073709551615"},
+      {{"--lockstep", "--reply-timeout", "2147483648", "m"},
+       "Usage: --reply-timeout: \"2147483648\" is larger than 2147483647"},
+      {{"--record", "", "m"}, "Usage: --record: needs a file name"},
+      {{"-v", "--lockstep", "m"}, "Usage: --lockstep: cannot be used with -v (window mode)"},
+      {{"--reply-timeout", "5", "m"}, "Usage: --reply-timeout: needs --lockstep"},
+      {{"-v", "--lockstep", "-p", "abc", "m"}, "Option"},
+      {{"--seed", "5"}, "Usage"},
+      {{"--foo", "m"}, "Usage"},
+      {{"m", "--lockstep"}, "Usage"},
+  };
+  for (const auto& [arguments, expected] : cases) {
+    std::string joined;
+    for (const std::string& a : arguments) joined += "[" + a + "]";
+    EXPECT_EQ(parsed(arguments), expected) << joined;
+  }
+  EXPECT_TRUE(wantsHelp({"-p", "--help"}));
+  EXPECT_FALSE(wantsHelp({"--help=1", "m"}));
 }
 
 TEST(ReadPort, ReadsADecimalPrefix) {

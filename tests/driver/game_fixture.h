@@ -8,12 +8,14 @@
 
 #include "driver/clock.h"
 #include "driver/game.h"
-#include "driver/text_announcer.h"
+#include "driver/game_setup.h"
+#include "driver/text_listener.h"
 #include "fake_clock.h"
 #include "map/map_spec.h"
 #include "net/command_reader.h"
 #include "net/memory_transport.h"
 #include "net/output_buffer.h"
+#include "net/realtime_input.h"
 
 namespace rover::testing {
 
@@ -80,16 +82,30 @@ inline MapSpec makeTestMap(const mpz_class& timeLimitMillis, const std::vector<T
   return map;
 }
 
+// The parts of a real-time game on the test clock and the in-memory transport.
+inline GameSetup harnessSetup(MapSpec& map, OutputBuffer& output, ClientInput& input, Clock& clock,
+                              GameListener& listener, bool exitWhenDone, std::uint64_t seed) {
+  GameSetup setup;
+  setup.map = &map;
+  setup.output = &output;
+  setup.input = &input;
+  setup.clock = &clock;
+  setup.listener = &listener;
+  setup.exitWhenDone = exitWhenDone;
+  setup.seed = seed;
+  return setup;
+}
+
 // A game wired to the fake clock and the in-memory transport, with the
 // announcements and result lines captured.
 struct GameHarness {
-  explicit GameHarness(MapSpec mapSpec, bool exitWhenDone = true)
+  explicit GameHarness(MapSpec mapSpec, bool exitWhenDone = true, std::uint64_t seed = 0)
       : map(std::move(mapSpec)),
         output(transport),
         commands(transport),
-        announcer(stdoutText.file()),
-        game(
-            map, output, commands, clock, announcer, exitWhenDone, [this] { ++quits; }, stdoutText.file()) {
+        input(commands),
+        listener(stdoutText.file()),
+        game(harnessSetup(map, output, input, clock, listener, exitWhenDone, seed)) {
     game.setEventObserver([this](const ScheduledEvent& e) { performed.push_back(e); });
   }
 
@@ -109,10 +125,10 @@ struct GameHarness {
   MemoryTransport transport;
   OutputBuffer output;
   CommandReader commands;
+  RealtimeInput input;
   FakeClock clock;
   CapturedStream stdoutText;
-  TextAnnouncer announcer;
-  int quits = 0;
+  TextListener listener;
   std::vector<ScheduledEvent> performed;
   Game game;
 };

@@ -48,14 +48,19 @@ TEST(PilotSession, NumbersRunsAndCountsBouncesPerRun) {
   EXPECT_EQ(recorder.lines[1], "run 2: reached home; time = 4000 ms; score = 4000; bounces = 0");
 }
 
-TEST(PilotSession, SteersOnTelemetryAndFallsSilentBetweenRuns) {
+TEST(PilotSession, AnswersEveryTelemetryWithOneReply) {
   Recorder recorder;
   EXPECT_EQ(recorder.session.onBytes(kInit), "");
   // At rest, facing home: accelerate, no turn.
-  EXPECT_EQ(recorder.session.onBytes("T 0 -- 30.000 0.000 180.0 0.000 ;"), "a;");
+  EXPECT_EQ(recorder.session.onBytes("T 0 -- 30.000 0.000 180.0 0.000 ;"), "a;;");
   EXPECT_FALSE(recorder.session.canEndHere());
-  // Telemetry and the end of the run in one read: no command after the end.
-  EXPECT_EQ(recorder.session.onBytes("T 100 a- 29.990 0.000 180.0 0.200 ;E 30000 30100 ;"), "");
+  // A bounce's extra telemetry arriving with the periodic one: two replies.
+  EXPECT_EQ(recorder.session.onBytes(
+                "T 100 a- 29.990 0.000 180.0 0.200 ;B 110 ;T 110 a- 29.980 0.000 180.0 0.100 ;"),
+            ";;");
+  // Telemetry and the end of the run in one read: the telemetry still gets
+  // its reply, and nothing follows the end.
+  EXPECT_EQ(recorder.session.onBytes("T 200 a- 29.990 0.000 180.0 0.200 ;E 30000 30100 ;"), ";");
   EXPECT_TRUE(recorder.session.canEndHere());
 }
 

@@ -4,17 +4,20 @@ namespace rover::pilot {
 
 std::string PilotSession::onBytes(std::string_view bytes) {
   parser_.feed(bytes);
-  Telemetry latest;
-  while (std::optional<Message> message = parser_.next()) {
-    if (const Telemetry* telemetry = std::get_if<Telemetry>(&*message)) latest = *telemetry;
-    handle(*message);
-  }
-  // Several messages can arrive at once (after a stall, or a bounce's extra
-  // telemetry); all are taken in, but only the newest state is steered from.
+  // Every telemetry message gets exactly one reply, computed from the
+  // messages up to it and ended by a bare ";" (alone when there is nothing
+  // to change). A lockstep server waits for each reply; a real-time one
+  // reads at most one reply per input poll.
   std::string out;
-  if (inRun_ && steerNow_) {
-    steerNow_ = false;
-    for (const std::string& command : tracker_.steer(latest, autopilot_->decide())) out += command + ";";
+  while (std::optional<Message> message = parser_.next()) {
+    handle(*message);
+    const Telemetry* telemetry = std::get_if<Telemetry>(&*message);
+    if (telemetry == nullptr) continue;
+    for (const std::string& command : tracker_.steer(*telemetry, autopilot_->decide())) {
+      out += command;
+      out += ';';
+    }
+    out += ';';
   }
   return out;
 }
@@ -31,7 +34,6 @@ void PilotSession::handle(const Message& message) {
       tally_.startRun(runsFinished_ + 1);
     }
     autopilot_->observe(*telemetry);
-    steerNow_ = true;
   } else if (const EventMessage* event = std::get_if<EventMessage>(&message)) {
     if (!inRun_) throw ProtocolError(std::string("event \"") + event->kind + "\" outside a run");
     tally_.onEvent(*event);
@@ -39,7 +41,6 @@ void PilotSession::handle(const Message& message) {
   } else if (const EndMessage* end = std::get_if<EndMessage>(&message)) {
     if (!inRun_) throw ProtocolError("end of a run that never started");
     inRun_ = false;
-    steerNow_ = false;
     ++runsFinished_;
     onResult_(tally_.finish(*end));
   }

@@ -21,7 +21,8 @@ class PilotSession {
 
   explicit PilotSession(ResultSink onResult) : onResult_(std::move(onResult)) {}
 
-  /// Handles received bytes; returns the commands to send (possibly empty). Throws ProtocolError.
+  /// Handles received bytes; returns the replies to send, one per telemetry
+  /// message (possibly none). Throws ProtocolError.
   std::string onBytes(std::string_view bytes);
   /// Whether the stream may end here: not inside a message and not inside a run.
   bool canEndHere() const;
@@ -37,7 +38,6 @@ class PilotSession {
   RunTally tally_;
   bool inRun_ = false;
   int runsFinished_ = 0;
-  bool steerNow_ = false;  // a telemetry message arrived since the last decision
 };
 
 }  // namespace rover::pilot

@@ -1,0 +1,100 @@
+#include "net/lockstep_input.h"
+
+#include <array>
+
+#include "base/failure.h"
+#include "net/command_reader.h"
+#include "net/command_words.h"
+
+namespace rover {
+
+LockstepInput::LockstepInput(Transport& transport, std::optional<std::chrono::nanoseconds> replyTimeout)
+    : transport_(transport), timeout_(replyTimeout) {}
+
+LockstepInput::OwedReply& LockstepInput::owed(std::uint64_t number) {
+  // owed_ holds replies sent_ - owed_.size() + 1 .. sent_.
+  const std::uint64_t first = sent_ - owed_.size() + 1;
+  if (number < first || number > sent_) raiseKind(FailureKind::Subscript);
+  return owed_[static_cast<std::size_t>(number - first)];
+}
+
+void LockstepInput::telemetrySent(const TimeValue& instant) {
+  owed_.push_back({instant, false, {}});
+  ++sent_;
+}
+
+void LockstepInput::awaitOwedReplies() {
+  while (resolved_ < sent_) {
+    const std::uint64_t number = resolved_ + 1;
+    awaitReply(owed(number), number);
+    ++resolved_;
+  }
+}
+
+void LockstepInput::awaitReply(OwedReply& reply, std::uint64_t number) {
+  using Clock = std::chrono::steady_clock;
+  // The timer starts when the server begins to wait for this reply.
+  const Clock::time_point start = Clock::now();
+  std::array<char, kReceiveSize> buffer;
+  for (;;) {
+    std::vector<std::string> commands;
+    if (scanner_.scanReply(commands)) {
+      if (!lateIncomplete_.empty()) {
+        // These bytes finish a reply that was already given up on.
+        if (observer_ != nullptr) observer_->replyDiscarded(lateIncomplete_.front());
+        lateIncomplete_.pop_front();
+        continue;
+      }
+      reply.commands = std::move(commands);
+      reply.resolved = true;
+      if (observer_ != nullptr) observer_->replyCompleted(number);
+      return;
+    }
+    std::optional<std::chrono::nanoseconds> left;
+    if (timeout_)
+      left = *timeout_ - std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start);
+    if (!transport_.awaitInput(left)) {
+      reply.resolved = true;  // empty
+      lateIncomplete_.push_back(number);
+      ++late_;
+      if (observer_ != nullptr) observer_->replyLate(number);
+      return;
+    }
+    const std::optional<std::size_t> received = transport_.receive(buffer.data(), buffer.size());
+    if (!received) continue;
+    if (*received == 0) raiseFail("EOF");
+    scanner_.append(buffer.data(), *received);
+  }
+}
+
+void LockstepInput::poll(const TimeValue& instant, ControlState& control, std::vector<std::string>& applied) {
+  // A reply is never applied at its own "T"'s instant: the poll's place in
+  // the instant must not matter.
+  while (!owed_.empty() && owed_.front().resolved && owed_.front().instant < instant) {
+    for (std::string& command : owed_.front().commands) {
+      control = applyCommand(control, parseCommandWord(command));
+      applied.push_back(std::move(command));
+    }
+    owed_.pop_front();
+  }
+}
+
+void LockstepInput::drain() {
+  // Every reply owed was awaited at the end of the previous instant, so the
+  // stale ones are exactly the resolved replies no poll has applied.
+  int commands = 0;
+  while (!owed_.empty()) {
+    if (!owed_.front().resolved) raiseFail("a reply was drained before it was awaited");
+    commands += static_cast<int>(owed_.front().commands.size());
+    owed_.pop_front();
+    if (commands >= CommandReader::kDrainBudget) raiseFail("excessive input");
+  }
+}
+
+int LockstepInput::takeLateReplies() {
+  const int late = late_;
+  late_ = 0;
+  return late;
+}
+
+}  // namespace rover

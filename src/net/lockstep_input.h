@@ -1,0 +1,69 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/client_input.h"
+#include "net/reply_scanner.h"
+#include "net/transport.h"
+
+namespace rover {
+
+// Hears how the lockstep replies resolve (game records).
+class ReplyObserver {
+ public:
+  virtual ~ReplyObserver() = default;
+  virtual void replyCompleted(std::uint64_t number) = 0;
+  virtual void replyLate(std::uint64_t number) = 0;
+  virtual void replyDiscarded(std::uint64_t number) = 0;
+};
+
+// Lockstep: the client answers the k-th "T" message of the game with reply
+// k. At the end of every instant the server waits until it holds one reply
+// per "T" sent, reading the socket only then; an input poll at instant p
+// applies, in order, the commands of every reply to a "T" sent before p that
+// no poll has applied yet. A reply that misses its timeout counts as empty
+// and late; its bytes, when they complete, are discarded.
+class LockstepInput final : public ClientInput {
+ public:
+  static constexpr std::size_t kReceiveSize = 4096;
+
+  // No timeout waits for ever for each reply.
+  LockstepInput(Transport& transport, std::optional<std::chrono::nanoseconds> replyTimeout);
+  void setObserver(ReplyObserver* observer) { observer_ = observer; }
+
+  void drain() override;
+  void poll(const TimeValue& instant, ControlState& control, std::vector<std::string>& applied) override;
+  void telemetrySent(const TimeValue& instant) override;
+  void awaitOwedReplies() override;
+  bool paced() const override { return true; }
+  int takeLateReplies() override;
+
+ private:
+  struct OwedReply {
+    TimeValue instant;  // when its "T" went out
+    bool resolved = false;
+    std::vector<std::string> commands;  // empty for a late reply
+  };
+
+  // Waits for reply `number` (the oldest unresolved one) until it completes
+  // or its timeout runs out.
+  void awaitReply(OwedReply& reply, std::uint64_t number);
+  OwedReply& owed(std::uint64_t number);
+
+  Transport& transport_;
+  std::optional<std::chrono::nanoseconds> timeout_;
+  ReplyObserver* observer_ = nullptr;
+  ReplyScanner scanner_;
+  std::deque<OwedReply> owed_;                // replies not yet applied or drained, oldest first
+  std::uint64_t sent_ = 0;                    // "T" messages sent so far
+  std::uint64_t resolved_ = 0;                // replies complete or given up on, in order
+  std::deque<std::uint64_t> lateIncomplete_;  // late replies whose bytes are still to come
+  int late_ = 0;
+};
+
+}  // namespace rover
