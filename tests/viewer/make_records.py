@@ -45,6 +45,8 @@ def record_game(server, game_map, path):
             proc.wait()
     if proc.returncode != 0:
         raise SystemExit("server exited with status %d:\n%s%s" % (proc.returncode, line, rest))
+    if not os.path.exists(path):
+        raise SystemExit("the server wrote no record at %s" % path)
     print(rest, end="")
 
 
