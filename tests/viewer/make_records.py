@@ -17,6 +17,8 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lockstep_client  # noqa: E402
 
+SEED = str(2**64 - 1)
+
 
 def free_port():
     with socket.socket() as s:
@@ -28,7 +30,8 @@ def record_game(server, game_map, path):
     if os.path.exists(path):
         os.remove(path)
     port = free_port()
-    command = [server, "--lockstep", "--reply-timeout", "0", "-p", str(port), "--record", path, game_map]
+    # The largest seed, beyond 2^53, so the viewer must show it exactly.
+    command = [server, "--lockstep", "--reply-timeout", "0", "--seed", SEED, "-p", str(port), "--record", path, game_map]
     proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     try:
         line = ""

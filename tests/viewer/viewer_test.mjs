@@ -72,6 +72,11 @@ const cases = {
     assert.equal(s.message, '', 'a complete record shows no message');
     assert.ok(results.length >= 2, 'the test game has several runs');
     assertResultsShown(await shownResults(page), results);
+    // The seed is beyond 2^53: shown digit for digit, not rounded.
+    const seed = /"seed":(\d+)/.exec(plainText)[1];
+    assert.ok(BigInt(seed) > 2n ** 53n, 'the test record has a large seed');
+    const info = await page.$eval('#record-info', (el) => el.textContent);
+    assert.ok(info.includes('seed' + seed), 'exact seed in the record panel: ' + info);
     await page.keyboard.press('ArrowDown');
     await page.waitForFunction((text) => document.getElementById('outcome').textContent === text, {},
       'Run 2: ' + results[1].outcome + '; score ' + results[1].score);
