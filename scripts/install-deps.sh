@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev zlib1g-dev libssl-dev rapidjson-dev
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
   xvfb x11-utils xdotool imagemagick
   python3

@@ -13,7 +13,13 @@
 #include "driver/text_listener.h"
 #include "map/map_spec.h"
 #include "net/client_input.h"
+#include "net/command_reader.h"
 #include "net/connection.h"
+#include "net/recording_transport.h"
+#include "record/game_info.h"
+#include "record/record_sink.h"
+#include "record/record_writer.h"
+#include "record/results_writer.h"
 
 namespace rover {
 
@@ -36,6 +42,13 @@ class ServerRun {
   [[noreturn]] void fail(const Failure& failure);
 
  private:
+  // Creates the results and record files asked for; a failure here ends the
+  // server before the socket is opened.
+  void prepareFiles();
+  // The transport the client's input is read through: recorded when asked.
+  Transport& inputTransport();
+  // Writes the record's footer and the results file, if asked for.
+  void finishFiles(const GameEnding& ending);
   void playText(GameSetup setup);
   void playLockstep(GameSetup setup);
   [[noreturn]] void playWindow(GameSetup setup);
@@ -47,6 +60,12 @@ class ServerRun {
   std::optional<MapSpec> map_;
   int listener_ = -1;
   std::unique_ptr<ClientConnection> connection_;
+  std::unique_ptr<ResultsWriter> results_;
+  std::unique_ptr<RecordSink> recordSink_;
+  std::unique_ptr<RecordWriter> record_;
+  std::unique_ptr<RecordingTransport> recordedInput_;
+  std::unique_ptr<CommandReader> reader_;
+  bool filesFinished_ = false;
   std::unique_ptr<Clock> clock_;
   std::unique_ptr<ClientInput> input_;
   ListenerList listeners_;

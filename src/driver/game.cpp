@@ -38,8 +38,18 @@ Game::Game(const GameSetup& setup)
       steer_(makeSteerConstants(map_.martianParams)),
       random_(setup.seed) {}
 
+Stamp Game::stamp(const TimeValue& t) const {
+  if (roundCounter_ == 0) return {0, TimeValue::fromNanos(0)};
+  return {roundCounter_, t - runStart_};
+}
+
+void Game::reportMessage(const TimeValue& t) {
+  listener_.messageSent(stamp(t), output_.takeText());
+}
+
 void Game::start() {
   sendInit(output_, map_);
+  reportMessage(clock_.now());
   schedule(ActionKind::StartRound, clock_.now() + millis(kPauseMillis));
 }
 
@@ -48,7 +58,9 @@ void Game::runDueEvents() {
   // now, back to back, each with its own due time.
   const TimeValue now = clock_.now();
   while (!queue_.empty() && !(now < queue_.min().due)) {
-    perform(queue_.popMin());
+    ScheduledEvent event = queue_.popMin();
+    lastInstant_ = event.due;
+    perform(event);
   }
 }
 
@@ -77,7 +89,7 @@ void Game::perform(const ScheduledEvent& event) {
       schedule(kind, t + millis(kMartianPeriodMillis));
       break;
     case ActionKind::TelemetryTick:
-      telemetry(t);
+      telemetry(t, true);
       schedule(kind, t + millis(kTelemetryPeriodMillis));
       break;
     case ActionKind::CommandPoll:
@@ -85,7 +97,7 @@ void Game::perform(const ScheduledEvent& event) {
       schedule(kind, t + millis(kCommandPeriodMillis));
       break;
     case ActionKind::TelemetryNow:
-      telemetry(t);
+      telemetry(t, false);
       break;
     case ActionKind::TimeLimit:
       endRun(Outcome::TimeLimitExceeded, TimeValue::fromMillis(map_.timeLimitMillis));
@@ -95,7 +107,10 @@ void Game::perform(const ScheduledEvent& event) {
 }
 
 void Game::endInstant() {
-  if (!finished_) input_.awaitOwedReplies();
+  if (!finished_) {
+    listener_.inputReading(InputPhase::Wait, stamp(lastInstant_));
+    input_.awaitOwedReplies();
+  }
   announceHeldRunEnd();
 }
 
@@ -108,6 +123,8 @@ void Game::announceHeldRunEnd() {
 }
 
 void Game::startRound(const TimeValue& t0) {
+  listener_.runStarting(roundCounter_ + 1);
+  listener_.inputReading(InputPhase::Drain, {roundCounter_ + 1, TimeValue::fromNanos(0)});
   input_.drain();
   runFinished_ = false;
   runStart_ = t0;
@@ -131,7 +148,11 @@ void Game::physicsTick(const TimeValue& t) {
   if (result.event == 'B' && result.contact) {
     ++(result.contact->wall ? current_.wallBounces : current_.boulderBounces);
   }
-  if (result.event) sendEvent(output_, *result.event, runTime);
+  listener_.stepped(stamp(t), map_.world, result);
+  if (result.event) {
+    sendEvent(output_, *result.event, runTime);
+    reportMessage(t);
+  }
   if (result.outcome) {
     runFinished_ = true;
     endRun(*result.outcome, runTime);
@@ -146,16 +167,21 @@ void Game::martianTick() {
   }
 }
 
-void Game::telemetry(const TimeValue& t) {
-  const std::vector<std::size_t> visible = sensePass(view_, map_.world);
+void Game::telemetry(const TimeValue& t, bool periodic) {
+  const std::vector<std::size_t> visible = sensePass(view_, map_.world, &occluded_);
+  listener_.sensed(stamp(t), map_.world, visible, occluded_, periodic);
   sendTelemetry(output_, t - runStart_, map_.world, visible);
+  reportMessage(t);
   input_.telemetrySent(t);
 }
 
 void Game::commandPoll(const TimeValue& t) {
   applied_.clear();
+  listener_.inputReading(InputPhase::Poll, stamp(t));
   input_.poll(t, map_.world.roverControl, applied_);
+  if (applied_.empty()) return;
   current_.commands += static_cast<int>(applied_.size());
+  listener_.commandsApplied(stamp(t), applied_);
 }
 
 void Game::endRun(Outcome outcome, const TimeValue& runTime) {
@@ -194,6 +220,7 @@ void Game::endRun(Outcome outcome, const TimeValue& runTime) {
   }
   results_.push_back({outcome, scoreMillis});
   sendEnd(output_, runTime, score);
+  reportMessage(runStart_ + runTime);
 
   queue_.clear();
   if (roundCounter_ < static_cast<int>(map_.runs.size())) {

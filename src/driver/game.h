@@ -73,9 +73,12 @@ class Game {
   void startRound(const TimeValue& t0);
   void physicsTick(const TimeValue& t);
   void martianTick();
-  void telemetry(const TimeValue& t);
+  void telemetry(const TimeValue& t, bool periodic);
   void commandPoll(const TimeValue& t);
   void endRun(Outcome outcome, const TimeValue& runTime);
+  Stamp stamp(const TimeValue& t) const;
+  // Tells the listener about the message just sent, stamped with event time t.
+  void reportMessage(const TimeValue& t);
 
   MapSpec& map_;
   OutputBuffer& output_;
@@ -96,9 +99,11 @@ class Game {
   bool runFinished_ = true;
   bool finished_ = false;
   TimeValue runStart_;
-  RunReport current_;                 // the run in play: its counts so far
-  std::optional<RunReport> heldEnd_;  // lockstep: announced after the instant's wait
-  std::vector<std::string> applied_;  // scratch for each poll's commands
+  RunReport current_;                  // the run in play: its counts so far
+  std::optional<RunReport> heldEnd_;   // lockstep: announced after the instant's wait
+  std::vector<std::string> applied_;   // scratch for each poll's commands
+  std::vector<std::size_t> occluded_;  // scratch for each sensing pass
+  TimeValue lastInstant_;              // due time of the latest event performed
 };
 
 }  // namespace rover

@@ -2,9 +2,14 @@
 
 #include <gmpxx.h>
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "base/time_value.h"
 #include "map/map_spec.h"
+#include "sim/world.h"
 #include "sim/world_step.h"
 
 namespace rover {
@@ -22,14 +27,40 @@ struct RunReport {
   int lateReplies = 0;  // lockstep replies that missed their timeout
 };
 
-// Hears the game's runs start and end: the text mode prints its lines, the
-// window builds its display lists, and the record and results writers keep
-// what they need.
+// When something happened: the run (0 before the first one) and the run time
+// of the event that did it (0 before the first run).
+struct Stamp {
+  int run = 0;
+  TimeValue runTime;
+};
+
+// Where the client's bytes are read: a real-time input poll, the drain at a
+// run start, or a lockstep wait for replies.
+enum class InputPhase { Poll, Drain, Wait };
+
+// Hears what the game does. The text mode prints its lines, the window builds
+// its display lists, and the record and results writers keep what they need;
+// each overrides only what it uses.
 class GameListener {
  public:
   virtual ~GameListener() = default;
+  // A run's start event is being performed, before its stale input is drained.
+  virtual void runStarting(int /*number*/) {}
   // Run `number` has been set up and is about to send its first telemetry.
   virtual void runStarted(const MapSpec& /*map*/, int /*number*/) {}
+  // The client's input is about to be read.
+  virtual void inputReading(InputPhase /*phase*/, const Stamp& /*at*/) {}
+  // An input poll applied these commands, in order (called only when there are any).
+  virtual void commandsApplied(const Stamp& /*at*/, const std::vector<std::string>& /*commands*/) {}
+  // A message went to the client, whole, through its ";".
+  virtual void messageSent(const Stamp& /*at*/, std::string_view /*text*/) {}
+  // A sensing pass before a "T": the visible and the hidden entries of the
+  // rover's object list. `periodic` is false for the extra "T" after a bounce.
+  virtual void sensed(const Stamp& /*at*/, const World& /*world*/,
+                      const std::vector<std::size_t>& /*visible*/,
+                      const std::vector<std::size_t>& /*occluded*/, bool /*periodic*/) {}
+  // A physics step has moved the world.
+  virtual void stepped(const Stamp& /*at*/, const World& /*world*/, const StepResult& /*result*/) {}
   // A run has ended. In lockstep this comes after the wait that follows the
   // run's last instant, so the report counts the reply to its last "T".
   virtual void runEnded(const RunReport& /*report*/) {}

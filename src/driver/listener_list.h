@@ -10,12 +10,16 @@ namespace rover {
 class ListenerList final : public GameListener {
  public:
   void add(GameListener& listener) { listeners_.push_back(&listener); }
-  void runStarted(const MapSpec& map, int number) override {
-    for (GameListener* listener : listeners_) listener->runStarted(map, number);
-  }
-  void runEnded(const RunReport& report) override {
-    for (GameListener* listener : listeners_) listener->runEnded(report);
-  }
+
+  void runStarting(int number) override;
+  void runStarted(const MapSpec& map, int number) override;
+  void inputReading(InputPhase phase, const Stamp& at) override;
+  void commandsApplied(const Stamp& at, const std::vector<std::string>& commands) override;
+  void messageSent(const Stamp& at, std::string_view text) override;
+  void sensed(const Stamp& at, const World& world, const std::vector<std::size_t>& visible,
+              const std::vector<std::size_t>& occluded, bool periodic) override;
+  void stepped(const Stamp& at, const World& world, const StepResult& result) override;
+  void runEnded(const RunReport& report) override;
 
  private:
   std::vector<GameListener*> listeners_;

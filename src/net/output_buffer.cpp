@@ -4,7 +4,14 @@
 
 namespace rover {
 
+std::string OutputBuffer::takeText() {
+  std::string text;
+  text.swap(text_);
+  return text;
+}
+
 void OutputBuffer::append(char c) {
+  text_.push_back(c);
   // A single character only pushes out a full buffer when it no longer fits.
   if (pos_ + 1 > kCapacity) {
     transport_.sendAll(bytes_.data(), kCapacity);
@@ -14,6 +21,7 @@ void OutputBuffer::append(char c) {
 }
 
 void OutputBuffer::append(std::string_view text) {
+  text_.append(text);
   while (!text.empty()) {
     const std::size_t room = kCapacity - pos_;
     const std::size_t take = std::min(room, text.size());

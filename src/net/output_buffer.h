@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "net/transport.h"
@@ -21,9 +22,13 @@ class OutputBuffer {
   void append(std::string_view text);
   void flush();
   std::size_t pending() const { return pos_; }
+  // Everything appended since the previous call: the whole text of the
+  // message just sent, for the game's listeners.
+  std::string takeText();
 
  private:
   Transport& transport_;
+  std::string text_;
   std::array<char, kCapacity> bytes_{};
   std::size_t pos_ = 0;
 };

@@ -20,8 +20,38 @@ std::string describeCurrentException() {
   }
 }
 
+namespace {
+
+CallbackFailureHook& failureHook() {
+  static CallbackFailureHook hook;
+  return hook;
+}
+
+std::optional<Failure> currentFailure() {
+  try {
+    throw;
+  } catch (const Failure& failure) {
+    return failure;
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+void setCallbackFailureHook(CallbackFailureHook hook) {
+  failureHook() = std::move(hook);
+}
+
 void reportCallbackFailure() {
   const std::string description = describeCurrentException();
+  if (failureHook()) {
+    // Nothing may stop the report: a failure while finishing the files is dropped.
+    try {
+      failureHook()("unhandled exception: " + description, currentFailure());
+    } catch (...) {
+    }
+  }
   std::fflush(stdout);
   std::fputs("error: failure escaped a window callback\n", stderr);
   std::fputs(("unhandled exception: " + description + "\n").c_str(), stderr);

@@ -1,8 +1,19 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 
+#include "base/failure.h"
+
 namespace rover {
+
+// Called once when a failure escaped a window callback, before the process
+// ends: the "unhandled exception: ..." line and the failure, when it was one
+// of ours. The server uses it to finish its results and record files.
+using CallbackFailureHook =
+    std::function<void(const std::string& line, const std::optional<Failure>& failure)>;
+void setCallbackFailureHook(CallbackFailureHook hook);
 
 // Describes the exception being handled: a Failure's description
 // ("Fail: EOF", "SysErr: Broken pipe (pipe)"), another exception's what(),

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,10 +10,12 @@
 #include "driver/clock.h"
 #include "driver/game.h"
 #include "driver/game_setup.h"
+#include "driver/listener_list.h"
 #include "driver/text_listener.h"
 #include "fake_clock.h"
 #include "map/map_spec.h"
 #include "net/command_reader.h"
+#include "net/lockstep_input.h"
 #include "net/memory_transport.h"
 #include "net/output_buffer.h"
 #include "net/realtime_input.h"
@@ -82,6 +85,12 @@ inline MapSpec makeTestMap(const mpz_class& timeLimitMillis, const std::vector<T
   return map;
 }
 
+// Keeps every run report it hears.
+struct ReportRecorder final : GameListener {
+  void runEnded(const RunReport& report) override { reports.push_back(report); }
+  std::vector<RunReport> reports;
+};
+
 // The parts of a real-time game on the test clock and the in-memory transport.
 inline GameSetup harnessSetup(MapSpec& map, OutputBuffer& output, ClientInput& input, Clock& clock,
                               GameListener& listener, bool exitWhenDone, std::uint64_t seed) {
@@ -99,13 +108,18 @@ inline GameSetup harnessSetup(MapSpec& map, OutputBuffer& output, ClientInput& i
 // A game wired to the fake clock and the in-memory transport, with the
 // announcements and result lines captured.
 struct GameHarness {
-  explicit GameHarness(MapSpec mapSpec, bool exitWhenDone = true, std::uint64_t seed = 0)
+  explicit GameHarness(MapSpec mapSpec, bool exitWhenDone = true, std::uint64_t seed = 0,
+                       bool lockstep = false)
       : map(std::move(mapSpec)),
         output(transport),
         commands(transport),
-        input(commands),
+        input(lockstep
+                  ? std::unique_ptr<ClientInput>(std::make_unique<LockstepInput>(transport, std::nullopt))
+                  : std::make_unique<RealtimeInput>(commands)),
         listener(stdoutText.file()),
-        game(harnessSetup(map, output, input, clock, listener, exitWhenDone, seed)) {
+        game(harnessSetup(map, output, *input, clock, listeners, exitWhenDone, seed)) {
+    listeners.add(listener);
+    listeners.add(recorder);
     game.setEventObserver([this](const ScheduledEvent& e) { performed.push_back(e); });
   }
 
@@ -115,6 +129,26 @@ struct GameHarness {
     clock.set(origin + ms(millis));
     game.runDueEvents();
   }
+  // Plays the game to its end one instant at a time: after every instant
+  // the client answers each new "T" with reply(k, text), k counting the
+  // game's "T" messages from 1. In real time the replies arrive after the
+  // instant, so the next poll reads them; in lockstep the game waits for them.
+  void playAnswering(const std::function<std::string(int k, const std::string& text)>& reply) {
+    game.start();
+    std::size_t read = 0;
+    int telemetry = 0;
+    while (!game.finished()) {
+      clock.set(game.nextDue());
+      game.runDueEvents();
+      const std::string stream = transport.sent();
+      for (std::size_t end; (end = stream.find(';', read)) != std::string::npos; read = end + 1) {
+        const std::string text = stream.substr(read, end + 1 - read);
+        if (text[0] == 'T') transport.pushInput(reply(++telemetry, text));
+      }
+      game.endInstant();
+    }
+  }
+
   int count(ActionKind kind) const {
     int n = 0;
     for (const ScheduledEvent& e : performed) n += e.action.kind == kind;
@@ -125,10 +159,12 @@ struct GameHarness {
   MemoryTransport transport;
   OutputBuffer output;
   CommandReader commands;
-  RealtimeInput input;
+  std::unique_ptr<ClientInput> input;
   FakeClock clock;
   CapturedStream stdoutText;
   TextListener listener;
+  ReportRecorder recorder;
+  ListenerList listeners;
   std::vector<ScheduledEvent> performed;
   Game game;
 };

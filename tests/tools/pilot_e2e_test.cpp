@@ -45,9 +45,11 @@ std::vector<RunLine> serverRuns(const std::string& output) {
 // Plays a whole map with a controller and checks that both sides agree on
 // every run and end cleanly; returns the controller's runs.
 std::vector<RunLine> playMap(const std::string& map, const std::string& program,
-                             std::vector<std::string> args) {
+                             std::vector<std::string> args, std::vector<std::string> serverArgs = {}) {
   int port = freePort();
-  ChildProcess server(serverPath(), {"-p", std::to_string(port), map});
+  serverArgs.insert(serverArgs.begin(), {"-p", std::to_string(port)});
+  serverArgs.push_back(map);
+  ChildProcess server(serverPath(), serverArgs);
   EXPECT_TRUE(server.waitForOutput("waiting for client connection")) << server.stderrText();
   args.push_back("localhost");
   args.push_back(std::to_string(port));
@@ -88,6 +90,22 @@ TEST_P(PilotOnMap, ReachesHomeInMostRunsWithoutBouncingAround) {
 
 INSTANTIATE_TEST_SUITE_P(ExampleMaps, PilotOnMap,
                          ::testing::Values("open_plain", "boulder_field", "crater_field", "martian_patrol"));
+
+// In lockstep a game is a pure function of the map and the controller, so
+// pilot's result is fixed: home in every run of the boulder field.
+TEST(PilotLockstep, FinishesEveryRunOfTheBoulderField) {
+  std::vector<RunLine> runs =
+      playMap(mapPath("boulder_field"), toolPath("pilot"), {}, {"--lockstep", "--reply-timeout", "0"});
+  ASSERT_EQ(runs.size(), 3u);
+  for (const RunLine& run : runs) EXPECT_EQ(run.outcome, "reached home") << "run " << run.number;
+}
+
+TEST(PythonExample, ReachesHomeOnTheOpenPlainInLockstep) {
+  std::vector<RunLine> runs = playMap(mapPath("open_plain"), ROVER_PYTHON, {ROVER_PYTHON_EXAMPLE},
+                                      {"--lockstep", "--reply-timeout", "0"});
+  ASSERT_FALSE(runs.empty());
+  for (const RunLine& run : runs) EXPECT_EQ(run.outcome, "reached home") << "run " << run.number;
+}
 
 TEST(PythonExample, ReachesHomeOnTheOpenPlain) {
   std::vector<RunLine> runs = playMap(mapPath("open_plain"), ROVER_PYTHON, {ROVER_PYTHON_EXAMPLE});

@@ -1,0 +1,9 @@
+#include "base/version.h"
+
+namespace rover {
+
+const char* serverVersion() {
+  return ROVER_VERSION;
+}
+
+}  // namespace rover

@@ -1,0 +1,145 @@
+#include "record/record_sink.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/failure.h"
+
+namespace rover {
+
+namespace {
+
+// Hand the thread work in pieces of about this size between flushes.
+constexpr std::size_t kHandOverSize = 1 << 18;
+
+bool endsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+RecordSink::RecordSink(const std::string& path) : path_(path), gzip_(endsWith(path, ".gz")) {
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) {
+    const int code = errno;
+    raiseSystemError("cannot write " + path + ": " + std::strerror(code), code);
+  }
+  if (gzip_) {
+    // windowBits 15 + 16: a gzip wrapper; level 1: the thread keeps up easily.
+    if (deflateInit2(&zip_, 1, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+      ::close(fd_);
+      raiseFail("zlib could not start");
+    }
+  }
+  writer_ = std::thread([this] { writerLoop(); });
+}
+
+RecordSink::~RecordSink() {
+  if (!closed_) {
+    // Unwinding after a failure: finish what was written, report nothing.
+    handOver(true, true);
+    writer_.join();
+  }
+}
+
+void RecordSink::write(std::string_view bytes) {
+  buffer_.append(bytes);
+  if (buffer_.size() >= kHandOverSize) handOver(false, false);
+}
+
+void RecordSink::handOver(bool sync, bool last) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Chunk chunk;
+  chunk.bytes.swap(buffer_);
+  chunk.sync = sync;
+  chunk.last = last;
+  queue_.push_back(std::move(chunk));
+  if (sync) ++handedSyncs_;
+  if (last) closed_ = true;
+  changed_.notify_all();
+}
+
+void RecordSink::flush() {
+  handOver(true, false);
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return doneSyncs_ == handedSyncs_; });
+  lock.unlock();
+  raiseIfFailed();
+}
+
+void RecordSink::close() {
+  if (closed_) return;
+  handOver(true, true);
+  writer_.join();
+  raiseIfFailed();
+}
+
+void RecordSink::raiseIfFailed() {
+  int code = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    code = error_;
+  }
+  if (code != 0) raiseSystemError("cannot write " + path_ + ": " + std::strerror(code), code);
+}
+
+void RecordSink::writerLoop() {
+  for (;;) {
+    Chunk chunk;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] { return !queue_.empty(); });
+      chunk = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    if (gzip_) {
+      compress(chunk.bytes, chunk.last ? Z_FINISH : (chunk.sync ? Z_SYNC_FLUSH : Z_NO_FLUSH));
+    } else {
+      writeOut(reinterpret_cast<const unsigned char*>(chunk.bytes.data()), chunk.bytes.size());
+    }
+    if (chunk.last) {
+      if (gzip_) deflateEnd(&zip_);
+      if (::close(fd_) != 0) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (error_ == 0) error_ = errno;
+      }
+    }
+    if (chunk.sync) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++doneSyncs_;
+      changed_.notify_all();
+    }
+    if (chunk.last) return;
+  }
+}
+
+void RecordSink::compress(const std::string& bytes, int mode) {
+  unsigned char out[1 << 16];
+  zip_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  zip_.avail_in = static_cast<uInt>(bytes.size());
+  do {
+    zip_.next_out = out;
+    zip_.avail_out = sizeof out;
+    deflate(&zip_, mode);
+    writeOut(out, sizeof out - zip_.avail_out);
+  } while (zip_.avail_out == 0);
+}
+
+void RecordSink::writeOut(const unsigned char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd_, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (error_ == 0) error_ = errno;
+      return;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+}  // namespace rover

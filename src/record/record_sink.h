@@ -1,0 +1,64 @@
+#pragma once
+
+#include <zlib.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace rover {
+
+// Where a record's lines go: a file written by a thread of its own, so the
+// game's loop only copies bytes and never waits for the disk, nor, for a
+// ".gz" record, for zlib (level 1, with a sync flush at every flush()).
+class RecordSink {
+ public:
+  // Creates or truncates the file; gzip when `path` ends with ".gz". Raises
+  // a system error (kind SysErr, with errno) when the file cannot be created.
+  explicit RecordSink(const std::string& path);
+  ~RecordSink();
+  RecordSink(const RecordSink&) = delete;
+  RecordSink& operator=(const RecordSink&) = delete;
+
+  void write(std::string_view bytes);
+  // Everything written so far reaches the file (a ".gz" stream is
+  // sync-flushed, so it can be read up to here) before this returns.
+  // Raises a system error when the writer thread met one.
+  void flush();
+  // Flushes, ends the stream (gzip trailer) and closes the file.
+  void close();
+  const std::string& path() const { return path_; }
+
+ private:
+  struct Chunk {
+    std::string bytes;
+    bool sync = false;  // flush the compressor and the file after it
+    bool last = false;  // end the stream and stop
+  };
+  void handOver(bool sync, bool last);
+  void writerLoop();
+  void writeOut(const unsigned char* data, std::size_t size);
+  void compress(const std::string& bytes, int mode);
+  void raiseIfFailed();
+
+  std::string path_;
+  int fd_ = -1;
+  bool gzip_ = false;
+  z_stream zip_{};
+  std::string buffer_;  // the loop's side: bytes not yet handed over
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Chunk> queue_;
+  std::uint64_t handedSyncs_ = 0;
+  std::uint64_t doneSyncs_ = 0;
+  int error_ = 0;  // errno of the first failed write, seen by the loop at its next flush
+  bool closed_ = false;
+  std::thread writer_;
+};
+
+}  // namespace rover

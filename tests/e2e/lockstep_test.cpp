@@ -1,0 +1,176 @@
+// Lockstep mode end to end: the real server over loopback, with a client that
+// answers every "T" with exactly one reply.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace rover::e2e {
+namespace {
+
+// Two runs with a boulder in the rover's way (a bounce and its extra "T"),
+// a crater, and Martians that wander by the seed.
+MapDesc bumpyMap() {
+  MapDesc map;
+  map.timeLimit = "3000";
+  map.boulders = {{15, 10, 2}};
+  map.craters = {{-20, -20, 3}};
+  map.runs = {{25, 10, 180, {{-10, 10, 0, 1, 5}, {10, -15, 90, 2, 30}}},
+              {-25, 0, 0, {{0, 20, -90, 1.5, 10}}}};
+  return map;
+}
+
+// The reply to the k-th "T" of the game (counting from 1).
+using Script = std::function<std::string(int k)>;
+
+std::string steadyScript(int k) {
+  if (k % 6 == 1) return "a;;";
+  if (k % 9 == 4) return "l;r;;";
+  if (k % 11 == 7) return "b;;";
+  return ";";
+}
+
+struct Played {
+  std::string stream;
+  Ending ending;
+};
+
+// Plays a whole game: answers each "T" as the script says. With
+// `closeAtLastEnd` the client closes as soon as it has the last "E".
+Played play(const std::string& mapText, const Script& script, const std::vector<std::string>& args,
+            int runs = 2, bool closeAtLastEnd = false) {
+  Session session(mapText, true, args);
+  std::size_t seen = 0;
+  int telemetry = 0;
+  int ends = 0;
+  while (ends < runs && session.client().readMore()) {
+    const std::vector<Message> messages = parseMessages(session.client().received());
+    for (; seen < messages.size(); ++seen) {
+      if (messages[seen].letter == "T") session.client().send(script(++telemetry));
+      if (messages[seen].letter == "E") ++ends;
+    }
+  }
+  if (closeAtLastEnd) session.client().close();
+  Played played;
+  played.ending = session.finish();
+  played.stream = session.client().received();
+  return played;
+}
+
+const std::vector<std::string> kLockstep = {"--lockstep", "--reply-timeout", "0"};
+
+// The stream depends only on the map, the seed and the client's bytes: not on
+// timing, not even while two other processes keep both cores busy.
+TEST(Lockstep, RepeatedGamesGiveIdenticalStreams) {
+  const std::string map = bumpyMap().json();
+  const Played first = play(map, steadyScript, kLockstep);
+  ASSERT_EQ(first.ending.status, 0) << first.ending.err;
+  EXPECT_NE(first.stream.find(";B "), std::string::npos) << "the script should bounce";
+
+  std::vector<std::unique_ptr<testing::ChildProcess>> hogs;
+  for (int i = 0; i < 2; ++i) {
+    hogs.push_back(std::make_unique<testing::ChildProcess>(
+        "/bin/sh", std::vector<std::string>{"-c", "while :; do :; done"}));
+  }
+  const Played busy = play(map, steadyScript, kLockstep);
+  for (auto& hog : hogs) hog->kill(SIGKILL);
+  EXPECT_EQ(busy.ending.status, 0) << busy.ending.err;
+  EXPECT_EQ(busy.stream, first.stream);
+  // The same lines after the waiting line, which names another port.
+  EXPECT_EQ(busy.ending.out.substr(busy.ending.out.find('\n')),
+            first.ending.out.substr(first.ending.out.find('\n')));
+
+  // Another seed moves the Martians otherwise.
+  std::vector<std::string> seeded = kLockstep;
+  seeded.insert(seeded.end(), {"--seed", "42"});
+  const Played other = play(map, steadyScript, seeded);
+  EXPECT_EQ(other.ending.status, 0) << other.ending.err;
+  EXPECT_NE(other.stream, first.stream);
+}
+
+struct FailureCase {
+  const char* name;
+  Script script;
+  int failsAtReply;  // the reply whose wait fails
+};
+
+// Shows the case by its name in test listings.
+void PrintTo(const FailureCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class LockstepFailures : public ::testing::TestWithParam<FailureCase> {};
+
+// A failure found while reading ends the game at once, as in real time.
+TEST_P(LockstepFailures, EndLikeRealTime) {
+  const FailureCase& c = GetParam();
+  Session session(bumpyMap().json(), true, kLockstep);
+  std::size_t seen = 0;
+  int telemetry = 0;
+  while (telemetry < c.failsAtReply && session.client().readMore()) {
+    const std::vector<Message> messages = parseMessages(session.client().received());
+    for (; seen < messages.size() && telemetry < c.failsAtReply; ++seen) {
+      if (messages[seen].letter != "T") continue;
+      const std::string reply = c.script(++telemetry);
+      if (reply == "EOF") {
+        session.client().shutdownSend();
+      } else {
+        session.client().send(reply);
+      }
+    }
+  }
+  const Ending ending = session.finish();
+  EXPECT_EQ(ending.status, 1);
+  EXPECT_EQ(ending.err, "uncaught exception: Fail\n");
+  // No more telemetry than replies asked for: the server stopped at the wait.
+  int sent = 0;
+  for (const Message& m : parseMessages(session.client().received())) sent += m.letter == "T";
+  EXPECT_EQ(sent, c.failsAtReply);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lockstep, LockstepFailures,
+    ::testing::Values(FailureCase{"EndOfStream", [](int k) { return k < 5 ? std::string(";") : "EOF"; }, 5},
+                      FailureCase{"OverLongCommand",
+                                  [](int k) { return k < 3 ? std::string("a;;") : "abcde;;"; }, 3},
+                      FailureCase{"IllegalWordFailsWhenApplied",
+                                  [](int k) { return k == 2 ? std::string("x;;") : ";"; }, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Nothing is owed after the last "E": a client may close at once, and the
+// server ends as after any game.
+TEST(Lockstep, ClientMayCloseRightAfterTheLastEnd) {
+  const Played played = play(bumpyMap().json(), steadyScript, kLockstep, 2, /*closeAtLastEnd=*/true);
+  EXPECT_EQ(played.ending.status, 0) << played.ending.err;
+  EXPECT_EQ(played.ending.err, "");
+  EXPECT_EQ(splitRuns(parseMessages(played.stream)).size(), 2u);
+}
+
+// A client that never ends a reply is never steered, but with a reply timeout
+// the game still runs to its end.
+TEST(Lockstep, SilentClientFinishesWithATimeout) {
+  MapDesc map = bumpyMap();
+  map.timeLimit = "1000";
+  map.runs.resize(1);
+  map.runs[0].enemies.clear();
+  Session session(map.json(), true, {"--lockstep", "--reply-timeout", "2"});
+  session.client().send("a");  // a command that never gets its ";"
+  const Ending ending = session.finish();
+  EXPECT_EQ(ending.status, 0) << ending.err;
+  EXPECT_EQ(ending.out,
+            session.waitingLine() + "starting round\nRound 1: time limit exceeded; score = 1100\n");
+  for (const Message& m : parseMessages(session.client().received())) {
+    if (m.letter == "T") {
+      EXPECT_EQ(telemetryOf(m).control, "--") << m.text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rover::e2e
