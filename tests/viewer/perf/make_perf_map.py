@@ -8,7 +8,8 @@ The rover starts in the south-west and, driven by perf_client.py, circles
 there (about 28 units across) until the time limit. The Martians start in
 the north-east, too far away and too slow to reach it in five minutes, so
 every one of them moves for the whole run. Obstacles keep clear of the
-circle, so the run goes the full five minutes.
+circle, so the run goes the full five minutes (the rover glances off one
+boulder while it gathers speed, which puts a bounce on the map).
 """
 import json
 import math
