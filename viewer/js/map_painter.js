@@ -14,7 +14,7 @@ RV.COLORS = {
   seen: '#ffd600',
   occluded: '#2962ff',
   trail: '#1565c0',
-  viewFill: 'rgba(255, 255, 255, 0.22)', viewEdge: 'rgba(30, 30, 30, 0.55)',
+  viewFill: 'rgba(255, 255, 255, 0.35)', viewEdge: 'rgba(30, 30, 30, 0.55)',
   martian: '#d32f2f',
   bounce: '#ff6d00',
   end: '#111111',
@@ -71,6 +71,8 @@ RV.MapPainter = class {
         ctx.setLineDash([]);
       }
     }
+    // The view goes under the objects so that what it covers stays clear.
+    if (scene.run) this.drawViewEllipse(scene.rover, map.vehicle, px);
     this.drawObjects(map.objects, px);
     if (!scene.run) return;
     const sense = scene.telemetry ? scene.telemetry.sense : null;
@@ -78,7 +80,6 @@ RV.MapPainter = class {
     this.drawTrail(scene.run, scene.rover.i, px);
     this.drawMarkers(scene.run, scene.t, px);
     this.drawMartians(scene.martians, sense, map.martian, px);
-    this.drawViewEllipse(scene.rover, map.vehicle, px);
     this.drawRover(scene.rover, px);
     ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
     this.drawEndLabel(scene.run, scene.t, tf);
