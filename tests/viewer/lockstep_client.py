@@ -11,6 +11,7 @@ into a crater.
 """
 import socket
 import sys
+import time
 
 # Reply to the Nth T of a run (counting from 1); every other T gets ";".
 SCRIPT = {
@@ -20,9 +21,20 @@ SCRIPT = {
 }
 
 
+def connect(host, port, attempts=100):
+    """Connects, waiting up to 10 s for a server that is still starting."""
+    for attempt in range(attempts):
+        try:
+            return socket.create_connection((host, port), timeout=60)
+        except ConnectionRefusedError:
+            if attempt + 1 == attempts:
+                raise
+            time.sleep(0.1)
+
+
 def play(host, port):
     """Plays the game to its end; returns the number of replies sent."""
-    sock = socket.create_connection((host, port), timeout=60)
+    sock = connect(host, port)
     buffered = b""
     run = 0
     t_in_run = 0
