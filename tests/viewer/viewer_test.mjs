@@ -150,7 +150,8 @@ const cases = {
   },
 
   // A record cut in the middle of a run shows what it holds and says it is
-  // truncated; a file that is no record says so instead of showing nothing.
+  // truncated; a file that is no record, or of another version, says so
+  // instead of showing nothing.
   async truncated(page, web) {
     const lastStart = plainText.lastIndexOf('{"type":"run_start"');
     const cut = plainText.slice(0, lastStart + Math.floor((plainText.length - lastStart) / 2));
@@ -162,6 +163,12 @@ const cases = {
     assert.equal(bad.page, 'error');
     assert.match(bad.message, /not a game record/);
     assert.ok(await page.$eval('#message', (el) => el.offsetHeight > 0), 'the message is on screen');
+
+    fs.writeFileSync(path.join(opt.out, 'version_2.jsonl'), plainText.replace('"version":1', '"version":2'));
+    await page.goto(web.origin + '/viewer/index.html?record=/out/version_2.jsonl');
+    const newer = await waitForLoad(page);
+    assert.equal(newer.page, 'error');
+    assert.match(newer.message, /Unsupported record version 2/);
 
     await page.goto(web.origin + '/viewer/index.html?record=/out/truncated.jsonl');
     const s = await waitForLoad(page);
