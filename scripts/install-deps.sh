@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev zlib1g-dev libssl-dev rapidjson-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev zlib1g-dev libssl-dev
+  rapidjson-dev  # replay reads records with it; map_load_bench compares the map reader with it
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
   xvfb x11-utils xdotool imagemagick
   python3

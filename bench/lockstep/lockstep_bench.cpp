@@ -2,11 +2,12 @@
 // --lockstep --reply-timeout 0 on a map, plays it to the end with a client
 // and reports wall time per simulated minute and the server's CPU time.
 //
-//   lockstep_bench [--server PATH] [--games N] [--client COMMAND...] MAP
+//   lockstep_bench [--server PATH] [--games N] [--server-arg ARG]... [--client COMMAND...] MAP
 //
 // The built-in client is C++ and answers every "T" at once with a bare ";".
 // With --client, the rest of the line is a controller command to run
-// instead; "{port}" in it is replaced by the server's port.
+// instead; "{port}" in it is replaced by the server's port. Each
+// --server-arg is passed to the server before the map (e.g. --record FILE).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -141,11 +142,14 @@ int main(int argc, char** argv) {
   std::string server = "./server";
   int games = 5;
   std::vector<std::string> client;
+  std::vector<std::string> serverArgs;
   std::string map;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--server" && i + 1 < argc) {
       server = argv[++i];
+    } else if (a == "--server-arg" && i + 1 < argc) {
+      serverArgs.push_back(argv[++i]);
     } else if (a == "--games" && i + 1 < argc) {
       games = std::atoi(argv[++i]);
     } else if (a == "--client" && i + 1 < argc) {
@@ -155,7 +159,8 @@ int main(int argc, char** argv) {
       map = a;
     }
   }
-  if (map.empty()) die("usage: lockstep_bench [--server PATH] [--games N] [--client COMMAND...] MAP");
+  if (map.empty())
+    die("usage: lockstep_bench [--server PATH] [--games N] [--server-arg ARG]... [--client COMMAND...] MAP");
   std::smatch limit;
   const std::string mapText = readFile(map);
   if (!std::regex_search(mapText, limit, std::regex(R"("timeLimit"\s*:\s*(\d+))")))
@@ -169,8 +174,11 @@ int main(int argc, char** argv) {
     const std::string outPath = "/tmp/lockstep_bench_" + std::to_string(::getpid()) + ".out";
     rusage before{};
     ::getrusage(RUSAGE_CHILDREN, &before);
-    const pid_t serverPid =
-        spawn({server, "--lockstep", "--reply-timeout", "0", "-p", std::to_string(port), map}, outPath);
+    std::vector<std::string> serverCommand = {server, "--lockstep", "--reply-timeout",
+                                              "0",    "-p",         std::to_string(port)};
+    serverCommand.insert(serverCommand.end(), serverArgs.begin(), serverArgs.end());
+    serverCommand.push_back(map);
+    const pid_t serverPid = spawn(serverCommand, outPath);
     double simulatedMs = 0;
     Clock::time_point start;
     if (client.empty()) {

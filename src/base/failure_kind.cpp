@@ -44,4 +44,12 @@ const char* kindName(FailureKind kind) {
   return "Fail";
 }
 
+std::optional<FailureKind> kindFromName(std::string_view name) {
+  for (int i = 0; i <= static_cast<int>(FailureKind::Usage); ++i) {
+    const auto kind = static_cast<FailureKind>(i);
+    if (name == kindName(kind)) return kind;
+  }
+  return std::nullopt;
+}
+
 }  // namespace rover

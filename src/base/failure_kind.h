@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string_view>
+
 namespace rover {
 
 // What went wrong, by kind. The kind's name is what the top-level line
@@ -28,5 +31,9 @@ enum class FailureKind {
 
 // The kind's name as reports print it ("Fail", "Io", ...).
 const char* kindName(FailureKind kind);
+
+// The kind with this name, if there is one (records name the kind of a
+// failure, and a replay raises it again).
+std::optional<FailureKind> kindFromName(std::string_view name);
 
 }  // namespace rover

@@ -1,5 +1,7 @@
 #include "map/json_lexer.h"
 
+#include <cstring>
+
 #include "base/failure.h"
 #include "map/number_conversion.h"
 
@@ -16,6 +18,12 @@ int hexValue(char32_t c) {
   if (c >= U'a' && c <= U'f') return static_cast<int>(c - U'a') + 10;
   if (c >= U'A' && c <= U'F') return static_cast<int>(c - U'A') + 10;
   return -1;
+}
+
+// A byte that stands for itself inside a string: ASCII other than the quote,
+// the backslash and the newline (which moves the line count).
+bool isPlainStringByte(unsigned char byte) {
+  return byte < 0x80 && byte != '"' && byte != '\\' && byte != '\n';
 }
 
 // Stores a character the way the map's strings hold text: one byte below
@@ -35,7 +43,7 @@ void appendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
-JsonLexer::JsonLexer(ByteSource& source) : reader_(source) {}
+JsonLexer::JsonLexer(ByteSource& source, ReadPath path) : path_(path), reader_(source, path) {}
 
 void JsonLexer::stuck(const Cursor& at) {
   raiseFail("lexer reached a stuck state", at.position());
@@ -44,6 +52,7 @@ void JsonLexer::stuck(const Cursor& at) {
 void JsonLexer::readToken() {
   for (;;) {
     reader_.release(cursor_.offset);
+    if (path_ == ReadPath::Fast && lexBuffered()) return;
     DecodedChar c = reader_.decode(cursor_);
     token_.start = cursor_.position();
     TokenKind single = TokenKind::EndOfInput;
@@ -155,17 +164,20 @@ bool JsonLexer::lexNumber() {
       real = true;
     }
   }
-  std::string_view text = reader_.bytesBetween(start, at);
+  numberToken(reader_.bytesBetween(start, at), real);
+  cursor_ = at;
+  hasToken_ = true;
+  return true;
+}
+
+void JsonLexer::numberToken(std::string_view text, bool real) {
   if (real) {
     token_.kind = TokenKind::Real;
     token_.real = parseRealText(text);
   } else {
     token_.kind = TokenKind::Integer;
-    token_.integer = parseIntegerText(text);
+    parseIntegerText(text, token_.integer);
   }
-  cursor_ = at;
-  hasToken_ = true;
-  return true;
 }
 
 bool JsonLexer::lexKeyword(const char* word, TokenKind kind) {
@@ -186,6 +198,7 @@ void JsonLexer::lexString() {
   text.clear();
   Cursor at = Utf8Reader::advance(cursor_, reader_.decode(cursor_));
   for (;;) {
+    if (path_ == ReadPath::Fast) at = copyPlainRun(at, text);
     DecodedChar c = reader_.decode(at);
     if (c.value == kEndOfInput) {
       // An unfinished string is dropped; the input simply ends.
@@ -249,6 +262,182 @@ void JsonLexer::lexString() {
   }
   token_.kind = TokenKind::String;
   cursor_ = at;
+}
+
+bool JsonLexer::lexBuffered() {
+  std::span<const unsigned char> bytes = reader_.buffered(cursor_.offset);
+  const unsigned char* const begin = bytes.data();
+  const unsigned char* const end = begin + bytes.size();
+  const unsigned char* p = begin;
+  // Positions are counted here and written back to cursor_ on every way out.
+  std::uint32_t line = cursor_.line;
+  std::uint32_t column = cursor_.column;
+  auto settle = [&] {
+    cursor_.offset += static_cast<std::uint64_t>(p - begin);
+    cursor_.line = line;
+    cursor_.column = column;
+  };
+  auto single = [&](TokenKind kind) {
+    settle();
+    token_.kind = kind;
+    token_.start = cursor_.position();
+    ++cursor_.offset;
+    ++cursor_.column;
+    hasToken_ = true;
+    return true;
+  };
+  auto keyword = [&](const char* word, std::size_t length, TokenKind kind) {
+    settle();
+    // Cut short by the end of the bytes read, or not the word: the other path decides.
+    if (static_cast<std::size_t>(end - p) < length || std::memcmp(p, word, length) != 0) return false;
+    token_.kind = kind;
+    token_.start = cursor_.position();
+    cursor_.offset += length;
+    cursor_.column += static_cast<std::uint32_t>(length);
+    hasToken_ = true;
+    return true;
+  };
+  for (; p < end; ++p) {
+    switch (*p) {
+      case ' ':
+      case '\t':
+      case '\r':
+        ++column;
+        continue;
+      case '\n':
+        ++line;
+        column = 1;
+        continue;
+      case '{':
+        return single(TokenKind::LeftBrace);
+      case '}':
+        return single(TokenKind::RightBrace);
+      case '[':
+        return single(TokenKind::LeftBracket);
+      case ']':
+        return single(TokenKind::RightBracket);
+      case ',':
+        return single(TokenKind::Comma);
+      case ':':
+        return single(TokenKind::Colon);
+      case '"': {
+        settle();
+        token_.start = cursor_.position();
+        hasToken_ = true;
+        // A string of plain characters closed within the bytes read (every
+        // key of a map) is taken whole; any other goes the general way.
+        const unsigned char* close = p + 1;
+        while (close < end && isPlainStringByte(*close)) ++close;
+        if (close == end || *close != '"') {
+          lexString();
+          return true;
+        }
+        token_.kind = TokenKind::String;
+        token_.text.assign(reinterpret_cast<const char*>(p + 1), static_cast<std::size_t>(close - p - 1));
+        std::size_t length = static_cast<std::size_t>(close + 1 - p);
+        cursor_.offset += length;
+        cursor_.column += static_cast<std::uint32_t>(length);
+        return true;
+      }
+      case 't':
+        return keyword("true", 4, TokenKind::True);
+      case 'f':
+        return keyword("false", 5, TokenKind::False);
+      case 'n':
+        return keyword("null", 4, TokenKind::Null);
+      case '-':
+      case '0':
+      case '1':
+      case '2':
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+      case '8':
+      case '9':
+        settle();
+        return lexBufferedNumber(p, end);
+      case '/':
+        settle();
+        return false;
+      default:
+        if (*p >= 0x80) {
+          settle();
+          return false;
+        }
+        // Any other ASCII character starts no token: dropped.
+        ++column;
+        continue;
+    }
+  }
+  settle();
+  return false;
+}
+
+bool JsonLexer::lexBufferedNumber(const unsigned char* start, const unsigned char* end) {
+  // The same steps as lexNumber, on bytes. Where lexNumber would decode a
+  // character that is not buffered ASCII, this gives up (false): lexNumber
+  // then reads or decodes it, and raises where it always did.
+  auto digit = [](unsigned char byte) { return static_cast<unsigned>(byte - '0') < 10; };
+  auto pastDigits = [end, digit](const unsigned char* p) {
+    while (p < end && digit(*p)) ++p;
+    return p;
+  };
+  auto unhandled = [end](const unsigned char* p) { return p == end || *p >= 0x80; };
+  const unsigned char* p = start;
+  if (*p == '-') {
+    ++p;
+    if (unhandled(p) || !digit(*p)) return false;
+  }
+  // "0" takes no further integer digits, so "01" is two tokens.
+  p = *p == '0' ? p + 1 : pastDigits(p + 1);
+  if (unhandled(p)) return false;
+  bool real = false;
+  if (*p == '.') {
+    const unsigned char* probe = p + 1;
+    if (unhandled(probe)) return false;
+    if (digit(*probe)) {
+      probe = pastDigits(probe);
+      if (unhandled(probe)) return false;
+      p = probe;
+      real = true;
+    }
+  }
+  if (*p == 'e' || *p == 'E') {
+    const unsigned char* probe = p + 1;
+    if (unhandled(probe)) return false;
+    if (*probe == '+' || *probe == '-') {
+      ++probe;
+      if (unhandled(probe)) return false;
+    }
+    if (digit(*probe)) {
+      probe = pastDigits(probe);
+      if (unhandled(probe)) return false;
+      p = probe;
+      real = true;
+    }
+  }
+  std::size_t length = static_cast<std::size_t>(p - start);
+  numberToken(std::string_view(reinterpret_cast<const char*>(start), length), real);
+  token_.start = cursor_.position();
+  cursor_.offset += length;
+  cursor_.column += static_cast<std::uint32_t>(length);
+  hasToken_ = true;
+  return true;
+}
+
+Cursor JsonLexer::copyPlainRun(Cursor at, std::string& text) const {
+  std::span<const unsigned char> bytes = reader_.buffered(at.offset);
+  const unsigned char* const begin = bytes.data();
+  const unsigned char* const end = begin + bytes.size();
+  const unsigned char* p = begin;
+  while (p < end && isPlainStringByte(*p)) ++p;
+  std::size_t length = static_cast<std::size_t>(p - begin);
+  text.append(reinterpret_cast<const char*>(begin), length);
+  at.offset += length;
+  at.column += static_cast<std::uint32_t>(length);
+  return at;
 }
 
 bool JsonLexer::skipComment() {

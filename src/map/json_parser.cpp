@@ -11,38 +11,58 @@ namespace rover {
 namespace {
 
 // The parser keeps its own stack of open containers instead of recursing.
-// Each container is built in place inside its parent; the parent's storage
-// does not move while a child is open, because the parent only grows after
-// the child is closed.
+// The children of open containers wait on two scratch stacks, reused for the
+// whole file; when a container closes, its children move into one array of
+// exactly their number, so a container costs one allocation of its own size.
 class Parser {
  public:
-  explicit Parser(ByteSource& source) : lexer_(source) {}
+  Parser(ByteSource& source, ReadPath path) : lexer_(source, path) {}
 
   JsonValue run() {
-    JsonValue root;
-    JsonValue* slot = &root;  // where the next value goes
     for (;;) {
-      switch (readValueInto(*slot)) {
-        case Opened::Array:
-          slot = &open_.back()->elements().emplace_back();
-          continue;
-        case Opened::Object:
-          if (readMemberKey(slot)) continue;
-          break;  // closed at once: a complete value
-        case Opened::Nothing:
-          break;
+      JsonValue value;
+      if (!readValue(value)) {
+        // A container opened: an array waits for its first element; an
+        // object reads its first key, or is complete at once.
+        if (open_.back().isArray || readMemberKey()) continue;
+        value = closeInnermost();
       }
-      slot = afterValue();
-      if (slot == nullptr) return root;
+      // `value` is complete: hand it to its container, then continue that
+      // container or close it, until a value is needed or the top level is done.
+      for (;;) {
+        if (open_.empty()) return value;
+        deliver(std::move(value));
+        const Open& top = open_.back();
+        const Token& token = lexer_.peek();
+        if (top.isArray) {
+          if (token.kind == TokenKind::Comma) {
+            lexer_.consume();
+            break;
+          }
+          if (token.kind != TokenKind::RightBracket) raiseFail("error parsing array", token.start);
+          lexer_.consume();
+        } else if (token.kind == TokenKind::Comma) {
+          lexer_.consume();
+          if (readMemberKey()) break;
+        } else {
+          if (token.kind != TokenKind::RightBrace) raiseFail("error parsing object", token.start);
+          lexer_.consume();
+        }
+        value = closeInnermost();
+      }
     }
   }
 
  private:
-  enum class Opened { Nothing, Array, Object };
+  struct Open {
+    bool isArray;
+    SourcePosition at;
+    std::size_t firstChild;  // index of its first child on its scratch stack
+  };
 
-  // Reads one value into `target`. Scalars and "[]" are complete at once; a
-  // non-empty array or an object is left open on the stack.
-  Opened readValueInto(JsonValue& target) {
+  // Reads one value. Scalars and "[]" are complete at once (true); a
+  // non-empty array or an object is left open (false).
+  bool readValue(JsonValue& value) {
     Token& token = lexer_.peek();
     SourcePosition at = token.start;
     switch (token.kind) {
@@ -50,106 +70,100 @@ class Parser {
       case TokenKind::False:
       case TokenKind::Null:
       case TokenKind::String:
-        target = JsonValue::makeOther(at);
+        value = JsonValue::makeOther(at);
         lexer_.consume();
-        return Opened::Nothing;
+        return true;
       case TokenKind::Integer:
-        target = JsonValue::makeInt(std::move(token.integer), at);
+        value = JsonValue::makeInt(token.integer, at);
         lexer_.consume();
-        return Opened::Nothing;
+        return true;
       case TokenKind::Real:
-        target = JsonValue::makeReal(token.real, at);
+        value = JsonValue::makeReal(token.real, at);
         lexer_.consume();
-        return Opened::Nothing;
+        return true;
       case TokenKind::LeftBracket:
         lexer_.consume();
-        target = JsonValue::makeArray(at);
-        // An array closed at once is never pushed, but it is a level all the same.
+        // An array closed at once is never opened, but it is a level all the same.
         checkDepth(at);
         if (lexer_.peek().kind == TokenKind::RightBracket) {
           lexer_.consume();
-          return Opened::Nothing;
+          value = JsonValue::makeArray({}, at);
+          return true;
         }
-        push(target, at);
-        return Opened::Array;
+        open(true, at);
+        return false;
       case TokenKind::LeftBrace:
         lexer_.consume();
-        target = JsonValue::makeObject(at);
-        push(target, at);
-        return Opened::Object;
+        open(false, at);
+        return false;
       default:
         raiseFail("error parsing value", at);
     }
   }
 
-  // With an object on top of the stack: reads "key :" and returns true with
-  // `slot` set to the new member's value, or closes the object and returns false.
-  bool readMemberKey(JsonValue*& slot) {
+  // With an object innermost: reads "key :" and returns true, the member
+  // then waiting for its value; or returns false when the object ends here.
+  bool readMemberKey() {
     Token& token = lexer_.peek();
     if (token.kind == TokenKind::String) {
-      std::string key = std::move(token.text);
+      // The member waits with its key from here on, so the key is copied once.
+      members_.push_back({std::move(token.text), JsonValue()});
       lexer_.consume();
       const Token& colon = lexer_.peek();
       if (colon.kind != TokenKind::Colon) raiseFail("error parsing field", colon.start);
       lexer_.consume();
-      slot = &open_.back()->members().emplace_back(JsonValue::Member{std::move(key), JsonValue()}).value;
       return true;
     }
     // "}" closes the object; any other token also ends it but stays unread
     // for whoever reads next.
     if (token.kind == TokenKind::RightBrace) lexer_.consume();
-    open_.pop_back();
-    slot = nullptr;
     return false;
   }
 
-  // After a complete value: continues the innermost open container, closing
-  // those that end here. Returns the slot for the next value, or nullptr when
-  // the top-level value is complete.
-  JsonValue* afterValue() {
-    while (!open_.empty()) {
-      JsonValue& top = *open_.back();
-      Token& token = lexer_.peek();
-      if (top.kind() == JsonValue::Kind::Array) {
-        if (token.kind == TokenKind::Comma) {
-          lexer_.consume();
-          return &top.elements().emplace_back();
-        }
-        if (token.kind != TokenKind::RightBracket) raiseFail("error parsing array", token.start);
-        lexer_.consume();
-        open_.pop_back();
-        continue;
-      }
-      if (token.kind == TokenKind::Comma) {
-        lexer_.consume();
-        JsonValue* slot = nullptr;
-        if (readMemberKey(slot)) return slot;
-        continue;
-      }
-      if (token.kind != TokenKind::RightBrace) raiseFail("error parsing object", token.start);
-      lexer_.consume();
-      open_.pop_back();
+  // Gives a complete value to the innermost container: an array's next
+  // element, or the value of the object's member whose key was read last.
+  void deliver(JsonValue value) {
+    if (open_.back().isArray) {
+      elements_.push_back(std::move(value));
+    } else {
+      members_.back().value = std::move(value);
     }
-    return nullptr;
+  }
+
+  JsonValue closeInnermost() {
+    Open top = open_.back();
+    open_.pop_back();
+    if (top.isArray) {
+      std::span<JsonValue> children(elements_.data() + top.firstChild, elements_.size() - top.firstChild);
+      JsonValue array = JsonValue::makeArray(children, top.at);
+      elements_.erase(elements_.begin() + static_cast<std::ptrdiff_t>(top.firstChild), elements_.end());
+      return array;
+    }
+    std::span<JsonValue::Member> children(members_.data() + top.firstChild, members_.size() - top.firstChild);
+    JsonValue object = JsonValue::makeObject(children, top.at);
+    members_.erase(members_.begin() + static_cast<std::ptrdiff_t>(top.firstChild), members_.end());
+    return object;
   }
 
   void checkDepth(SourcePosition at) const {
     if (open_.size() >= kMaxJsonNesting) raiseFail("nesting too deep", at);
   }
 
-  void push(JsonValue& container, SourcePosition at) {
+  void open(bool isArray, SourcePosition at) {
     checkDepth(at);
-    open_.push_back(&container);
+    open_.push_back({isArray, at, isArray ? elements_.size() : members_.size()});
   }
 
   JsonLexer lexer_;
-  std::vector<JsonValue*> open_;
+  std::vector<Open> open_;
+  std::vector<JsonValue> elements_;
+  std::vector<JsonValue::Member> members_;
 };
 
 }  // namespace
 
-JsonValue parseJson(ByteSource& source) {
-  return Parser(source).run();
+JsonValue parseJson(ByteSource& source, ReadPath path) {
+  return Parser(source, path).run();
 }
 
 }  // namespace rover

@@ -4,6 +4,7 @@
 
 #include "map/byte_source.h"
 #include "map/json_value.h"
+#include "map/read_path.h"
 
 namespace rover {
 
@@ -14,6 +15,6 @@ inline constexpr std::size_t kMaxJsonNesting = 1'000'000;
 // Parses the first JSON value of the input and stops right after it. Syntax
 // errors raise "Fail" with the reader's message, bad UTF-8 "Incomplete";
 // both carry the place in the input where the reader found them.
-JsonValue parseJson(ByteSource& source);
+JsonValue parseJson(ByteSource& source, ReadPath path = ReadPath::Fast);
 
 }  // namespace rover

@@ -1,36 +1,62 @@
 #include "map/json_value.h"
 
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "base/failure.h"
 
 namespace rover {
 
-JsonValue JsonValue::makeObject(SourcePosition at) {
+JsonValue JsonValue::makeObject(std::span<Member> members, SourcePosition at) {
   JsonValue value;
-  value.content_.emplace<Members>();
+  value.kind_ = Kind::Object;
   value.position_ = at;
+  value.payload_.members = nullptr;
+  if (!members.empty()) {
+    value.payload_.members = std::allocator<Member>().allocate(members.size());
+    std::uninitialized_move(members.begin(), members.end(), value.payload_.members);
+    value.count_ = members.size();
+  }
   return value;
 }
 
-JsonValue JsonValue::makeArray(SourcePosition at) {
+JsonValue JsonValue::makeArray(std::span<JsonValue> elements, SourcePosition at) {
   JsonValue value;
-  value.content_.emplace<Elements>();
+  value.kind_ = Kind::Array;
   value.position_ = at;
+  value.payload_.elements = nullptr;
+  if (!elements.empty()) {
+    value.payload_.elements = std::allocator<JsonValue>().allocate(elements.size());
+    std::uninitialized_move(elements.begin(), elements.end(), value.payload_.elements);
+    value.count_ = elements.size();
+  }
   return value;
 }
 
-JsonValue JsonValue::makeInt(mpz_class integer, SourcePosition at) {
+JsonValue JsonValue::makeInt(const mpz_class& integer, SourcePosition at) {
+  if (mpz_fits_slong_p(integer.get_mpz_t())) return makeInt(static_cast<std::int64_t>(integer.get_si()), at);
   JsonValue value;
-  value.content_.emplace<mpz_class>(std::move(integer));
+  value.kind_ = Kind::Int;
   value.position_ = at;
+  value.payload_.big = new mpz_class(integer);
+  value.bigInteger_ = true;
+  return value;
+}
+
+JsonValue JsonValue::makeInt(std::int64_t integer, SourcePosition at) {
+  JsonValue value;
+  value.kind_ = Kind::Int;
+  value.position_ = at;
+  value.payload_.small = integer;
   return value;
 }
 
 JsonValue JsonValue::makeReal(double real, SourcePosition at) {
   JsonValue value;
-  value.content_.emplace<double>(real);
+  value.kind_ = Kind::Real;
   value.position_ = at;
+  value.payload_.real = real;
   return value;
 }
 
@@ -40,41 +66,49 @@ JsonValue JsonValue::makeOther(SourcePosition at) {
   return value;
 }
 
-JsonValue& JsonValue::operator=(JsonValue&& other) noexcept {
-  if (this != &other) {
-    // Free the old content through the flat destructor before taking the new.
-    JsonValue old(std::move(*this));
-    content_ = std::move(other.content_);
-    position_ = other.position_;
-  }
-  return *this;
+mpz_class JsonValue::integer() const {
+  static_assert(sizeof(long) == sizeof(std::int64_t), "GMP's long functions take a 64-bit value");
+  if (bigInteger_) return *payload_.big;
+  return mpz_class(static_cast<long>(payload_.small));
 }
 
-void JsonValue::detachChildren(Elements& out) {
-  if (auto* members = std::get_if<Members>(&content_)) {
-    for (Member& member : *members) out.push_back(std::move(member.value));
-    members->clear();
-  } else if (auto* elements = std::get_if<Elements>(&content_)) {
-    for (JsonValue& element : *elements) out.push_back(std::move(element));
-    elements->clear();
+void JsonValue::freeOwnArray() noexcept {
+  if (kind_ == Kind::Object) {
+    std::destroy_n(payload_.members, count_);
+    std::allocator<Member>().deallocate(payload_.members, count_);
+  } else {
+    std::destroy_n(payload_.elements, count_);
+    std::allocator<JsonValue>().deallocate(payload_.elements, count_);
   }
+  kind_ = Kind::Other;
+  count_ = 0;
 }
 
-JsonValue::~JsonValue() {
-  Kind k = kind();
-  if (k != Kind::Object && k != Kind::Array) return;
+void JsonValue::releaseOwned() noexcept {
+  if (bigInteger_) {
+    delete payload_.big;
+    bigInteger_ = false;
+  }
+  if (!ownsChildren()) return;
   // Children are freed from a work list instead of by recursion: a file
-  // nested a million levels deep must not exhaust the stack.
-  Elements pending;
-  detachChildren(pending);
+  // nested a million levels deep must not exhaust the stack. Each container
+  // hands its non-empty child containers to the list, after which freeing its
+  // own array frees only scalars and empty containers.
+  std::vector<JsonValue> pending;
+  pending.emplace_back(std::move(*this));
   while (!pending.empty()) {
-    JsonValue last = std::move(pending.back());
+    JsonValue node = std::move(pending.back());
     pending.pop_back();
-    last.detachChildren(pending);
+    for (std::size_t i = 0; i < node.count_; ++i) {
+      JsonValue& child =
+          node.kind_ == Kind::Object ? node.payload_.members[i].value : node.payload_.elements[i];
+      if (child.ownsChildren()) pending.emplace_back(std::move(child));
+    }
+    node.freeOwnArray();
   }
 }
 
-const JsonValue& lookupField(const JsonValue::Members& members, std::string_view key,
+const JsonValue& lookupField(JsonValue::Members members, std::string_view key,
                              std::optional<SourcePosition> where) {
   for (const JsonValue::Member& member : members) {
     if (member.key == key) return member.value;

@@ -1,5 +1,7 @@
 #include "map/map_schema.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,12 +19,12 @@ using Elements = JsonValue::Elements;
 // the object that lacks it), with a description for the map's author.
 class SchemaChecker {
  public:
-  const Members& object(const JsonValue& value, std::string_view what) {
+  Members object(const JsonValue& value, std::string_view what) {
     if (value.kind() != JsonValue::Kind::Object) wrongKind(value, what, "an object");
     return value.members();
   }
 
-  const Elements& array(const JsonValue& value, std::string_view what) {
+  Elements array(const JsonValue& value, std::string_view what) {
     if (value.kind() != JsonValue::Kind::Array) wrongKind(value, what, "an array");
     return value.elements();
   }
@@ -34,12 +36,16 @@ class SchemaChecker {
 
   double number(const JsonValue& owner, std::string_view key) {
     const JsonValue& value = field(owner, key);
-    if (value.kind() == JsonValue::Kind::Int) return nearestDouble(value.integer());
+    if (value.kind() == JsonValue::Kind::Int) {
+      // Converting a 64-bit integer rounds to nearest, ties to even, as nearestDouble does.
+      if (std::optional<std::int64_t> small = value.integer64()) return static_cast<double>(*small);
+      return nearestDouble(value.integer());
+    }
     if (value.kind() == JsonValue::Kind::Real) return value.real();
     wrongKind(value, quoted(key), "a number");
   }
 
-  const mpz_class& integer(const JsonValue& owner, std::string_view key) {
+  mpz_class integer(const JsonValue& owner, std::string_view key) {
     const JsonValue& value = field(owner, key);
     if (value.kind() != JsonValue::Kind::Int) wrongKind(value, quoted(key), "an integer");
     return value.integer();
@@ -52,7 +58,7 @@ class SchemaChecker {
     return value;
   }
 
-  const Elements& arrayField(const JsonValue& owner, std::string_view key) {
+  Elements arrayField(const JsonValue& owner, std::string_view key) {
     return array(field(owner, key), quoted(key));
   }
 

@@ -3,8 +3,10 @@
 #include <locale.h>
 #include <stdlib.h>
 
+#include <charconv>
 #include <cmath>
 #include <string>
+#include <system_error>
 
 namespace rover {
 
@@ -47,6 +49,16 @@ double nearestDouble(const mpz_class& value) {
 }
 
 double parseRealText(std::string_view text) {
+  // std::from_chars rounds correctly, needs no copy and no locale. Out of
+  // range it leaves the value unset, so strtod_l gives the zero, subnormal or
+  // infinity instead.
+  double value = 0.0;
+  std::from_chars_result result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec == std::errc() && result.ptr == text.data() + text.size()) return value;
+  return parseRealTextWithStrtod(text);
+}
+
+double parseRealTextWithStrtod(std::string_view text) {
   std::string copy(text);
   // strtod_l rounds correctly and returns the right subnormal, zero or
   // infinity on a range error; the ERANGE it sets is not a failure here.
@@ -54,18 +66,22 @@ double parseRealText(std::string_view text) {
 }
 
 mpz_class parseIntegerText(std::string_view text) {
+  mpz_class result;
+  parseIntegerText(text, result);
+  return result;
+}
+
+void parseIntegerText(std::string_view text, mpz_class& out) {
   bool negative = !text.empty() && text.front() == '-';
   std::string_view digits = negative ? text.substr(1) : text;
-  mpz_class result;
   if (digits.size() <= 18) {
     long value = 0;
     for (char digit : digits) value = value * 10 + (digit - '0');
-    result = negative ? -value : value;
+    out = negative ? -value : value;
   } else {
     std::string copy(text);
-    result.set_str(copy, 10);
+    out.set_str(copy, 10);
   }
-  return result;
 }
 
 }  // namespace rover

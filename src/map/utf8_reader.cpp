@@ -9,9 +9,6 @@ namespace rover {
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
-// Consumed bytes are dropped from the front of the buffer in chunks of at
-// least this size, so the erase cost stays small per byte.
-constexpr std::size_t kReleaseChunk = 1 << 16;
 
 bool isContinuation(unsigned char byte) {
   return (byte & 0xC0) == 0x80;
@@ -19,7 +16,7 @@ bool isContinuation(unsigned char byte) {
 
 }  // namespace
 
-Utf8Reader::Utf8Reader(ByteSource& source) : source_(source) {}
+Utf8Reader::Utf8Reader(ByteSource& source, ReadPath path) : source_(source), path_(path) {}
 
 bool Utf8Reader::ensure(std::uint64_t offset) {
   while (offset - base_ >= bytes_.size()) {
@@ -58,7 +55,7 @@ std::string_view Utf8Reader::bytesBetween(const Cursor& from, const Cursor& to) 
   return {reinterpret_cast<const char*>(start), static_cast<std::size_t>(to.offset - from.offset)};
 }
 
-void Utf8Reader::release(std::uint64_t offset) {
+void Utf8Reader::dropBefore(std::uint64_t offset) {
   // Once the rest is loaded for comment look-up the buffer holds the whole
   // tail of the file; trimming its front again and again would cost more
   // than keeping it.
@@ -75,6 +72,22 @@ void Utf8Reader::checkRest(const Cursor& from) {
   Cursor at = from;
   std::uint64_t end = base_ + bytes_.size();
   while (at.offset < end) {
+    if (path_ == ReadPath::Fast) {
+      // ASCII needs no decoding; only the other bytes go through decode().
+      const unsigned char* byte = bytes_.data() + (at.offset - base_);
+      const unsigned char* stop = bytes_.data() + bytes_.size();
+      while (byte < stop && *byte < 0x80) {
+        if (*byte == '\n') {
+          ++at.line;
+          at.column = 1;
+        } else {
+          ++at.column;
+        }
+        ++byte;
+      }
+      at.offset = base_ + static_cast<std::uint64_t>(byte - bytes_.data());
+      if (at.offset == end) break;
+    }
     at = advance(at, decode(at));
   }
   restChecked_ = true;

@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "base/source_position.h"
 #include "map/byte_source.h"
+#include "map/read_path.h"
 
 namespace rover {
 
@@ -35,7 +37,7 @@ struct DecodedChar {
 // "Incomplete" at the bad character's position.
 class Utf8Reader {
  public:
-  explicit Utf8Reader(ByteSource& source);
+  explicit Utf8Reader(ByteSource& source, ReadPath path = ReadPath::Fast);
 
   // The character that starts at `at`.
   DecodedChar decode(const Cursor& at) {
@@ -59,8 +61,20 @@ class Utf8Reader {
   // The raw bytes between two cursors that have both been decoded.
   std::string_view bytesBetween(const Cursor& from, const Cursor& to) const;
 
-  // Declares that nothing before `offset` will be decoded again.
-  void release(std::uint64_t offset);
+  // The bytes already read from `offset` on, undecoded: a fast path may look
+  // at these without reading further, and must decode() any character it does
+  // not handle itself. Valid until the next decode(), checkRest() or release().
+  std::span<const unsigned char> buffered(std::uint64_t offset) const {
+    std::uint64_t index = offset - base_;
+    if (index >= bytes_.size()) return {};
+    return {bytes_.data() + index, static_cast<std::size_t>(bytes_.size() - index)};
+  }
+
+  // Declares that nothing before `offset` will be decoded again. Called
+  // before every token, so the common case (too little to drop) is inline.
+  void release(std::uint64_t offset) {
+    if (offset - base_ >= kReleaseChunk) dropBefore(offset);
+  }
 
   // Reads the whole rest of the input and decodes every character from `from`
   // to the end, raising "Incomplete" at the first bad one. Runs at most once.
@@ -76,12 +90,18 @@ class Utf8Reader {
   Cursor skipTo(Cursor from, std::uint64_t offset) const;
 
  private:
+  // Consumed bytes are dropped from the front of the buffer in chunks of at
+  // least this size, so the erase cost stays small per byte.
+  static constexpr std::uint64_t kReleaseChunk = 1 << 16;
+
   DecodedChar decodeSlow(const Cursor& at);
+  void dropBefore(std::uint64_t offset);
   // Makes the byte at `offset` available; false at the end of the input.
   bool ensure(std::uint64_t offset);
   [[noreturn]] void incomplete(const Cursor& at);
 
   ByteSource& source_;
+  ReadPath path_;
   std::vector<unsigned char> bytes_;  // the input from offset base_ on
   std::uint64_t base_ = 0;
   bool atEnd_ = false;

@@ -10,27 +10,29 @@
 #include <string_view>
 #include <thread>
 
+#include "record/record_output.h"
+
 namespace rover {
 
 // Where a record's lines go: a file written by a thread of its own, so the
 // game's loop only copies bytes and never waits for the disk, nor, for a
 // ".gz" record, for zlib (level 1, with a sync flush at every flush()).
-class RecordSink {
+class RecordSink final : public RecordOutput {
  public:
   // Creates or truncates the file; gzip when `path` ends with ".gz". Raises
   // a system error (kind SysErr, with errno) when the file cannot be created.
   explicit RecordSink(const std::string& path);
-  ~RecordSink();
+  ~RecordSink() override;
   RecordSink(const RecordSink&) = delete;
   RecordSink& operator=(const RecordSink&) = delete;
 
-  void write(std::string_view bytes);
+  void write(std::string_view bytes) override;
   // Everything written so far reaches the file (a ".gz" stream is
   // sync-flushed, so it can be read up to here) before this returns.
   // Raises a system error when the writer thread met one.
-  void flush();
+  void flush() override;
   // Flushes, ends the stream (gzip trailer) and closes the file.
-  void close();
+  void close() override;
   const std::string& path() const { return path_; }
 
  private:

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "base/version.h"
 #include "net/control_field.h"
 #include "record/json_text.h"
 #include "record/map_json.h"
@@ -55,9 +54,9 @@ const char* eventKind(char event) {
 
 }  // namespace
 
-RecordWriter::RecordWriter(RecordSink& sink, const GameInfo& info, const MapSpec& map) : sink_(sink) {
+RecordWriter::RecordWriter(RecordOutput& sink, const GameInfo& info, const MapSpec& map) : sink_(sink) {
   line_ = "{\"type\":\"header\",\"format\":\"rover-record\",\"version\":1,\"server\":";
-  appendJsonString(line_, serverVersion());
+  appendJsonString(line_, info.server);
   line_ += ",\"mode\":\"";
   line_ += info.lockstep ? "lockstep" : "realtime";
   line_ += "\",\"seed\":" + std::to_string(info.seed) + ",\"reply_timeout_ms\":";

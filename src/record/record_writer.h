@@ -9,7 +9,7 @@
 #include "net/lockstep_input.h"
 #include "net/recording_transport.h"
 #include "record/game_info.h"
-#include "record/record_sink.h"
+#include "record/record_output.h"
 
 namespace rover {
 
@@ -19,7 +19,7 @@ namespace rover {
 // record of a game that died is readable up to its last complete run.
 class RecordWriter final : public GameListener, public ReceiveObserver, public ReplyObserver {
  public:
-  RecordWriter(RecordSink& sink, const GameInfo& info, const MapSpec& map);
+  RecordWriter(RecordOutput& sink, const GameInfo& info, const MapSpec& map);
 
   // The footer, then the sink is closed.
   void finish(const GameEnding& ending);
@@ -47,7 +47,7 @@ class RecordWriter final : public GameListener, public ReceiveObserver, public R
   void replyLine(const char* type, std::uint64_t number);
   void writeRunEnd(const RunReport& report);
 
-  RecordSink& sink_;
+  RecordOutput& sink_;
   std::string line_;
   Stamp phaseAt_;
   InputPhase phase_ = InputPhase::Poll;

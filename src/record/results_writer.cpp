@@ -10,8 +10,7 @@
 #include <cstring>
 
 #include "base/failure.h"
-#include "base/version.h"
-#include "record/json_text.h"
+#include "record/results_document.h"
 
 namespace rover {
 
@@ -46,51 +45,9 @@ ResultsWriter::~ResultsWriter() {
   }
 }
 
-std::string ResultsWriter::document(const GameEnding& ending) const {
-  std::string out = "{\n  \"format\": \"rover-results\",\n  \"version\": 1,\n  \"server\": ";
-  appendJsonString(out, serverVersion());
-  out += ",\n  \"map\": {\"sha256\": \"" + info_.map.sha256 + "\"},\n  \"mode\": \"";
-  out += info_.lockstep ? "lockstep" : "realtime";
-  out += "\",\n  \"seed\": " + std::to_string(info_.seed) + ",\n  \"reply_timeout_ms\": ";
-  out += info_.replyTimeoutMillis ? std::to_string(*info_.replyTimeoutMillis) : "null";
-  out += ",\n  \"runs\": [";
-  mpz_class total = 0;
-  for (std::size_t i = 0; i < runs_.size(); ++i) {
-    const RunReport& run = runs_[i];
-    total += run.scoreMillis;
-    out += i > 0 ? ",\n    " : "\n    ";
-    out += "{\"number\": " + std::to_string(run.number) + ", \"outcome\": \"" + outcomeText(run.outcome) +
-           "\", \"code\": " + std::to_string(static_cast<int>(run.outcome)) + ", \"score\": ";
-    appendJsonInteger(out, run.scoreMillis);
-    out += ", \"run_ms\": ";
-    appendJsonInteger(out, run.runMillis);
-    out += ", \"bounces\": {\"boulder\": " + std::to_string(run.boulderBounces) +
-           ", \"wall\": " + std::to_string(run.wallBounces) +
-           "}, \"commands\": " + std::to_string(run.commands) +
-           ", \"late_replies\": " + std::to_string(run.lateReplies) + "}";
-  }
-  out += runs_.empty() ? "],\n  \"status\": \"" : "\n  ],\n  \"status\": \"";
-  out += statusName(ending.status);
-  out += '"';
-  if (ending.status == GameEnding::Status::Failed) {
-    out += ",\n  \"line\": ";
-    appendJsonString(out, ending.line);
-    out += ",\n  \"message\": ";
-    if (ending.failure && ending.failure->message()) {
-      appendJsonString(out, *ending.failure->message());
-    } else {
-      out += "null";
-    }
-  }
-  out += ",\n  \"total_score\": ";
-  appendJsonInteger(out, total);
-  out += "\n}\n";
-  return out;
-}
-
 void ResultsWriter::finish(const GameEnding& ending) {
   if (fd_ < 0) return;
-  const std::string text = document(ending);
+  const std::string text = resultsDocument(info_, runs_, ending);
   const char* data = text.data();
   std::size_t left = text.size();
   while (left > 0) {

@@ -26,8 +26,6 @@ class ResultsWriter final : public GameListener {
   void finish(const GameEnding& ending);
 
  private:
-  std::string document(const GameEnding& ending) const;
-
   std::string path_;
   std::string temporary_;
   int fd_ = -1;

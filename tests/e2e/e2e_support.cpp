@@ -100,6 +100,26 @@ Ending Session::finish() {
   return ending;
 }
 
+Played playAnswering(const std::string& mapText, const std::function<std::string(int k)>& reply,
+                     const std::vector<std::string>& args, int runs, bool closeAtLastEnd) {
+  Session session(mapText, true, args);
+  std::size_t seen = 0;
+  int telemetry = 0;
+  int ends = 0;
+  while (ends < runs && session.client().readMore()) {
+    const std::vector<Message> messages = parseMessages(session.client().received());
+    for (; seen < messages.size(); ++seen) {
+      if (messages[seen].letter == "T") session.client().send(reply(++telemetry));
+      if (messages[seen].letter == "E") ++ends;
+    }
+  }
+  if (closeAtLastEnd) session.client().close();
+  Played played;
+  played.ending = session.finish();
+  played.stream = session.client().received();
+  return played;
+}
+
 std::vector<Message> parseMessages(const std::string& stream) {
   std::vector<Message> messages;
   for (const std::string& text : testing::splitMessages(stream)) {

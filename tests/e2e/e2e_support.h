@@ -102,6 +102,16 @@ class Session {
   std::unique_ptr<Client> client_;
 };
 
+// A game played to its end by a client that answers the k-th "T" of the game
+// (from 1) with reply(k) the moment it arrives; with closeAtLastEnd it
+// closes as soon as the runs-th "E" is in.
+struct Played {
+  std::string stream;
+  Ending ending;
+};
+Played playAnswering(const std::string& mapText, const std::function<std::string(int k)>& reply,
+                     const std::vector<std::string>& args, int runs, bool closeAtLastEnd = false);
+
 // One message of the stream, split at its single spaces; fields exclude the
 // letter and the final ";".
 struct Message {

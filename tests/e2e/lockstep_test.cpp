@@ -36,31 +36,9 @@ std::string steadyScript(int k) {
   return ";";
 }
 
-struct Played {
-  std::string stream;
-  Ending ending;
-};
-
-// Plays a whole game: answers each "T" as the script says. With
-// `closeAtLastEnd` the client closes as soon as it has the last "E".
 Played play(const std::string& mapText, const Script& script, const std::vector<std::string>& args,
             int runs = 2, bool closeAtLastEnd = false) {
-  Session session(mapText, true, args);
-  std::size_t seen = 0;
-  int telemetry = 0;
-  int ends = 0;
-  while (ends < runs && session.client().readMore()) {
-    const std::vector<Message> messages = parseMessages(session.client().received());
-    for (; seen < messages.size(); ++seen) {
-      if (messages[seen].letter == "T") session.client().send(script(++telemetry));
-      if (messages[seen].letter == "E") ++ends;
-    }
-  }
-  if (closeAtLastEnd) session.client().close();
-  Played played;
-  played.ending = session.finish();
-  played.stream = session.client().received();
-  return played;
+  return playAnswering(mapText, script, args, runs, closeAtLastEnd);
 }
 
 const std::vector<std::string> kLockstep = {"--lockstep", "--reply-timeout", "0"};

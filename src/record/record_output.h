@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string_view>
+
+namespace rover {
+
+// Where a record writer's lines go: a file (RecordSink), or, when a replay
+// verifies a record, a comparison with the recorded lines.
+class RecordOutput {
+ public:
+  virtual ~RecordOutput() = default;
+  // Whole lines, each ended by "\n".
+  virtual void write(std::string_view bytes) = 0;
+  // At every run end: what is written so far must survive the process.
+  virtual void flush() = 0;
+  // After the footer.
+  virtual void close() = 0;
+};
+
+}  // namespace rover

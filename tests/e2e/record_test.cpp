@@ -1,0 +1,300 @@
+// Game records and results files end to end: the real server writes them,
+// the real replay tool verifies, summarises and draws them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace rover::e2e {
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+Ending runReplay(const std::vector<std::string>& args) {
+  testing::ChildProcess replay(testing::toolPath("replay"), args);
+  Ending ending;
+  ending.status = replay.waitForExit();
+  ending.out = replay.stdoutText();
+  ending.err = replay.stderrText();
+  return ending;
+}
+
+// A scratch folder for one test's files, removed afterwards.
+class Scratch {
+ public:
+  Scratch() {
+    char pattern[] = "/tmp/rover_record_XXXXXX";
+    path_ = ::mkdtemp(pattern);
+  }
+  ~Scratch() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Two runs: a bounce off a boulder in the first, Martians in both.
+MapDesc bumpyMap() {
+  MapDesc map;
+  map.timeLimit = "3000";
+  map.boulders = {{15, 10, 2}};
+  map.craters = {{-20, -20, 3}};
+  map.runs = {{25, 10, 180, {{-10, 10, 0, 1, 5}, {10, -15, 90, 2, 30}}},
+              {-25, 0, 0, {{0, 20, -90, 1.5, 10}}}};
+  return map;
+}
+
+std::string script(int k) {
+  if (k % 6 == 1) return "a;;";
+  if (k % 9 == 4) return "l;r;;";
+  return ";";
+}
+
+// The outcome and score of every "Round" line, in order.
+std::vector<std::string> roundLines(const std::string& out) {
+  std::vector<std::string> rounds;
+  static const std::regex round(R"(Round \d+: ([a-z ]+); score = (\d+))");
+  for (std::sregex_iterator it(out.begin(), out.end(), round), end; it != end; ++it) {
+    rounds.push_back((*it)[1].str() + "/" + (*it)[2].str());
+  }
+  return rounds;
+}
+
+// The same from a results document.
+std::vector<std::string> resultRuns(const std::string& json) {
+  std::vector<std::string> runs;
+  static const std::regex run(R"re("outcome": "([a-z ]+)", "code": \d, "score": (\d+))re");
+  for (std::sregex_iterator it(json.begin(), json.end(), run), end; it != end; ++it) {
+    runs.push_back((*it)[1].str() + "/" + (*it)[2].str());
+  }
+  return runs;
+}
+
+// A lockstep game leaves a record that replays line for line, and a results
+// file that agrees with it and with the Round lines. Moving one message to
+// another stamp is caught, and the report names that message.
+TEST(Records, LockstepGameVerifiesAndATamperedStampIsFound) {
+  Scratch dir;
+  const Played played = playAnswering(bumpyMap().json(), script,
+                                      {"--lockstep", "--reply-timeout", "0", "--record",
+                                       dir.file("game.jsonl"), "--results", dir.file("results.json")},
+                                      2);
+  ASSERT_EQ(played.ending.status, 0) << played.ending.err;
+  const Ending verified = runReplay({"verify", dir.file("game.jsonl")});
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_TRUE(
+      std::regex_match(verified.out, std::regex("verified: 2 runs, \\d+ messages, \\d+ steps identical\n")))
+      << verified.out;
+
+  const std::string results = readFile(dir.file("results.json"));
+  EXPECT_EQ(resultRuns(results), roundLines(played.ending.out));
+  EXPECT_EQ(resultRuns(results).size(), 2u);
+  EXPECT_NE(results.find("\"bounces\": {\"boulder\": 1"), std::string::npos) << results;
+  EXPECT_NE(results.find("\"status\": \"completed\""), std::string::npos);
+  EXPECT_EQ(runReplay({"results", dir.file("game.jsonl")}).out, results);
+
+  // Move the sixth message one millisecond later.
+  std::vector<std::string> lines = linesOf(readFile(dir.file("game.jsonl")));
+  int messages = 0;
+  std::string moved;
+  for (std::string& line : lines) {
+    if (line.rfind("{\"type\":\"msg\"", 0) != 0 || ++messages != 6) continue;
+    const std::size_t t = line.find("\"t\":") + 4;
+    const std::size_t comma = line.find(',', t);
+    line.replace(t, comma - t, std::to_string(std::stol(line.substr(t, comma - t)) + 1));
+    moved = line;
+  }
+  std::string tampered;
+  for (const std::string& line : lines) tampered += line + "\n";
+  writeFile(dir.file("tampered.jsonl"), tampered);
+  const Ending caught = runReplay({"verify", dir.file("tampered.jsonl")});
+  EXPECT_EQ(caught.status, 1);
+  EXPECT_NE(caught.err.find("differs at line"), std::string::npos) << caught.err;
+  EXPECT_NE(caught.err.find("record: " + moved), std::string::npos) << caught.err;
+}
+
+// In real time the record holds when input landed, so the game replays too,
+// also from a gzip record; a client that vanishes mid-run still leaves a
+// results file that says so, and a record that verifies up to the failure.
+TEST(Records, RealTimeGameThatFailsStillVerifies) {
+  Scratch dir;
+  MapDesc map = bumpyMap();
+  map.timeLimit = "1500";
+  Session session(map.json(), true,
+                  {"--record", dir.file("game.jsonl.gz"), "--results", dir.file("results.json")});
+  int telemetry = 0;
+  std::size_t seen = 0;
+  bool secondRun = false;
+  while (!secondRun && session.client().readMore()) {
+    const std::vector<Message> messages = parseMessages(session.client().received());
+    for (; seen < messages.size(); ++seen) {
+      if (messages[seen].letter == "T") session.client().send(script(++telemetry));
+      if (messages[seen].letter == "E") secondRun = true;
+    }
+  }
+  // Close during the pause: the next run start's drain finds the end of stream.
+  session.client().shutdownSend();
+  const Ending ending = session.finish();
+  ASSERT_EQ(ending.status, 1);
+  EXPECT_EQ(ending.err, "uncaught exception: Fail\n");
+  const std::string results = readFile(dir.file("results.json"));
+  EXPECT_NE(results.find("\"status\": \"failed\""), std::string::npos) << results;
+  EXPECT_NE(results.find("\"line\": \"uncaught exception: Fail\""), std::string::npos) << results;
+  EXPECT_NE(results.find("\"message\": \"EOF\""), std::string::npos) << results;
+  EXPECT_EQ(resultRuns(results), roundLines(ending.out));
+  const Ending verified = runReplay({"verify", dir.file("game.jsonl.gz")});
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_NE(verified.out.find("verified: 1 runs"), std::string::npos) << verified.out;
+}
+
+// A client that never ends a reply: every reply it owes is late, and the
+// results, the record's summary and its late lines all count the same.
+TEST(Records, LateRepliesAreCountedAlike) {
+  Scratch dir;
+  MapDesc map = bumpyMap();
+  map.timeLimit = "1000";
+  map.runs.resize(1);
+  Session session(map.json(), true,
+                  {"--lockstep", "--reply-timeout", "2", "--record", dir.file("game.jsonl"), "--results",
+                   dir.file("results.json")});
+  session.client().send("a");
+  ASSERT_EQ(session.finish().status, 0);
+  const std::string record = readFile(dir.file("game.jsonl"));
+  std::size_t late = 0;
+  for (const std::string& line : linesOf(record)) late += line.rfind("{\"type\":\"late\"", 0) == 0;
+  // T at 0, 100, ..., 1000; the last is sent in the game's final instant and is not awaited.
+  EXPECT_EQ(late, 10u);
+  EXPECT_NE(readFile(dir.file("results.json")).find("\"late_replies\": 10}"), std::string::npos);
+  EXPECT_NE(runReplay({"summary", dir.file("game.jsonl")}).out.find("late replies = 10"), std::string::npos);
+  EXPECT_EQ(runReplay({"verify", dir.file("game.jsonl")}).status, 0);
+}
+
+TEST(Records, UnwritableResultsFailBeforeTheSocketOpens) {
+  TempFile map(quickMap().json());
+  const Ending ending = runWithoutClient({"--results", "/nonexistent-folder/results.json", map.path()});
+  EXPECT_EQ(ending.status, 1);
+  EXPECT_EQ(ending.out, "");  // no waiting line: the socket was never opened
+  EXPECT_EQ(ending.err,
+            "ERROR: cannot write /nonexistent-folder/results.json: No such file or directory (noent)\n");
+}
+
+// The picture is well-formed XML with the title, the speed-coloured path,
+// the bounce and end markers and, with --at, the view ellipse.
+TEST(Records, DrawingIsAnSvgOfTheRun) {
+  Scratch dir;
+  const Played played = playAnswering(
+      bumpyMap().json(), script, {"--lockstep", "--reply-timeout", "0", "--record", dir.file("g.jsonl")}, 2);
+  ASSERT_EQ(played.ending.status, 0);
+  const Ending drawn =
+      runReplay({"draw", dir.file("g.jsonl"), "--run", "1", "--at", "1500", "-o", dir.file("run.svg")});
+  ASSERT_EQ(drawn.status, 0) << drawn.err;
+  TempFile check(R"(import sys, xml.etree.ElementTree as E
+root = E.parse(sys.argv[1]).getroot()
+ns = "{http://www.w3.org/2000/svg}"
+ids = {e.get("id") for e in root.iter()}
+classes = {c for e in root.iter() for c in (e.get("class") or "").split()}
+title = root.find(ns + "text").text
+segments = len(root.find(".//" + ns + "g[@id='rover-path']"))
+print(title, segments > 20, sorted(ids & {"view", "terrain", "legend", "scale", "start"}), sorted(classes & {"bounce", "end", "boulder", "martian-path"}))
+)",
+                 ".py");
+  testing::ChildProcess python(ROVER_PYTHON, {check.path(), dir.file("run.svg")});
+  ASSERT_EQ(python.waitForExit(), 0) << python.stderrText();
+  const std::vector<std::string> rounds = roundLines(played.ending.out);
+  ASSERT_FALSE(rounds.empty());
+  const std::string outcome = rounds[0].substr(0, rounds[0].find('/'));
+  EXPECT_EQ(python.stdoutText(), "Run 1: " + outcome +
+                                     "; score = " + rounds[0].substr(rounds[0].find('/') + 1) +
+                                     "; time = 3000 ms; view at 1500 ms True ['legend', 'scale', 'start', "
+                                     "'terrain', 'view'] ['boulder', 'bounce', 'end', 'martian-path']\n");
+}
+
+struct BadRecordCase {
+  const char* name;
+  // Turns a good record's text into a bad one.
+  std::string (*spoil)(const std::string& good);
+  int status;
+  const char* report;  // a regular expression for the one line on standard error (or out)
+};
+
+void PrintTo(const BadRecordCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class BadRecords : public ::testing::TestWithParam<BadRecordCase> {};
+
+// Broken records give one line naming the place and the trouble; a record
+// cut short (a game that died) still verifies as far as it goes.
+TEST_P(BadRecords, GiveOneClearLine) {
+  static const std::string good = [] {
+    Scratch dir;
+    playAnswering(bumpyMap().json(), script,
+                  {"--lockstep", "--reply-timeout", "0", "--record", dir.file("g.jsonl")}, 2);
+    return readFile(dir.file("g.jsonl"));
+  }();
+  ASSERT_FALSE(good.empty());
+  Scratch dir;
+  writeFile(dir.file("bad.jsonl"), GetParam().spoil(good));
+  const Ending ending = runReplay({"verify", dir.file("bad.jsonl")});
+  EXPECT_EQ(ending.status, GetParam().status);
+  const std::string& said = GetParam().status == 0 ? ending.out : ending.err;
+  EXPECT_TRUE(std::regex_match(said, std::regex(GetParam().report))) << said;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, BadRecords,
+    ::testing::Values(
+        BadRecordCase{
+            "CutInTheSecondRun",
+            [](const std::string& g) { return g.substr(0, g.rfind("\"type\":\"run_start\"") + 200); }, 0,
+            "verified up to line \\d+: 1 runs, \\d+ messages, \\d+ steps identical; the record ends without "
+            "a "
+            "footer \\(the game did not finish\\)\n"},
+        BadRecordCase{"GarbageLine",
+                      [](const std::string& g) {
+                        const std::size_t third = g.find('\n', g.find('\n', g.find('\n') + 1) + 1);
+                        return g.substr(0, third + 1) + "{\"type\": \"msg\", oops\n" + g.substr(third + 1);
+                      },
+                      1, "replay: .*bad\\.jsonl:4: not JSON \\(.*\\)\n"},
+        BadRecordCase{"NewerFormat",
+                      [](const std::string& g) {
+                        std::string s = g;
+                        s.replace(s.find("\"version\":1"), 11, "\"version\":2");
+                        return s;
+                      },
+                      1, "replay: .*bad\\.jsonl:1: record format version 2 is not supported .*\n"},
+        BadRecordCase{"OtherServerVersion",
+                      [](const std::string& g) {
+                        std::string s = g;
+                        const std::size_t at = s.find("\"server\":\"") + 10;
+                        s.replace(at, s.find('"', at) - at, "0.0.1");
+                        return s;
+                      },
+                      1, "replay: .*bad\\.jsonl:1: written by server 0\\.0\\.1; this replay is version .*\n"},
+        BadRecordCase{"Empty", [](const std::string&) { return std::string(); }, 1,
+                      "replay: .*bad\\.jsonl:1: the record is empty \\(no header line\\)\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace rover::e2e

@@ -1,0 +1,38 @@
+#include "line_comparer.h"
+
+#include "base/failure.h"
+
+namespace rover::replay {
+
+namespace {
+
+bool isQuitFooter(const std::string& line) {
+  return line.rfind("{\"type\":\"footer\",\"status\":\"quit\"", 0) == 0;
+}
+
+}  // namespace
+
+void LineComparer::write(std::string_view bytes) {
+  partial_.append(bytes);
+  std::size_t start = 0;
+  for (std::size_t end; (end = partial_.find('\n', start)) != std::string::npos; start = end + 1) {
+    compare(partial_.substr(start, end - start));
+  }
+  partial_.erase(0, start);
+}
+
+void LineComparer::compare(const std::string& line) {
+  // A game the window's "q" ended, or one whose record stops without a
+  // footer, can be replayed only as far as the record goes.
+  if (next_ >= record_.lines.size() || isQuitFooter(record_.lines[next_])) {
+    beyondRecord_ = true;
+    throw Failure(FailureKind::Empty, "the record ends here");
+  }
+  if (line != record_.lines[next_]) {
+    difference_ = Difference{next_ + 1, record_.lines[next_], line};
+    throw Failure(FailureKind::Fail, "the replay differs from the record");
+  }
+  ++next_;
+}
+
+}  // namespace rover::replay
