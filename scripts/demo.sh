@@ -2,6 +2,7 @@
 # The demo: installs what is missing, builds the server and the bundled
 # controller, starts the server on an example map on a free port and lets
 # `pilot` play every run of it, then shows the server's own result lines.
+# The game's record goes to build/demo/game.jsonl, for the replay viewer.
 #
 #   scripts/demo.sh [--window] [map.json]      (default map: maps/boulder_field.json)
 #
@@ -21,6 +22,7 @@ if [[ "${1:-}" == "--window" ]]; then
   fi
 fi
 map="${1:-maps/boulder_field.json}"
+record=build/demo/game.jsonl
 
 scripts/install-deps.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -35,8 +37,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "== server on $map, port $port"
-build/release/server "${window[@]}" -p "$port" "$map" >"$log" 2>&1 &
+mkdir -p "$(dirname "$record")"
+echo "== server on $map, port $port, recording to $record"
+build/release/server "${window[@]}" -p "$port" --record "$record" "$map" >"$log" 2>&1 &
 server_pid=$!
 for _ in $(seq 100); do
   grep -q "waiting for client connection" "$log" && break
@@ -55,3 +58,6 @@ if ((status != 0)); then
   cat "$log" >&2
   exit "$status"
 fi
+echo "== record: $record"
+echo "== to watch it: python3 -m http.server 8000 --bind 127.0.0.1   and open"
+echo "   http://127.0.0.1:8000/viewer/?record=/$record"

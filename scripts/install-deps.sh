@@ -9,6 +9,7 @@ packages=(
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
   xvfb x11-utils xdotool imagemagick
   python3
+  chromium fonts-dejavu-core nodejs
   parallel slurm-wlm munge
 )
 missing=()

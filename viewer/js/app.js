@@ -1,0 +1,294 @@
+// Wires the page together: opening records, the controls, the keyboard,
+// the map's pan and zoom, the drawing loop and the URL hash.
+
+(function () {
+  const $ = function (id) { return document.getElementById(id); };
+  const canvas = $('map');
+  const painter = new RV.MapPainter(canvas);
+  const plots = new RV.Plots($('plots'));
+  const panels = new RV.Panels(document);
+  const playback = new RV.Playback();
+  const transform = new RV.ViewTransform();
+  const scrubber = $('scrubber');
+  const runSelect = $('run-select');
+  const speedSelect = $('speed');
+  const playButton = $('play');
+  let record = null;
+  let fitted = true; // until the user pans or zooms, the map follows the window
+  let frameRequested = false;
+  let lastHashWrite = 0;
+  let shownRun = null;
+  RV.lastLoad = null;
+
+  function dpr() {
+    return window.devicePixelRatio || 1;
+  }
+
+  function showMessage(kind, text) {
+    const box = $('message');
+    box.hidden = !text;
+    box.className = kind || '';
+    box.textContent = text || '';
+  }
+
+  // ---- opening a record ----
+
+  async function open(name, getBytes) {
+    playback.pause();
+    document.body.dataset.state = 'loading';
+    showMessage('warning', 'Loading ' + name + '…');
+    const started = performance.now();
+    try {
+      const bytes = await getBytes();
+      const decoded = await RV.decodeRecordBytes(bytes);
+      const loaded = RV.readRecord(decoded.text);
+      if (decoded.note) loaded.warnings.unshift(decoded.note);
+      if (loaded.runs.length === 0) loaded.warnings.unshift('The record holds no run.');
+      record = loaded;
+      RV.lastLoad = { name: name, bytes: bytes.length, ms: performance.now() - started };
+      $('file-name').textContent = name;
+      showMessage(loaded.warnings.length ? 'warning' : null, loaded.warnings.join('\n'));
+      panels.showRecord(loaded, name, selectRun);
+      runSelect.replaceChildren();
+      for (const run of loaded.runs) {
+        const option = document.createElement('option');
+        option.value = String(run.number);
+        option.textContent = run.number + (run.end ? ' · ' + run.end.outcome : ' · no result');
+        runSelect.append(option);
+      }
+      const enabled = loaded.runs.length > 0;
+      for (const el of document.querySelectorAll('#bar button, #run-select, #scrubber')) el.disabled = !enabled;
+      fitted = true;
+      fitMap();
+      document.body.dataset.state = 'ready';
+      const wanted = RV.readHash(location.hash);
+      if (enabled) selectRun(wanted.run || loaded.runs[0].number, wanted.t || 0);
+      requestFrame();
+    } catch (e) {
+      record = null;
+      shownRun = null;
+      playback.run = null;
+      for (const el of document.querySelectorAll('#bar button, #run-select, #scrubber')) el.disabled = true;
+      document.body.dataset.state = 'error';
+      const text = e instanceof RV.RecordError ? e.message : 'Could not read ' + name + ': ' + (e && e.message ? e.message : e);
+      showMessage('error', text);
+      requestFrame();
+    }
+  }
+
+  function openFile(file) {
+    open(file.name, async function () { return new Uint8Array(await file.arrayBuffer()); });
+  }
+
+  $('file-input').addEventListener('change', function (e) {
+    if (e.target.files.length) openFile(e.target.files[0]);
+    e.target.value = '';
+  });
+
+  let dragDepth = 0;
+  window.addEventListener('dragenter', function (e) { e.preventDefault(); dragDepth++; $('drop-hint').hidden = false; });
+  window.addEventListener('dragleave', function () { if (--dragDepth <= 0) { dragDepth = 0; $('drop-hint').hidden = true; } });
+  window.addEventListener('dragover', function (e) { e.preventDefault(); });
+  window.addEventListener('drop', function (e) {
+    e.preventDefault();
+    dragDepth = 0;
+    $('drop-hint').hidden = true;
+    if (e.dataTransfer.files.length) openFile(e.dataTransfer.files[0]);
+  });
+
+  // ---- choosing the run and the moment ----
+
+  function selectRun(number, t) {
+    const run = record && record.runs.find(function (r) { return r.number === number; });
+    if (!run) return selectRun(record.runs[0].number, 0);
+    playback.setRun(run);
+    playback.seek(t || 0);
+    runSelect.value = String(number);
+    scrubber.max = String(Math.ceil(run.endTime));
+    panels.showRun(run);
+    shownRun = run;
+    updateMoment(true);
+  }
+
+  // Everything that depends on the current moment, then a redraw.
+  function updateMoment(writeHash) {
+    const run = playback.run;
+    if (!run) return;
+    scrubber.value = String(Math.floor(playback.t));
+    const end = run.endTime;
+    RV.setText($('time'), Math.floor(playback.t) + ' / ' + end + ' ms');
+    RV.setText(playButton, playback.playing ? '⏸' : '▶');
+    const now = performance.now();
+    if (writeHash || now - lastHashWrite > 500) {
+      lastHashWrite = now;
+      RV.writeHash(run.number, playback.t);
+    }
+    requestFrame();
+  }
+
+  runSelect.addEventListener('change', function () { selectRun(Number(runSelect.value), 0); });
+  scrubber.addEventListener('input', function () {
+    playback.seek(Number(scrubber.value));
+    updateMoment(true);
+  });
+  for (const speed of RV.SPEEDS) {
+    const option = document.createElement('option');
+    option.value = String(speed);
+    option.textContent = speed + '×';
+    speedSelect.append(option);
+  }
+  speedSelect.value = '1';
+  speedSelect.addEventListener('change', function () { playback.speed = Number(speedSelect.value); });
+
+  function togglePlay() {
+    if (playback.playing) playback.pause();
+    else playback.play();
+    updateMoment(true);
+  }
+  const actions = {
+    'to-start': function () { playback.seek(0); },
+    'prev-message': function () { playback.stepMessage(-1); },
+    'prev-step': function () { playback.stepPhysics(-1); },
+    'next-step': function () { playback.stepPhysics(1); },
+    'next-message': function () { playback.stepMessage(1); },
+    'to-end': function () { playback.seek(playback.end()); },
+  };
+  for (const id in actions) {
+    $(id).addEventListener('click', function () { playback.pause(); actions[id](); updateMoment(true); });
+  }
+  playButton.addEventListener('click', togglePlay);
+
+  $('plots').addEventListener('click', function (e) {
+    if (!playback.run) return;
+    const rect = e.target.getBoundingClientRect();
+    playback.seek(plots.timeAt(e.clientX - rect.left, playback.run));
+    updateMoment(true);
+  });
+
+  document.addEventListener('keydown', function (e) {
+    if (!playback.run || e.ctrlKey || e.metaKey || e.altKey) return;
+    if (e.target.tagName === 'SELECT' && (e.key === 'ArrowUp' || e.key === 'ArrowDown')) return;
+    let act = null;
+    if (e.key === ' ') act = togglePlay;
+    else if (e.key === 'ArrowLeft') act = e.shiftKey ? actions['prev-message'] : actions['prev-step'];
+    else if (e.key === 'ArrowRight') act = e.shiftKey ? actions['next-message'] : actions['next-step'];
+    else if (e.key === 'Home') act = actions['to-start'];
+    else if (e.key === 'End') act = actions['to-end'];
+    else if (e.key === 'ArrowUp' || e.key === 'ArrowDown') {
+      const k = record.runs.indexOf(playback.run) + (e.key === 'ArrowUp' ? -1 : 1);
+      if (k >= 0 && k < record.runs.length) act = function () { selectRun(record.runs[k].number, 0); };
+      else act = function () {};
+    }
+    if (!act) return;
+    // Ours, not the focused button's or the range input's own handling.
+    e.preventDefault();
+    if (act !== togglePlay) playback.pause();
+    act();
+    updateMoment(true);
+  });
+
+  window.addEventListener('hashchange', function () {
+    if (!record) return;
+    const wanted = RV.readHash(location.hash);
+    if (wanted.run === null) return;
+    if (!playback.run || wanted.run !== playback.run.number) selectRun(wanted.run, wanted.t || 0);
+    else if (wanted.t !== null && Math.floor(wanted.t) !== Math.floor(playback.t)) { playback.seek(wanted.t); updateMoment(false); }
+  });
+
+  // ---- map pan and zoom ----
+
+  function fitMap() {
+    if (record) transform.fit(RV.mapHalfExtent(record.map));
+  }
+
+  function resize() {
+    const area = $('map-area');
+    transform.resize(area.clientWidth, area.clientHeight);
+    canvas.width = Math.max(1, Math.round(area.clientWidth * dpr()));
+    canvas.height = Math.max(1, Math.round(area.clientHeight * dpr()));
+    if (fitted) fitMap();
+    requestFrame();
+  }
+  new ResizeObserver(resize).observe($('map-area'));
+
+  canvas.addEventListener('wheel', function (e) {
+    e.preventDefault();
+    const rect = canvas.getBoundingClientRect();
+    transform.zoomAt(e.clientX - rect.left, e.clientY - rect.top, Math.exp(-e.deltaY * 0.0015));
+    fitted = false;
+    requestFrame();
+  }, { passive: false });
+  let drag = null;
+  canvas.addEventListener('pointerdown', function (e) {
+    drag = { x: e.clientX, y: e.clientY };
+    canvas.setPointerCapture(e.pointerId);
+    canvas.classList.add('dragging');
+  });
+  canvas.addEventListener('pointermove', function (e) {
+    if (!drag) return;
+    transform.panBy(e.clientX - drag.x, e.clientY - drag.y);
+    drag = { x: e.clientX, y: e.clientY };
+    fitted = false;
+    requestFrame();
+  });
+  const endDrag = function () { drag = null; canvas.classList.remove('dragging'); };
+  canvas.addEventListener('pointerup', endDrag);
+  canvas.addEventListener('pointercancel', endDrag);
+  canvas.addEventListener('dblclick', function () { fitted = true; fitMap(); requestFrame(); });
+
+  // ---- drawing ----
+
+  function requestFrame() {
+    if (frameRequested) return;
+    frameRequested = true;
+    requestAnimationFrame(frame);
+  }
+
+  function frame(now) {
+    frameRequested = false;
+    if (playback.frame(now)) updateMoment(false);
+    draw();
+    if (playback.playing) requestFrame();
+    else RV.setText(playButton, '▶');
+  }
+
+  function draw() {
+    const run = playback.run;
+    const scene = { record: record, run: run, transform: transform, dpr: dpr(), t: playback.t };
+    if (run) {
+      scene.rover = RV.roverAt(run, playback.t);
+      scene.telemetry = playback.currentMessage();
+      scene.martians = RV.martiansAt(run, playback.t);
+      panels.showMoment(run, playback.t, scene.rover, scene.telemetry);
+    }
+    painter.draw(scene);
+    plots.draw(run, playback.t, dpr());
+  }
+
+  // ---- for the browser tests ----
+
+  RV.testHook = {
+    worldToScreen: function (x, y) {
+      const rect = canvas.getBoundingClientRect();
+      const p = transform.toScreen(x, y);
+      return { x: rect.left + p.x, y: rect.top + p.y };
+    },
+    state: function () {
+      return {
+        page: document.body.dataset.state,
+        runs: record ? record.runs.length : 0,
+        run: playback.run ? playback.run.number : null,
+        t: playback.t,
+        playing: playback.playing,
+        message: $('message').hidden ? '' : $('message').textContent,
+        load: RV.lastLoad,
+      };
+    },
+  };
+
+  // ---- a record named in the URL ----
+
+  const url = new URLSearchParams(location.search).get('record');
+  if (url) open(url.split('/').pop() || url, function () { return RV.fetchRecordBytes(url); });
+  else requestFrame();
+})();
