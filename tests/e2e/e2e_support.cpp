@@ -63,6 +63,15 @@ MapDesc quickMap() {
   return map;
 }
 
+MapDesc bumpyMap() {
+  MapDesc map;
+  map.timeLimit = "3000";
+  map.boulders = {{15, 10, 2}};
+  map.craters = {{-20, -20, 3}};
+  map.runs = {{25, 10, 180, {{-10, 10, 0, 1, 5}, {10, -15, 90, 2, 30}}}, {-25, 0, 0, {{0, 20, -90, 1.5, 10}}}};
+  return map;
+}
+
 Ending runWithoutClient(const std::vector<std::string>& args) {
   ChildProcess server(testing::serverPath(), args);
   Ending ending;

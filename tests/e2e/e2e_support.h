@@ -63,6 +63,10 @@ struct MapDesc {
 // the client connects.
 MapDesc quickMap();
 
+// Two runs of 3 s: a boulder in the first rover's way (a bounce and its extra
+// "T"), a crater, and Martians in both runs that wander by the seed.
+MapDesc bumpyMap();
+
 // Result of a finished server process.
 struct Ending {
   std::optional<int> status;

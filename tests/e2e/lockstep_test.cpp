@@ -14,17 +14,6 @@
 namespace rover::e2e {
 namespace {
 
-// Two runs with a boulder in the rover's way (a bounce and its extra "T"),
-// a crater, and Martians that wander by the seed.
-MapDesc bumpyMap() {
-  MapDesc map;
-  map.timeLimit = "3000";
-  map.boulders = {{15, 10, 2}};
-  map.craters = {{-20, -20, 3}};
-  map.runs = {{25, 10, 180, {{-10, 10, 0, 1, 5}, {10, -15, 90, 2, 30}}},
-              {-25, 0, 0, {{0, 20, -90, 1.5, 10}}}};
-  return map;
-}
 
 // The reply to the k-th "T" of the game (counting from 1).
 using Script = std::function<std::string(int k)>;

@@ -54,16 +54,6 @@ class Scratch {
   std::string path_;
 };
 
-// Two runs: a bounce off a boulder in the first, Martians in both.
-MapDesc bumpyMap() {
-  MapDesc map;
-  map.timeLimit = "3000";
-  map.boulders = {{15, 10, 2}};
-  map.craters = {{-20, -20, 3}};
-  map.runs = {{25, 10, 180, {{-10, 10, 0, 1, 5}, {10, -15, 90, 2, 30}}},
-              {-25, 0, 0, {{0, 20, -90, 1.5, 10}}}};
-  return map;
-}
 
 std::string script(int k) {
   if (k % 6 == 1) return "a;;";
