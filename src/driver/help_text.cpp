@@ -30,6 +30,11 @@ status 0 after the last run (1 on any failure).
 Options come before the map file, which is always the last argument. Values
 of the long options are plain decimal digits.
 
+Socket activation: when LISTEN_PID is the server's pid and LISTEN_FDS is 1,
+the server takes fd 3 as its listening socket (IPv4 or IPv6) instead of
+opening one, and -p is ignored; this is the only use it makes of the
+environment.
+
 Examples:
   server maps/open_plain.json
   server --lockstep --reply-timeout 0 --seed 7 maps/martian_patrol.json
