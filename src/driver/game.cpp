@@ -118,12 +118,12 @@ void Game::physicsTick(const TimeValue& t) {
 
 void Game::martianTick() {
   for (Martian& martian : map_.world.martians) {
-    decideMartian(martian, map_.world.rover, rules_.objects, steer_, random_);
+    decideMartian(martian, map_.world.rover, rules_, steer_, random_);
   }
 }
 
 void Game::telemetry(const TimeValue& t) {
-  const std::vector<std::size_t> visible = sensePass(view_, map_.world);
+  const std::vector<std::size_t> visible = sensePass(view_, map_.world, rules_);
   sendTelemetry(output_, t - runStart_, map_.world, visible);
 }
 
