@@ -106,9 +106,13 @@ class ObjectGrid {
   // look-ahead rays by up to about 1e-7 of their length).
   double padFor(Vec2 lo, Vec2 hi, double reach) const {
     const double size =
-        std::fmax(std::fmax(std::fabs(lo.x), std::fabs(lo.y)), std::fmax(std::fabs(hi.x), std::fabs(hi.y)));
+        larger(larger(std::fabs(lo.x), std::fabs(lo.y)), larger(std::fabs(hi.x), std::fabs(hi.y)));
     return reach + maxRadius_ + 1e-5 * (1.0 + std::fabs(reach) + maxRadius_ + size);
   }
+
+  // Plain comparisons: std::fmin and fmax are calls, and all values here are ordered.
+  static double smaller(double a, double b) { return b < a ? b : a; }
+  static double larger(double a, double b) { return a < b ? b : a; }
 
   static bool finite(Vec2 a, Vec2 b, double reach) {
     return std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(b.x) && std::isfinite(b.y) &&
@@ -171,9 +175,9 @@ bool ObjectGrid::visitNearBox(Vec2 lo, Vec2 hi, double reach, Visit&& visit) con
 
 template <class Visit>
 bool ObjectGrid::visitNearSegment(Vec2 a, Vec2 b, double reach, Visit&& visit) const {
-  const Vec2 lo = {std::fmin(a.x, b.x), std::fmin(a.y, b.y)};
-  const Vec2 hi = {std::fmax(a.x, b.x), std::fmax(a.y, b.y)};
   if (!finite(a, b, reach)) return visitNearBox(a, b, reach, visit);  // every cell
+  const Vec2 lo = {smaller(a.x, b.x), smaller(a.y, b.y)};
+  const Vec2 hi = {larger(a.x, b.x), larger(a.y, b.y)};
   const double pad = padFor(lo, hi, reach);
   // A short segment: its box is as cheap as its strips.
   if (x_.highCell(hi.x + pad) - x_.lowCell(lo.x - pad) < 3 ||
@@ -190,22 +194,27 @@ bool ObjectGrid::visitNearSegment(Vec2 a, Vec2 b, double reach, Visit&& visit) c
   const double bMajor = byRows ? b.y : b.x;
   const double aMinor = byRows ? a.x : a.y;
   const double bMinor = byRows ? b.x : b.y;
-  const double majorLo = std::fmin(aMajor, bMajor);
-  const double majorHi = std::fmax(aMajor, bMajor);
+  const double majorLo = smaller(aMajor, bMajor);
+  const double majorHi = larger(aMajor, bMajor);
   const double slope = bMajor == aMajor ? 0.0 : (bMinor - aMinor) / (bMajor - aMajor);  // |slope| <= 1
   const double cell = cellSize_;
   const double infinity = std::numeric_limits<double>::infinity();
-  const int lastStrip = major.highCell(majorHi + pad);
-  for (int k = major.lowCell(majorLo - pad); k <= lastStrip; ++k) {
+  // From a's end toward b's: a search that stops at its first find (a sight
+  // line from the viewer) meets the objects near a, which block most, first.
+  const int lowStrip = major.lowCell(majorLo - pad);
+  const int highStrip = major.highCell(majorHi + pad);
+  const bool upward = aMajor <= bMajor;
+  for (int step = 0; step <= highStrip - lowStrip; ++step) {
+    const int k = upward ? lowStrip + step : highStrip - step;
     const double stripLo = k == 0 ? -infinity : major.origin + k * cell - major.boundSlack;
     const double stripHi = k == major.cells - 1 ? infinity : major.origin + (k + 1) * cell + major.boundSlack;
-    const double from = std::fmax(majorLo, stripLo - pad);
-    const double to = std::fmin(majorHi, stripHi + pad);
+    const double from = larger(majorLo, stripLo - pad);
+    const double to = smaller(majorHi, stripHi + pad);
     if (from > to) continue;
     const double m0 = aMinor + (from - aMajor) * slope;
     const double m1 = aMinor + (to - aMajor) * slope;
-    const int first = minor.lowCell(std::fmin(m0, m1) - pad);
-    const int last = minor.highCell(std::fmax(m0, m1) + pad);
+    const int first = minor.lowCell(smaller(m0, m1) - pad);
+    const int last = minor.highCell(larger(m0, m1) + pad);
     if (byRows) {
       if (visitCells(k, first, last, visit)) return true;
     } else {

@@ -1,8 +1,6 @@
 #include "sim/sensing.h"
 
-#include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <optional>
 
 #include "sim/object_grid.h"
@@ -94,19 +92,17 @@ std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world, const 
     entry.visible = insideEllipse(view, e, cosH, sinH, circle);
     if (entry.visible) seen.push_back({i, circle, entry.object.kind == ObjectKind::Boulder});
   }
-  for (std::size_t i = *firstStatic; i < world.roverObjects.size(); ++i)
-    world.roverObjects[i].visible = false;
   // An object inside the ellipse has its near edge at most `major` from e.
-  std::vector<std::uint32_t> inside;
+  std::vector<RoverObject>& list = world.roverObjects;
+  for (std::size_t i = *firstStatic; i < list.size(); ++i) list[i].visible = false;
   grid->visitNearBox(e, e, view.major, [&](const ObjectGrid::Slot& slot) {
-    if (insideEllipse(view, e, cosH, sinH, {slot.center, slot.radius})) inside.push_back(slot.index);
+    if (insideEllipse(view, e, cosH, sinH, {slot.center, slot.radius}))
+      list[*firstStatic + slot.index].visible = true;
     return false;
   });
-  std::sort(inside.begin(), inside.end());
-  for (const std::uint32_t k : inside) {
-    RoverObject& entry = world.roverObjects[*firstStatic + k];
-    entry.visible = true;
-    seen.push_back({*firstStatic + k, entry.object.circle, entry.object.kind == ObjectKind::Boulder});
+  for (std::size_t i = *firstStatic; i < list.size(); ++i) {
+    if (list[i].visible)
+      seen.push_back({i, list[i].object.circle, list[i].object.kind == ObjectKind::Boulder});
   }
 
   return settleFlags(world, seen, visibleAfterOcclusion(rover.position, seen, *grid, *firstStatic), occluded);
