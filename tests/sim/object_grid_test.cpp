@@ -242,7 +242,7 @@ TEST(ObjectGrid, EverySearchAgreesWithTheLiteralWalk) {
   int hits = 0;
   int contacts = 0;
   int hidden = 0;
-  for (int round = 0; round < 160; ++round) {
+  for (int round = 0; round < 300; ++round) {
     Scene scene = makeScene(g);
     const ObjectGrid& grid = *scene.indexed.grid;
     if (usableGrid(scene.indexed) != nullptr && grid.firstStaticEntry(scene.world.roverObjects))
@@ -308,12 +308,12 @@ TEST(ObjectGrid, EverySearchAgreesWithTheLiteralWalk) {
   const std::vector<WorldObject> mixed = {homeObject(), {ObjectKind::MartianObj, {}, 0}};
   EXPECT_FALSE(ObjectGrid(mixed).covers(mixed));
   // The generator reached what the comparisons are for.
-  EXPECT_GE(indexedScenes, 120);
-  EXPECT_GE(manyCells, 60);
-  EXPECT_GE(alwaysWalked, 60);
-  EXPECT_GE(hits, 1000);
-  EXPECT_GE(contacts, 50);
-  EXPECT_GE(hidden, 100);
+  EXPECT_GE(indexedScenes, 250);
+  EXPECT_GE(manyCells, 200);
+  EXPECT_GE(alwaysWalked, 180);
+  EXPECT_GE(hits, 4000);
+  EXPECT_GE(contacts, 2000);
+  EXPECT_GE(hidden, 3000);
 }
 
 double distanceToSegment(Vec2 c, Vec2 a, Vec2 b) {
@@ -327,7 +327,7 @@ double distanceToSegment(Vec2 c, Vec2 a, Vec2 b) {
 // whose circle comes within its reach of the box or segment, each once.
 TEST(ObjectGrid, VisitsEveryObjectNearASearch) {
   Generator g(99);
-  for (int round = 0; round < 150; ++round) {
+  for (int round = 0; round < 250; ++round) {
     const double half = g.between(20.0, 400.0);
     const std::vector<WorldObject> objects = g.objects(half);
     const ObjectGrid grid(objects, g.chance(0.8) ? half : kInf);
