@@ -136,7 +136,11 @@ std::optional<std::size_t> ObjectGrid::firstStaticEntry(const std::vector<RoverO
 }
 
 const ObjectGrid* usableGrid(const WorldRules& rules) {
-  if (rules.grid == nullptr || !rules.grid->covers(rules.objects)) return nullptr;
+  // A list this short is walked faster than a search is set up.
+  constexpr std::size_t kShortList = 8;
+  if (rules.grid == nullptr || !rules.grid->covers(rules.objects) || rules.objects.size() < kShortList) {
+    return nullptr;
+  }
   return rules.grid.get();
 }
 

@@ -148,8 +148,9 @@ class ObjectGrid {
   std::vector<Slot> always_;              // by index
 };
 
-// The grid of the rules when it answers for their objects, else nullptr:
-// rules made by hand without one keep the literal walk.
+// The grid of the rules when it answers for their objects and they are more
+// than a few, else nullptr: rules made by hand without one, and maps with
+// (nearly) nothing on them, keep the literal walk.
 const ObjectGrid* usableGrid(const WorldRules& rules);
 
 template <class Visit>
