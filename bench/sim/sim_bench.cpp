@@ -1,11 +1,14 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "sim/martian.h"
+#include "sim/object_grid.h"
 #include "sim/sensing.h"
 #include "sim/world.h"
+#include "sim/world_step.h"
 
 namespace rover {
 namespace {
@@ -23,66 +26,97 @@ VehicleParams params(double front, double rear) {
   return p;
 }
 
-// A 1000 x 1000 field with home, 100 craters and 10,000 boulders scattered by
-// a fixed generator, and 100 Martians spread across it.
+// A 1000 x 1000 field with home, 100 craters and `boulders` boulders
+// scattered by a fixed generator, and `martians` Martians spread across it.
+// Each benchmark takes an argument "indexed": 0 walks every object (the
+// rules have no grid), 1 searches the grid.
 struct DenseMap {
-  std::vector<WorldObject> objects;
+  WorldRules rules;
   World world;
 };
 
-DenseMap denseMap(int boulders) {
+DenseMap denseMap(int boulders, int martians, bool indexed) {
   Random random(3, 5);
   auto coordinate = [&] { return random.nextUnit() * 1000.0 - 500.0; };
   DenseMap map;
-  map.objects.push_back({ObjectKind::Home, {{0.0, 0.0}, 5.0}, -1});
-  for (int i = 0; i < 100; ++i) {
-    map.objects.push_back(
+  std::vector<WorldObject>& objects = map.rules.objects;
+  objects.push_back(homeObject());
+  for (int i = 0; i < (boulders > 0 ? 100 : 0); ++i) {
+    objects.push_back(
         {ObjectKind::Crater, {{coordinate(), coordinate()}, 1.0 + 4.0 * random.nextUnit()}, -1});
   }
   for (int i = 0; i < boulders; ++i) {
-    map.objects.push_back(
+    objects.push_back(
         {ObjectKind::Boulder, {{coordinate(), coordinate()}, 0.5 + 2.0 * random.nextUnit()}, -1});
   }
+  map.rules.roverModel = makeMotionModel(params(50.0, 10.0));
+  map.rules.martianModel = makeMotionModel(params(10.0, 10.0));
+  map.rules.wallBound = 500.0 - kWallInset;
+  if (indexed) map.rules.grid = std::make_shared<const ObjectGrid>(objects, 500.0);
   map.world.rover = startMotionState(-20.0, 30.0, 30.0, 0.0);
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < martians; ++i) {
     Martian m;
     m.index = i;
     m.view = 10.0;
     m.motion =
         startMotionState(coordinate(), coordinate(), 360.0 * random.nextUnit(), 1.0 + random.nextUnit());
+    m.control.accel = 1;
     map.world.martians.push_back(m);
   }
   for (const Martian& m : map.world.martians) {
     map.world.roverObjects.push_back({{ObjectKind::MartianObj, {}, m.index}, false});
   }
-  for (const WorldObject& o : map.objects) map.world.roverObjects.push_back({o, false});
+  for (const WorldObject& o : objects) map.world.roverObjects.push_back({o, false});
   return map;
 }
 
-// One sensing pass; the view (range(0), both ways) covers the whole field at 2000.
+// One sensing pass among 10,101 objects and 1,000 Martians; the view
+// (range(0), both ways) covers the whole field at 2000.
 void BM_SensePass(benchmark::State& state) {
-  DenseMap map = denseMap(10000);
+  DenseMap map = denseMap(10000, 1000, state.range(1) != 0);
   const ViewEllipse view = makeViewEllipse(params(static_cast<double>(state.range(0)), state.range(0) / 2.0));
   std::size_t visible = 0;
   for (auto _ : state) {
-    visible = sensePass(view, map.world).size();
+    visible = sensePass(view, map.world, map.rules).size();
     benchmark::DoNotOptimize(visible);
   }
   state.counters["visible"] = static_cast<double>(visible);
 }
-BENCHMARK(BM_SensePass)->Arg(50)->Arg(200)->Arg(2000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SensePass)
+    ->ArgNames({"view", "indexed"})
+    ->ArgsProduct({{50, 200, 2000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
-// One decision tick: every one of the 100 Martians decides against 10,101 static objects.
+// One decision tick: each of 1,000 Martians looks ahead among 10,101 static objects.
 void BM_MartianRound(benchmark::State& state) {
-  DenseMap map = denseMap(10000);
+  DenseMap map = denseMap(10000, 1000, state.range(0) != 0);
   const SteerConstants constants = makeSteerConstants(params(10.0, 10.0));
   Random random;
   for (auto _ : state) {
-    for (Martian& m : map.world.martians) decideMartian(m, map.world.rover, map.objects, constants, random);
+    for (Martian& m : map.world.martians) decideMartian(m, map.world.rover, map.rules, constants, random);
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK(BM_MartianRound)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MartianRound)->ArgNames({"indexed"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// One physics step of 1,000 Martians and the rover, which has just sensed
+// with a 50 m view, among `boulders` boulders (with 100 craters and home)
+// or home alone. Each step starts from the same world.
+void BM_WorldStep(benchmark::State& state) {
+  DenseMap map = denseMap(static_cast<int>(state.range(0)), 1000, state.range(1) != 0);
+  sensePass(makeViewEllipse(params(50.0, 25.0)), map.world, map.rules);
+  World world;
+  for (auto _ : state) {
+    state.PauseTiming();
+    world = map.world;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(worldStep(world, map.rules, 0.01));
+  }
+}
+BENCHMARK(BM_WorldStep)
+    ->ArgNames({"boulders", "indexed"})
+    ->ArgsProduct({{0, 10000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace rover

@@ -163,12 +163,12 @@ void Game::physicsTick(const TimeValue& t) {
 
 void Game::martianTick() {
   for (Martian& martian : map_.world.martians) {
-    decideMartian(martian, map_.world.rover, rules_.objects, steer_, random_);
+    decideMartian(martian, map_.world.rover, rules_, steer_, random_);
   }
 }
 
 void Game::telemetry(const TimeValue& t, bool periodic) {
-  const std::vector<std::size_t> visible = sensePass(view_, map_.world, &occluded_);
+  const std::vector<std::size_t> visible = sensePass(view_, map_.world, rules_, &occluded_);
   listener_.sensed(stamp(t), map_.world, visible, occluded_, periodic);
   sendTelemetry(output_, t - runStart_, map_.world, visible);
   reportMessage(t);

@@ -1,6 +1,7 @@
 #include "map/map_spec.h"
 
 #include "base/failure.h"
+#include "sim/object_grid.h"
 
 namespace rover {
 
@@ -37,6 +38,7 @@ WorldRules makeWorldRules(const MapSpec& map) {
   rules.martianModel = makeMotionModel(map.martianParams);
   rules.wallBound = map.halfSize - kWallInset;
   rules.objects = map.objects;
+  rules.grid = std::make_shared<const ObjectGrid>(rules.objects, map.halfSize);
   return rules;
 }
 

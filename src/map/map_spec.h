@@ -35,7 +35,8 @@ struct MapSpec {
 // Resets the run cells for run k (counted from 1); kind "Subscript" beyond the list.
 void startRun(MapSpec& map, int k);
 
-// The fixed rules of every run of this map (motion models, wall bound, objects).
+// The fixed rules of every run of this map (motion models, wall bound, objects
+// and the grid over them).
 WorldRules makeWorldRules(const MapSpec& map);
 
 }  // namespace rover

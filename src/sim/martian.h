@@ -13,5 +13,8 @@ namespace rover {
 // and stores the chosen controls into martian.control.
 void decideMartian(Martian& martian, const MotionState& rover, const std::vector<WorldObject>& objects,
                    const SteerConstants& constants, Random& random);
+// The same decision, with the look-ahead searched through the rules' grid.
+void decideMartian(Martian& martian, const MotionState& rover, const WorldRules& rules,
+                   const SteerConstants& constants, Random& random);
 
 }  // namespace rover

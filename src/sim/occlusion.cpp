@@ -63,4 +63,54 @@ std::vector<std::size_t> visibleAfterOcclusion(Vec2 viewer, const std::vector<Se
   return visible;
 }
 
+std::vector<std::size_t> visibleAfterOcclusion(Vec2 viewer, const std::vector<SensedCircle>& seen,
+                                               const ObjectGrid& grid, std::size_t firstStatic) {
+  // Which of the grid's objects are seen boulders, the only ones that hide.
+  std::vector<char> occluder(grid.objectCount(), 0);
+  std::vector<SensedCircle> others;
+  for (const SensedCircle& s : seen) {
+    if (!s.boulder) continue;
+    if (s.entry >= firstStatic && s.entry - firstStatic < occluder.size()) {
+      occluder[s.entry - firstStatic] = 1;
+    } else {
+      others.push_back(s);
+    }
+  }
+
+  std::vector<std::size_t> visible;
+  for (const SensedCircle& target : seen) {
+    const Vec2 toTarget = target.circle.center - viewer;
+    const double distance = length(toTarget);
+    const double limit = distance - target.circle.radius;
+    // As above: only a near edge strictly ahead of the viewer can be cut off.
+    bool hidden = false;
+    if (limit > 0) {
+      const Vec2 v = {toTarget.x / distance, toTarget.y / distance};
+      const auto hides = [&](Vec2 center, double radius, std::size_t entry) {
+        if (entry == target.entry) return false;
+        const double s = rayCircleEntry(viewer, v, 1.0, center, radius);
+        return s >= 0 && s < limit;
+      };
+      for (const SensedCircle& k : others) {
+        if (hides(k.circle.center, k.circle.radius, k.entry)) {
+          hidden = true;
+          break;
+        }
+      }
+      const auto visit = [&](const ObjectGrid::Slot& slot) {
+        return occluder[slot.index] != 0 && hides(slot.center, slot.radius, firstStatic + slot.index);
+      };
+      // The grid's rounding allowance holds for a sight line of about unit
+      // direction; one that over- or underflowed tries every boulder.
+      const double vv = dot(v, v);
+      if (!hidden) {
+        hidden = (vv >= 0.25 && vv <= 4.0) ? grid.visitNearSegment(viewer, viewer + v * limit, 0.0, visit)
+                                           : grid.visitAll(visit);
+      }
+    }
+    if (!hidden) visible.push_back(target.entry);
+  }
+  return visible;
+}
+
 }  // namespace rover

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "sim/object_grid.h"
 #include "sim/world.h"
 
 namespace rover {
@@ -20,5 +21,12 @@ struct SensedCircle {
 // the sight line from the viewer toward the entry's centre enters the
 // boulder at a distance s >= 0 short of the entry's near edge.
 std::vector<std::size_t> visibleAfterOcclusion(Vec2 viewer, const std::vector<SensedCircle>& seen);
+
+// The same answer for a pass whose list holds the objects `grid` was built
+// over from entry `firstStatic` on: each target asks the grid only for the
+// boulders near its sight line. Seen boulders outside that range (a run's
+// list has none) are tried for every target.
+std::vector<std::size_t> visibleAfterOcclusion(Vec2 viewer, const std::vector<SensedCircle>& seen,
+                                               const ObjectGrid& grid, std::size_t firstStatic);
 
 }  // namespace rover

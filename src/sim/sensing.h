@@ -26,4 +26,11 @@ ViewEllipse makeViewEllipse(const VehicleParams& roverParams);
 std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world,
                                    std::vector<std::size_t>* occluded = nullptr);
 
+// The same pass with the static objects searched through the rules' grid.
+// It needs world.roverObjects laid out as a run starts it: the Martian
+// entries, then exactly rules.objects (a list of another length is walked
+// as above).
+std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world, const WorldRules& rules,
+                                   std::vector<std::size_t>* occluded = nullptr);
+
 }  // namespace rover

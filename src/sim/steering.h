@@ -42,8 +42,11 @@ struct Hit {
 
 // Turn toward the target, and how hard to accelerate to arrive.
 SteerResult steerTo(Vec2 target, const MotionState& state, const SteerConstants& constants);
-// The nearest static obstacle on the ray ahead within kLookAheadSeconds of travel.
+// The nearest static obstacle on the ray ahead within kLookAheadSeconds of
+// travel; among equal distances the earlier object in the list.
 std::optional<Hit> lookAhead(const std::vector<WorldObject>& objects, const MotionState& state);
+// The same answer, searched through the rules' grid when they have one.
+std::optional<Hit> lookAhead(const WorldRules& rules, const MotionState& state);
 // Aim at the tangent of the circle on the side the Martian is already on.
 SteerResult steerAround(Vec2 center, double radius, const MotionState& state,
                         const SteerConstants& constants);

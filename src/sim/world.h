@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "sim/constants.h"
@@ -54,6 +55,8 @@ struct World {
   std::vector<RoverObject> roverObjects;  // Martians, then Home, craters, boulders
 };
 
+class ObjectGrid;
+
 // The fixed rules of the run: models, wall bound and the static object list
 // (Home, craters in file order, boulders in file order).
 struct WorldRules {
@@ -61,6 +64,10 @@ struct WorldRules {
   MotionModel martianModel;
   double wallBound = 0.0;  // halfSize - kWallInset
   std::vector<WorldObject> objects;
+  // The spatial index over `objects` (sim/object_grid.h), built with them by
+  // makeWorldRules and shared by copies; whoever changes `objects` builds a
+  // new one. Without one, every search walks the whole list.
+  std::shared_ptr<const ObjectGrid> grid;
 };
 
 // The live Martian with this index, or nullptr once it is gone.

@@ -1,9 +1,12 @@
 #include "sim/world_step.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 #include "base/failure.h"
 #include "sim/bounce.h"
+#include "sim/object_grid.h"
 
 namespace rover {
 
@@ -27,42 +30,112 @@ void removeMartian(World& world, int index) {
   objects.erase(entry);
 }
 
+// Whether a Martian at p touches a static object: it bounces off boulders
+// and Home and falls into craters.
+bool martianTouches(Vec2 p, ObjectKind kind, Vec2 c, double r) {
+  switch (kind) {
+    case ObjectKind::Boulder:
+    case ObjectKind::Home:  // solid for Martians: they stay out of the home base
+      // Squared radii summed, not the squared sum (see sim/constants.h).
+      return squaredDistance(p, c) < kMartianRadius * kMartianRadius + r * r;
+    case ObjectKind::Crater:
+      return squaredDistance(p, c) < r * r;
+    case ObjectKind::MartianObj:
+      break;  // Martians pass through one another.
+  }
+  return false;
+}
+
+// The first static object in list order that a Martian at p touches.
+std::optional<std::size_t> firstMartianContact(const std::vector<WorldObject>& objects, Vec2 p) {
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    const WorldObject& object = objects[i];
+    if (martianTouches(p, object.kind, object.circle.center, object.circle.radius)) return i;
+  }
+  return std::nullopt;
+}
+
+// The same through the grid: of the objects near p that it touches, the
+// lowest-indexed, which is the one the walk above meets first.
+std::optional<std::size_t> firstMartianContact(const ObjectGrid& grid, Vec2 p) {
+  std::uint32_t first = std::numeric_limits<std::uint32_t>::max();
+  grid.visitNearBox(p, p, kMartianRadius, [&](const ObjectGrid::Slot& slot) {
+    if (slot.index < first && martianTouches(p, slot.kind, slot.center, slot.radius)) first = slot.index;
+    return false;
+  });
+  if (first == std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+  return first;
+}
+
 // Walls first, then the static objects in order; returns false when the
 // Martian fell into a crater and has been removed from both lists.
-bool resolveMartianContacts(World& world, std::size_t position, const WorldRules& rules, StepResult& result) {
+bool resolveMartianContacts(World& world, std::size_t position, const WorldRules& rules,
+                            const ObjectGrid* grid, StepResult& result) {
   Martian& martian = world.martians[position];
   if (const auto wall = findWallContact(martian.motion.position, rules.wallBound)) {
     martian.motion = bounceOff(martian.motion, wall->normal, wall->depth);
     return true;
   }
   const Vec2 p = martian.motion.position;
-  for (const WorldObject& object : rules.objects) {
-    const Vec2 c = object.circle.center;
-    const double r = object.circle.radius;
-    switch (object.kind) {
-      case ObjectKind::Boulder:
-      case ObjectKind::Home:  // solid for Martians: they stay out of the home base
-        // Squared radii summed, not the squared sum (see sim/constants.h).
-        if (squaredDistance(p, c) < kMartianRadius * kMartianRadius + r * r) {
-          martian.motion = bounceOffCircle(martian.motion, c, kMartianRadius + r);
-          return true;
-        }
-        break;
-      case ObjectKind::Crater:
-        if (squaredDistance(p, c) < r * r) {
-          result.lost.push_back({martian.index, object.id, p});
-          removeMartian(world, martian.index);
-          return false;
-        }
-        break;
-      case ObjectKind::MartianObj:
-        break;  // Martians pass through one another.
-    }
+  const std::optional<std::size_t> hit =
+      grid != nullptr ? firstMartianContact(*grid, p) : firstMartianContact(rules.objects, p);
+  if (!hit) return true;
+  const WorldObject& object = rules.objects[*hit];
+  if (object.kind == ObjectKind::Crater) {
+    result.lost.push_back({martian.index, object.id, p});
+    removeMartian(world, martian.index);
+    return false;
   }
+  martian.motion =
+      bounceOffCircle(martian.motion, object.circle.center, kMartianRadius + object.circle.radius);
   return true;
 }
 
-StepResult resolveRoverContacts(World& world, const WorldRules& rules, StepResult result) {
+// Whether the rover, at squared distance d2 from the centre of an entry's
+// circle of radius r, touches it.
+bool roverTouches(ObjectKind kind, double d2, double r) {
+  switch (kind) {
+    case ObjectKind::Boulder:
+    case ObjectKind::MartianObj:
+      // Squared radii summed, not the squared sum (see sim/constants.h).
+      return d2 < kRoverRadius * kRoverRadius + r * r;
+    case ObjectKind::Crater:
+    case ObjectKind::Home:
+      // The rover's own radius is not added: its centre must be inside.
+      return d2 < r * r;
+  }
+  return false;
+}
+
+StepResult roverContact(World& world, const WorldObject& object, const CircleObject& circle,
+                        StepResult result) {
+  switch (object.kind) {
+    case ObjectKind::Boulder:
+      world.rover = bounceOffCircle(world.rover, circle.center, kRoverRadius + circle.radius);
+      result.event = 'B';
+      break;
+    case ObjectKind::Crater:
+      result.event = 'C';
+      result.outcome = Outcome::CrashedIntoCrater;
+      break;
+    case ObjectKind::Home:
+      result.event = 'S';
+      result.outcome = Outcome::ReachedHome;
+      break;
+    case ObjectKind::MartianObj:
+      result.event = 'K';
+      result.outcome = Outcome::KilledByMartian;
+      break;
+  }
+  result.contact = RoverContact{false, object.kind, object.id};
+  return result;
+}
+
+// The first visible entry of the rover's list that it touches, in list
+// order. With the grid, the Martian entries at the head of the list are
+// walked and the static entries after them are searched near the rover.
+StepResult resolveRoverContacts(World& world, const WorldRules& rules, const ObjectGrid* grid,
+                                StepResult result) {
   if (const auto wall = findWallContact(world.rover.position, rules.wallBound)) {
     world.rover = bounceOff(world.rover, wall->normal, wall->depth);
     result.event = 'B';
@@ -70,51 +143,30 @@ StepResult resolveRoverContacts(World& world, const WorldRules& rules, StepResul
     return result;
   }
   const Vec2 p = world.rover.position;
-  for (const RoverObject& entry : world.roverObjects) {
+  const std::vector<RoverObject>& list = world.roverObjects;
+  const std::optional<std::size_t> firstStatic =
+      grid != nullptr ? grid->firstStaticEntry(list) : std::nullopt;
+  const std::size_t walked = firstStatic ? *firstStatic : list.size();
+  for (std::size_t i = 0; i < walked; ++i) {
+    const RoverObject& entry = list[i];
     if (!entry.visible) continue;  // unseen objects are passed through
-    const WorldObject& object = entry.object;
-    const CircleObject circle = objectCircle(world, object);
-    const double r = circle.radius;
-    // Squared radii summed, not the squared sum (see sim/constants.h).
-    const double d2 = squaredDistance(p, circle.center);
-    bool touched = false;
-    switch (object.kind) {
-      case ObjectKind::Boulder:
-        if (d2 < kRoverRadius * kRoverRadius + r * r) {
-          world.rover = bounceOffCircle(world.rover, circle.center, kRoverRadius + r);
-          result.event = 'B';
-          touched = true;
-        }
-        break;
-      case ObjectKind::Crater:
-        if (d2 < r * r) {
-          result.event = 'C';
-          result.outcome = Outcome::CrashedIntoCrater;
-          touched = true;
-        }
-        break;
-      case ObjectKind::Home:
-        // The rover's own radius is not added: its centre must be inside.
-        if (d2 < r * r) {
-          result.event = 'S';
-          result.outcome = Outcome::ReachedHome;
-          touched = true;
-        }
-        break;
-      case ObjectKind::MartianObj:
-        if (d2 < kRoverRadius * kRoverRadius + r * r) {
-          result.event = 'K';
-          result.outcome = Outcome::KilledByMartian;
-          touched = true;
-        }
-        break;
-    }
-    if (touched) {
-      result.contact = RoverContact{false, object.kind, object.id};
-      return result;
+    const CircleObject circle = objectCircle(world, entry.object);
+    if (roverTouches(entry.object.kind, squaredDistance(p, circle.center), circle.radius)) {
+      return roverContact(world, entry.object, circle, std::move(result));
     }
   }
-  return result;
+  if (!firstStatic) return result;
+  std::uint32_t first = std::numeric_limits<std::uint32_t>::max();
+  grid->visitNearBox(p, p, kRoverRadius, [&](const ObjectGrid::Slot& slot) {
+    if (slot.index < first && list[*firstStatic + slot.index].visible &&
+        roverTouches(slot.kind, squaredDistance(p, slot.center), slot.radius)) {
+      first = slot.index;
+    }
+    return false;
+  });
+  if (first == std::numeric_limits<std::uint32_t>::max()) return result;
+  const WorldObject& object = list[*firstStatic + first].object;
+  return roverContact(world, object, object.circle, std::move(result));
 }
 
 }  // namespace
@@ -138,11 +190,12 @@ StepResult worldStep(World& world, const WorldRules& rules, double dt) {
   for (Martian& martian : world.martians) {
     martian.motion = stepMotion(rules.martianModel, martian.control, martian.motion, dt);
   }
+  const ObjectGrid* grid = usableGrid(rules);
   StepResult result;
   for (std::size_t i = 0; i < world.martians.size();) {
-    if (resolveMartianContacts(world, i, rules, result)) ++i;
+    if (resolveMartianContacts(world, i, rules, grid, result)) ++i;
   }
-  return resolveRoverContacts(world, rules, std::move(result));
+  return resolveRoverContacts(world, rules, grid, std::move(result));
 }
 
 }  // namespace rover

@@ -36,7 +36,11 @@ struct StepResult {
   std::vector<LostMartian> lost;
 };
 
-// One physics step of the whole world: motion, Martian contacts, rover contacts.
+// One physics step of the whole world: motion, Martian contacts, rover
+// contacts. With a grid in the rules, the rover's static entries are found
+// through it when world.roverObjects is laid out as a run starts it (the
+// Martian entries, then exactly rules.objects); a list of another length
+// is walked whole.
 StepResult worldStep(World& world, const WorldRules& rules, double dt);
 
 }  // namespace rover

@@ -19,6 +19,9 @@ using testing::martianAt;
 using testing::moverAt;
 
 // turn 20, hardTurn 60: invTurn 0.05, invHardTurn 1/60.
+// No static objects (a named list: a bare {} would also fit the rules overload).
+const std::vector<WorldObject> kNoObjects;
+
 SteerConstants constants() {
   return makeSteerConstants(testing::roverParams());
 }
@@ -170,7 +173,7 @@ TEST(DecideMartian, WanderAngleStaysWithinNinetyDegrees) {
   bool reachedBound = false;
   for (int i = 0; i < 20000; ++i) {
     const double before = m.wanderAngle;
-    decideMartian(m, rover, {}, constants(), random);
+    decideMartian(m, rover, kNoObjects, constants(), random);
     ASSERT_LE(std::fabs(m.wanderAngle), 90.0);
     ASSERT_LE(std::fabs(m.wanderAngle - before), 2.0);
     reachedBound = reachedBound || std::fabs(m.wanderAngle) == 90.0;
@@ -188,7 +191,7 @@ TEST(DecideMartian, SteersAroundAnObstacleAhead) {
   // Without the boulder only the weak wander wish acts: never a hard turn.
   Martian free = martianAt(0, 0.0, 0.0, 0.0, 1.0);
   free.view = 10.0;
-  decideMartian(free, moverAt(500.0, 0.0), {}, constants(), random);
+  decideMartian(free, moverAt(500.0, 0.0), kNoObjects, constants(), random);
   EXPECT_LE(std::abs(free.control.turn), 1);
 }
 
@@ -196,13 +199,13 @@ TEST(DecideMartian, IsPulledTowardANearbyRover) {
   Random random;
   Martian m = martianAt(0, 0.0, 0.0, 0.0, 0.0);
   m.view = 0.0;  // weight 25 / 5
-  decideMartian(m, moverAt(0.0, 5.0), {}, constants(), random);
+  decideMartian(m, moverAt(0.0, 5.0), kNoObjects, constants(), random);
   EXPECT_EQ(m.control.turn, 2);
   EXPECT_EQ(m.control.accel, 1);
   // Closer than "view" the pull vanishes and only the weak wander wish acts.
   Martian calm = martianAt(0, 0.0, 0.0, 0.0, 0.0);
   calm.view = 6.0;
-  decideMartian(calm, moverAt(0.0, 5.0), {}, constants(), random);
+  decideMartian(calm, moverAt(0.0, 5.0), kNoObjects, constants(), random);
   EXPECT_LE(std::abs(calm.control.turn), 1);
 }
 
