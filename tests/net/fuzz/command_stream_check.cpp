@@ -108,14 +108,14 @@ class Replay {
     const unsigned b = byte();
     switch (b % 4) {
       case 0:
-        return push(take(b / 4));
+        return push(capped(take(b / 4)));
       case 1: {
         const std::size_t times = 8 * (byte() + 1);
         const std::string pattern = take(b / 4);
         std::string chunk;
         for (std::size_t i = 0; i < times && chunk.size() < kMaxRepeated; ++i) chunk += pattern;
         chunk.resize(std::min(chunk.size(), kMaxRepeated));
-        return push(chunk);
+        return push(capped(chunk));
       }
       case 2:
         switch (b / 4 % 4) {
@@ -133,9 +133,14 @@ class Replay {
     }
   }
 
-  void push(std::string chunk) {
+  // The input's chunks, cut off once the stream reaches its limit.
+  std::string capped(std::string chunk) {
     chunk.resize(std::min(chunk.size(), kMaxStream - pushed_));
     pushed_ += chunk.size();
+    return chunk;
+  }
+
+  void push(const std::string& chunk) {
     transport_.memory.pushInput(chunk);
     model_.push(chunk);
   }
