@@ -44,7 +44,8 @@ Stamp Game::stamp(const TimeValue& t) const {
 }
 
 void Game::reportMessage(const TimeValue& t) {
-  listener_.messageSent(stamp(t), output_.takeText());
+  listener_.messageSent(stamp(t), output_.text());
+  output_.clearText();
 }
 
 void Game::start() {

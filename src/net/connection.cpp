@@ -70,8 +70,7 @@ int openListener(std::int32_t port) {
   return listener;
 }
 
-ClientConnection::ClientConnection(int socket)
-    : socket_(socket), transport_(socket), output_(transport_), commands_(transport_) {}
+ClientConnection::ClientConnection(int socket) : socket_(socket), transport_(socket), output_(transport_) {}
 
 ClientConnection::~ClientConnection() {
   close();

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 
-#include "net/command_reader.h"
 #include "net/output_buffer.h"
 #include "net/socket_transport.h"
 
@@ -24,7 +23,6 @@ class ClientConnection {
 
   OutputBuffer& output() { return output_; }
   Transport& transport() { return transport_; }
-  CommandReader& commands() { return commands_; }
   // The connected descriptor, or -1 once closed.
   int socket() const { return socket_; }
   void close();
@@ -33,7 +31,6 @@ class ClientConnection {
   int socket_;
   SocketTransport transport_;
   OutputBuffer output_;
-  CommandReader commands_;
 };
 
 // Blocks until the client connects and sets TCP_NODELAY on its socket.

@@ -4,12 +4,6 @@
 
 namespace rover {
 
-std::string OutputBuffer::takeText() {
-  std::string text;
-  text.swap(text_);
-  return text;
-}
-
 void OutputBuffer::append(char c) {
   text_.push_back(c);
   // A single character only pushes out a full buffer when it no longer fits.

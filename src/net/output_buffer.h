@@ -22,9 +22,11 @@ class OutputBuffer {
   void append(std::string_view text);
   void flush();
   std::size_t pending() const { return pos_; }
-  // Everything appended since the previous call: the whole text of the
-  // message just sent, for the game's listeners.
-  std::string takeText();
+  // Everything appended since clearText(): the whole text of the message
+  // just sent, for the game's listeners. Clearing keeps the storage, so the
+  // telemetry pass allocates nothing for it.
+  const std::string& text() const { return text_; }
+  void clearText() { text_.clear(); }
 
  private:
   Transport& transport_;

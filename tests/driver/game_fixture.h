@@ -13,6 +13,8 @@
 #include "driver/listener_list.h"
 #include "driver/text_listener.h"
 #include "fake_clock.h"
+#include "map/byte_source.h"
+#include "map/map_loader.h"
 #include "map/map_spec.h"
 #include "net/command_reader.h"
 #include "net/lockstep_input.h"
@@ -83,6 +85,12 @@ inline MapSpec makeTestMap(const mpz_class& timeLimitMillis, const std::vector<T
   }
   map.world.rover = map.runs.front().startState;
   return map;
+}
+
+// A map as the server loads it, from JSON text.
+inline MapSpec mapFromText(const char* text) {
+  MemoryByteSource source(text);
+  return loadMapFrom(source);
 }
 
 // Keeps every run report it hears.

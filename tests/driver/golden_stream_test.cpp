@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "game_fixture.h"
-#include "map/byte_source.h"
-#include "map/map_loader.h"
 
 namespace rover {
 namespace {
@@ -55,8 +53,7 @@ std::string reply(int k, const std::string& text) {
 
 // The stream one message per line, then the standard output.
 std::string play(std::uint64_t seed) {
-  MemoryByteSource source(kGoldenMap);
-  GameHarness h(loadMapFrom(source), true, seed);
+  GameHarness h(testing::mapFromText(kGoldenMap), true, seed);
   h.playAnswering(reply);
   std::string text;
   for (const char c : h.transport.sent()) {

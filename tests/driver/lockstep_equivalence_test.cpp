@@ -7,8 +7,6 @@
 #include <string>
 
 #include "game_fixture.h"
-#include "map/byte_source.h"
-#include "map/map_loader.h"
 
 namespace rover {
 namespace {
@@ -30,8 +28,7 @@ constexpr const char* kOpenMap = R"({
 })";
 
 MapSpec openMap() {
-  MemoryByteSource source(kOpenMap);
-  return loadMapFrom(source);
+  return testing::mapFromText(kOpenMap);
 }
 
 std::string reply(int k, const std::string&) {

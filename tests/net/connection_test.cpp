@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "base/failure.h"
+#include "net/command_reader.h"
 #include "net/messages.h"
 #include "server_process.h"
 
@@ -67,12 +68,13 @@ TEST(Connection, ServesOneClientOverLoopback) {
   EXPECT_TRUE(client.readUntil("B 7 ;E 9 9 ;"));
   EXPECT_EQ(client.received(), "B 7 ;E 9 9 ;");
 
+  CommandReader commands(connection->transport());
   client.send("al;");
-  EXPECT_EQ(nextCommand(connection->commands()), "al");
+  EXPECT_EQ(nextCommand(commands), "al");
 
   client.close();
   try {
-    nextCommand(connection->commands());
+    nextCommand(commands);
     FAIL() << "no failure after the client closed";
   } catch (const Failure& failure) {
     // A reset is possible too if the peer's close raced with unread data; none is pending here.
