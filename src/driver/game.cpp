@@ -17,21 +17,15 @@ TimeValue millis(std::int64_t ms) {
 
 constexpr double kStepSeconds = 0.01;
 
-// A setup with a part missing is a programming error, found at once.
-template <typename T>
-T& part(T* pointer) {
-  if (pointer == nullptr) raiseFail("a game setup is missing a part");
-  return *pointer;
-}
-
 }  // namespace
 
 Game::Game(const GameSetup& setup)
-    : map_(part(setup.map)),
-      output_(part(setup.output)),
-      input_(part(setup.input)),
-      clock_(part(setup.clock)),
-      listener_(part(setup.listener)),
+    : map_(setup.map),
+      output_(setup.output),
+      input_(setup.input),
+      clock_(setup.clock),
+      listener_(setup.listener),
+      closeAfterWait_(setup.mode == PlayMode::Lockstep),
       exitWhenDone_(setup.exitWhenDone),
       rules_(makeWorldRules(map_)),
       view_(makeViewEllipse(map_.vehicleParams)),
@@ -52,6 +46,7 @@ void Game::start() {
   sendInit(output_, map_);
   reportMessage(clock_.now());
   schedule(ActionKind::StartRound, clock_.now() + millis(kPauseMillis));
+  listener_.gameStarted();
 }
 
 void Game::runDueEvents() {
@@ -112,15 +107,15 @@ void Game::endInstant() {
     listener_.inputReading(InputPhase::Wait, stamp(lastInstant_));
     input_.awaitOwedReplies();
   }
-  announceHeldRunEnd();
+  closeRun();
 }
 
-void Game::announceHeldRunEnd() {
-  if (!heldEnd_) return;
-  RunReport report = std::move(*heldEnd_);
-  heldEnd_.reset();
+void Game::closeRun() {
+  if (!closing_) return;
+  RunReport report = std::move(*closing_);
+  closing_.reset();
   report.lateReplies += input_.takeLateReplies();
-  listener_.runEnded(report);
+  listener_.runClosed(report);
 }
 
 void Game::startRound(const TimeValue& t0) {
@@ -211,17 +206,14 @@ void Game::endRun(Outcome outcome, const TimeValue& runTime) {
   report.runMillis = runTime.wholeMillis();
   report.resultLine = "Round " + std::to_string(roundCounter_) + ": " + outcomeText(outcome) +
                       "; score = " + integerText(scoreMillis);
-  // In real time the result line comes out now, before the "E" message, as
-  // it always has; lockstep holds it until the replies owed are in.
-  if (input_.paced()) {
-    heldEnd_ = std::move(report);
-  } else {
-    report.lateReplies += input_.takeLateReplies();
-    listener_.runEnded(report);
-  }
+  // The result line comes out before the "E" message; the run closes once
+  // the "E" is out, and in lockstep only after the replies owed are in.
+  listener_.runResult(report);
+  closing_ = std::move(report);
   results_.push_back({outcome, scoreMillis});
   sendEnd(output_, runTime, score);
   reportMessage(runStart_ + runTime);
+  if (!closeAfterWait_) closeRun();
 
   queue_.clear();
   if (roundCounter_ < static_cast<int>(map_.runs.size())) {

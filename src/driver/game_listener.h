@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/time_value.h"
+#include "driver/game_ending.h"
 #include "map/map_spec.h"
 #include "sim/world.h"
 #include "sim/world_step.h"
@@ -44,6 +45,8 @@ enum class InputPhase { Poll, Drain, Wait };
 class GameListener {
  public:
   virtual ~GameListener() = default;
+  // The "I" message has gone out and the first run is scheduled.
+  virtual void gameStarted() {}
   // A run's start event is being performed, before its stale input is drained.
   virtual void runStarting(int /*number*/) {}
   // Run `number` has been set up and is about to send its first telemetry.
@@ -61,9 +64,15 @@ class GameListener {
                       const std::vector<std::size_t>& /*occluded*/, bool /*periodic*/) {}
   // A physics step has moved the world.
   virtual void stepped(const Stamp& /*at*/, const World& /*world*/, const StepResult& /*result*/) {}
-  // A run has ended. In lockstep this comes after the wait that follows the
-  // run's last instant, so the report counts the reply to its last "T".
-  virtual void runEnded(const RunReport& /*report*/) {}
+  // A run has ended: its result, before its "E" message is sent. In
+  // lockstep the late replies are not all counted yet.
+  virtual void runResult(const RunReport& /*report*/) {}
+  // The instant that ended a run is over: right after its "E" in real time;
+  // in lockstep after the wait for the replies owed, so the report counts
+  // the reply to the run's last "T".
+  virtual void runClosed(const RunReport& /*report*/) {}
+  // The game is over, however it ended; heard once.
+  virtual void gameEnded(const GameEnding& /*ending*/) {}
 };
 
 }  // namespace rover

@@ -2,6 +2,9 @@
 
 namespace rover {
 
+void ListenerList::gameStarted() {
+  for (GameListener* listener : listeners_) listener->gameStarted();
+}
 void ListenerList::runStarting(int number) {
   for (GameListener* listener : listeners_) listener->runStarting(number);
 }
@@ -24,8 +27,16 @@ void ListenerList::sensed(const Stamp& at, const World& world, const std::vector
 void ListenerList::stepped(const Stamp& at, const World& world, const StepResult& result) {
   for (GameListener* listener : listeners_) listener->stepped(at, world, result);
 }
-void ListenerList::runEnded(const RunReport& report) {
-  for (GameListener* listener : listeners_) listener->runEnded(report);
+void ListenerList::runResult(const RunReport& report) {
+  for (GameListener* listener : listeners_) listener->runResult(report);
+}
+void ListenerList::runClosed(const RunReport& report) {
+  for (GameListener* listener : listeners_) listener->runClosed(report);
+}
+void ListenerList::gameEnded(const GameEnding& ending) {
+  if (ended_) return;
+  ended_ = true;
+  for (GameListener* listener : listeners_) listener->gameEnded(ending);
 }
 
 }  // namespace rover

@@ -3,12 +3,12 @@
 namespace rover {
 
 void TextListener::runStarted(const MapSpec&, int) {
-  if (!announceStarts_) return;  // window mode shows the run in its window instead
+  if (starts_ == RunStarts::Silent) return;
   std::fputs("starting round\n", out_);
   std::fflush(out_);
 }
 
-void TextListener::runEnded(const RunReport& report) {
+void TextListener::runResult(const RunReport& report) {
   std::fputs(report.resultLine.c_str(), out_);
   std::fputc('\n', out_);
   std::fflush(out_);

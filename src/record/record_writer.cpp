@@ -130,13 +130,6 @@ void RecordWriter::messageSent(const Stamp& at, std::string_view text) {
   line_ += ",\"text\":";
   appendJsonString(line_, text);
   end();
-  if (!text.empty() && text.front() == 'E') {
-    ++endsSent_;
-    if (heldEnd_ && heldEnd_->number == endsSent_) {
-      writeRunEnd(*heldEnd_);
-      heldEnd_.reset();
-    }
-  }
 }
 
 void RecordWriter::sensed(const Stamp& at, const World& world, const std::vector<std::size_t>& visible,
@@ -220,16 +213,7 @@ void RecordWriter::stepped(const Stamp& at, const World& world, const StepResult
   }
 }
 
-void RecordWriter::runEnded(const RunReport& report) {
-  // In real time the end is reported before the "E" goes out; the line waits for it.
-  if (endsSent_ >= report.number) {
-    writeRunEnd(report);
-  } else {
-    heldEnd_ = report;
-  }
-}
-
-void RecordWriter::writeRunEnd(const RunReport& report) {
+void RecordWriter::runClosed(const RunReport& report) {
   ++runs_;
   begin("run_end", {report.number, TimeValue::fromMillis(report.runMillis)});
   line_ += ",\"outcome\":\"";
@@ -246,13 +230,7 @@ void RecordWriter::writeRunEnd(const RunReport& report) {
   sink_.flush();
 }
 
-void RecordWriter::finish(const GameEnding& ending) {
-  // A run end the failure cut short still has its E behind it or not; write
-  // what is known.
-  if (heldEnd_) {
-    writeRunEnd(*heldEnd_);
-    heldEnd_.reset();
-  }
+void RecordWriter::gameEnded(const GameEnding& ending) {
   line_ += "{\"type\":\"footer\",\"status\":\"";
   line_ += statusName(ending.status);
   line_ += '"';

@@ -5,9 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "driver/game_listener.h"
-#include "net/lockstep_input.h"
-#include "net/recording_transport.h"
+#include "driver/game_recording.h"
 #include "record/game_info.h"
 #include "record/record_output.h"
 
@@ -17,12 +15,12 @@ namespace rover {
 // game, every receive on the client's connection and every lockstep reply,
 // and turns each into one JSON line. It flushes at every run end, so the
 // record of a game that died is readable up to its last complete run.
-class RecordWriter final : public GameListener, public ReceiveObserver, public ReplyObserver {
+class RecordWriter final : public GameRecording {
  public:
   RecordWriter(RecordOutput& sink, const GameInfo& info, const MapSpec& map);
 
   // The footer, then the sink is closed.
-  void finish(const GameEnding& ending);
+  void gameEnded(const GameEnding& ending) override;
 
   void runStarting(int number) override;
   void inputReading(InputPhase phase, const Stamp& at) override;
@@ -31,7 +29,7 @@ class RecordWriter final : public GameListener, public ReceiveObserver, public R
   void sensed(const Stamp& at, const World& world, const std::vector<std::size_t>& visible,
               const std::vector<std::size_t>& occluded, bool periodic) override;
   void stepped(const Stamp& at, const World& world, const StepResult& result) override;
-  void runEnded(const RunReport& report) override;
+  void runClosed(const RunReport& report) override;
 
   void receiving() override { receiveInFlight_ = true; }
   void received(std::string_view bytes, bool eof) override;
@@ -45,16 +43,12 @@ class RecordWriter final : public GameListener, public ReceiveObserver, public R
   void begin(const char* type, const Stamp& at);
   void end();
   void replyLine(const char* type, std::uint64_t number);
-  void writeRunEnd(const RunReport& report);
 
   RecordOutput& sink_;
   std::string line_;
   Stamp phaseAt_;
   InputPhase phase_ = InputPhase::Poll;
   bool receiveInFlight_ = false;
-  // A run's end line follows its "E" message, whichever the game reports first.
-  std::optional<RunReport> heldEnd_;
-  int endsSent_ = 0;
   std::uint64_t runs_ = 0;
   std::uint64_t messages_ = 0;
   std::uint64_t steps_ = 0;

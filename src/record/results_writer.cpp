@@ -45,7 +45,7 @@ ResultsWriter::~ResultsWriter() {
   }
 }
 
-void ResultsWriter::finish(const GameEnding& ending) {
+void ResultsWriter::gameEnded(const GameEnding& ending) {
   if (fd_ < 0) return;
   const std::string text = resultsDocument(info_, runs_, ending);
   const char* data = text.data();

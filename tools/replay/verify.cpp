@@ -1,23 +1,17 @@
 #include "verify.h"
 
-#include <chrono>
-#include <memory>
 #include <optional>
 #include <vector>
 
 #include "base/version.h"
-#include "driver/game.h"
+#include "driver/game_session.h"
 #include "driver/listener_list.h"
 #include "driver/top_level_report.h"
 #include "driver/virtual_clock.h"
 #include "line_comparer.h"
 #include "map/byte_source.h"
 #include "map/map_loader.h"
-#include "net/command_reader.h"
-#include "net/lockstep_input.h"
 #include "net/output_buffer.h"
-#include "net/realtime_input.h"
-#include "net/recording_transport.h"
 #include "record/record_writer.h"
 #include "record_header.h"
 #include "record_line.h"
@@ -141,62 +135,33 @@ Verdict verifyRecord(const RecordFile& record) {
   ReplayTransport transport(std::move(recorded.inputs), recorded.failures);
   ListenerList listeners;
   listeners.add(transport);
-  std::optional<RecordWriter> writer;
   VirtualClock clock;
   OutputBuffer output(transport);
-  std::unique_ptr<RecordingTransport> input;
-  std::unique_ptr<CommandReader> reader;
-  std::unique_ptr<ClientInput> clientInput;
-  std::unique_ptr<Game> game;
-
-  // The replay's own failure, if the recorded game had one.
-  std::optional<Failure> ended;
-  auto playing = [&]() {
-    writer.emplace(comparer, info, map);
-    listeners.add(*writer);
-    input = std::make_unique<RecordingTransport>(transport, *writer);
-    if (header.lockstep) {
-      std::optional<std::chrono::nanoseconds> timeout;
-      if (header.replyTimeoutMillis.value_or(0) > 0)
-        timeout = std::chrono::milliseconds(*header.replyTimeoutMillis);
-      auto lockstep = std::make_unique<LockstepInput>(*input, timeout);
-      lockstep->setObserver(&*writer);
-      clientInput = std::move(lockstep);
-    } else {
-      reader = std::make_unique<CommandReader>(*input);
-      clientInput = std::make_unique<RealtimeInput>(*reader);
-    }
-    GameSetup setup;
-    setup.map = &map;
-    setup.output = &output;
-    setup.input = clientInput.get();
-    setup.clock = &clock;
-    setup.listener = &listeners;
-    setup.seed = header.seed;
-    game = std::make_unique<Game>(setup);
-    game->start();
-    while (!game->finished() && !game->queueEmpty()) {
-      clock.advanceTo(game->nextDue());
-      game->runDueEvents();
-      game->endInstant();
-    }
-    writer->finish({GameEnding::Status::Completed, "", std::nullopt});
-  };
+  std::optional<RecordWriter> writer;
+  std::optional<GameSession> session;
   // The replay's top level: a failure is either the recorded game's own
   // ending (compared like any other line) or the end of the comparison.
+  std::optional<Failure> ended;
   try {
-    playing();
+    writer.emplace(comparer, info, map);
+    listeners.add(*writer);
+    session.emplace(
+        SessionSetup{.map = map,
+                     .transport = transport,
+                     .output = output,
+                     .clock = clock,
+                     .listener = listeners,
+                     .record = &*writer,
+                     .mode = header.lockstep ? PlayMode::Lockstep : PlayMode::RealTime,
+                     .lockstep = LockstepOptions::withTimeoutMillis(header.replyTimeoutMillis.value_or(0)),
+                     .seed = header.seed});
+    session->playVirtualTime();
+    listeners.gameEnded({GameEnding::Status::Completed, "", std::nullopt});
   } catch (const Failure& failure) {
     if (!comparer.difference() && !comparer.beyondRecord() && !transport.ranOut() && writer) ended = failure;
   }
   if (ended) {
-    try {
-      if (game) game->announceHeldRunEnd();
-      std::string line = topLevelLine(*ended, true);
-      if (!line.empty() && line.back() == '\n') line.pop_back();
-      writer->finish({GameEnding::Status::Failed, line, *ended});
-    } catch (const Failure&) {
-    }
+    endGameWithFailure(session ? &session->game() : nullptr, listeners, topLevelLine(*ended, true), *ended);
   }
 
   Verdict verdict;

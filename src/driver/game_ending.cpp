@@ -1,4 +1,4 @@
-#include "record/game_info.h"
+#include "driver/game_ending.h"
 
 namespace rover {
 
