@@ -15,7 +15,4 @@ struct GameEnding {
   std::optional<Failure> failure;  // failed: what was raised
 };
 
-// "completed", "quit" or "failed".
-const char* statusName(GameEnding::Status status);
-
 }  // namespace rover

@@ -40,30 +40,34 @@ RecordSink::RecordSink(const std::string& path) : path_(path), gzip_(endsWith(pa
 RecordSink::~RecordSink() {
   if (!closed_) {
     // Unwinding after a failure: finish what was written, report nothing.
-    handOver(true, true);
+    handOver(Z_FINISH, true);
     writer_.join();
   }
 }
 
 void RecordSink::write(std::string_view bytes) {
   buffer_.append(bytes);
-  if (buffer_.size() >= kHandOverSize) handOver(false, false);
+  if (buffer_.size() >= kHandOverSize) handOver(Z_NO_FLUSH, false);
 }
 
-void RecordSink::handOver(bool sync, bool last) {
+void RecordSink::handOver() {
+  handOver(Z_SYNC_FLUSH, false);
+}
+
+void RecordSink::handOver(int zlibFlush, bool awaited) {
   std::lock_guard<std::mutex> lock(mutex_);
   Chunk chunk;
   chunk.bytes.swap(buffer_);
-  chunk.sync = sync;
-  chunk.last = last;
+  chunk.zlibFlush = zlibFlush;
+  chunk.awaited = awaited;
   queue_.push_back(std::move(chunk));
-  if (sync) ++handedSyncs_;
-  if (last) closed_ = true;
+  if (awaited) ++handedSyncs_;
+  if (zlibFlush == Z_FINISH) closed_ = true;
   changed_.notify_all();
 }
 
 void RecordSink::flush() {
-  handOver(true, false);
+  handOver(Z_SYNC_FLUSH, true);
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return doneSyncs_ == handedSyncs_; });
   lock.unlock();
@@ -72,7 +76,7 @@ void RecordSink::flush() {
 
 void RecordSink::close() {
   if (closed_) return;
-  handOver(true, true);
+  handOver(Z_FINISH, true);
   writer_.join();
   raiseIfFailed();
 }
@@ -95,24 +99,25 @@ void RecordSink::writerLoop() {
       chunk = std::move(queue_.front());
       queue_.pop_front();
     }
+    const bool last = chunk.zlibFlush == Z_FINISH;
     if (gzip_) {
-      compress(chunk.bytes, chunk.last ? Z_FINISH : (chunk.sync ? Z_SYNC_FLUSH : Z_NO_FLUSH));
+      compress(chunk.bytes, chunk.zlibFlush);
     } else {
       writeOut(reinterpret_cast<const unsigned char*>(chunk.bytes.data()), chunk.bytes.size());
     }
-    if (chunk.last) {
+    if (last) {
       if (gzip_) deflateEnd(&zip_);
       if (::close(fd_) != 0) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (error_ == 0) error_ = errno;
       }
     }
-    if (chunk.sync) {
+    if (chunk.awaited) {
       std::lock_guard<std::mutex> lock(mutex_);
       ++doneSyncs_;
       changed_.notify_all();
     }
-    if (chunk.last) return;
+    if (last) return;
   }
 }
 

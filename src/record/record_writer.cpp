@@ -1,90 +1,59 @@
 #include "record/record_writer.h"
 
-#include <cstdio>
-
 #include "net/control_field.h"
-#include "record/json_text.h"
-#include "record/map_json.h"
+#include "record/line_writer.h"
+#include "record/map_bytes.h"
 #include "record/mover_hash.h"
 
 namespace rover {
 
 namespace {
 
-const char* phaseName(InputPhase phase) {
-  switch (phase) {
-    case InputPhase::Poll:
-      return "poll";
-    case InputPhase::Drain:
-      return "drain";
-    case InputPhase::Wait:
-      return "wait";
-  }
-  return "poll";
-}
-
-void appendIds(std::string& out, const char* name, const World& world,
-               const std::vector<std::size_t>& entries, bool martians) {
-  out += ",\"";
-  out += name;
-  out += "\":[";
-  bool first = true;
+void takeIds(std::vector<int>& ids, const World& world, const std::vector<std::size_t>& entries,
+             bool martians) {
+  ids.clear();
   for (const std::size_t i : entries) {
     const WorldObject& object = world.roverObjects[i].object;
-    if ((object.kind == ObjectKind::MartianObj) != martians) continue;
-    if (!first) out += ',';
-    first = false;
-    out += std::to_string(object.id);
+    if ((object.kind == ObjectKind::MartianObj) == martians) ids.push_back(object.id);
   }
-  out += ']';
 }
 
-const char* eventKind(char event) {
+EventKind eventKind(char event) {
   switch (event) {
     case 'B':
-      return "bounce";
+      return EventKind::Bounce;
     case 'C':
-      return "crater";
+      return EventKind::Crater;
     case 'K':
-      return "killed";
+      return EventKind::Killed;
     default:
-      return "home";
+      return EventKind::Home;
   }
 }
 
 }  // namespace
 
 RecordWriter::RecordWriter(RecordOutput& sink, const GameInfo& info, const MapSpec& map) : sink_(sink) {
-  line_ = "{\"type\":\"header\",\"format\":\"rover-record\",\"version\":1,\"server\":";
-  appendJsonString(line_, info.server);
-  line_ += ",\"mode\":\"";
-  line_ += info.lockstep ? "lockstep" : "realtime";
-  line_ += "\",\"seed\":" + std::to_string(info.seed) + ",\"reply_timeout_ms\":";
-  line_ += info.replyTimeoutMillis ? std::to_string(*info.replyTimeoutMillis) : "null";
-  line_ += ",\"map_sha256\":\"" + info.map.sha256 + "\",\"map_base64\":\"" + base64(info.map.bytes) +
-           "\",\"map\":";
-  line_ += mapAsJson(map);
-  end();
+  HeaderLine header;
+  header.server = info.server;
+  header.mode = info.lockstep ? PlayMode::Lockstep : PlayMode::RealTime;
+  header.seed = info.seed;
+  header.replyTimeoutMillis = info.replyTimeoutMillis;
+  header.mapSha256 = info.map.sha256;
+  header.mapBase64 = base64(info.map.bytes);
+  header.map = mapEntry(map);
+  write(header);
 }
 
-void RecordWriter::begin(const char* type, const Stamp& at) {
-  line_ += "{\"type\":\"";
-  line_ += type;
-  line_ += "\",\"run\":";
-  line_ += std::to_string(at.run);
-  line_ += ",\"t\":";
-  line_ += at.runTime.millisText();
-}
-
-void RecordWriter::end() {
-  line_ += "}\n";
-  sink_.write(line_);
-  line_.clear();
+template <class Line>
+void RecordWriter::write(const Line& line) {
+  appendRecordLine(text_, line);
+  sink_.write(text_);
+  text_.clear();
 }
 
 void RecordWriter::runStarting(int number) {
-  begin("run_start", {number, TimeValue::fromNanos(0)});
-  end();
+  write(RunStartLine{{number, TimeValue::fromNanos(0)}});
 }
 
 void RecordWriter::inputReading(InputPhase phase, const Stamp& at) {
@@ -94,168 +63,103 @@ void RecordWriter::inputReading(InputPhase phase, const Stamp& at) {
 
 void RecordWriter::received(std::string_view bytes, bool eof) {
   receiveInFlight_ = false;
-  begin("recv", phaseAt_);
-  line_ += ",\"at\":\"";
-  line_ += phaseName(phase_);
-  line_ += '"';
+  recv_.at = phaseAt_;
+  recv_.phase = phase_;
+  recv_.eof.reset();
+  recv_.bytes.reset();
   if (eof) {
-    line_ += ",\"eof\":true";
+    recv_.eof = true;
   } else {
-    line_ += ",\"bytes\":";
-    appendJsonString(line_, bytes);
+    recv_.bytes.emplace(bytes);
   }
-  end();
-}
-
-void RecordWriter::replyLine(const char* type, std::uint64_t number) {
-  begin(type, phaseAt_);
-  line_ += ",\"n\":" + std::to_string(number);
-  end();
+  write(recv_);
 }
 
 void RecordWriter::commandsApplied(const Stamp& at, const std::vector<std::string>& commands) {
-  begin("cmd", at);
-  line_ += ",\"cmds\":[";
-  for (std::size_t i = 0; i < commands.size(); ++i) {
-    if (i > 0) line_ += ',';
-    appendJsonString(line_, commands[i]);
-  }
-  line_ += ']';
-  end();
+  cmd_.at = at;
+  cmd_.cmds = commands;
+  write(cmd_);
 }
 
 void RecordWriter::messageSent(const Stamp& at, std::string_view text) {
   ++messages_;
-  begin("msg", at);
-  line_ += ",\"text\":";
-  appendJsonString(line_, text);
-  end();
+  msg_.at = at;
+  msg_.text.assign(text);
+  write(msg_);
 }
 
 void RecordWriter::sensed(const Stamp& at, const World& world, const std::vector<std::size_t>& visible,
                           const std::vector<std::size_t>& occluded, bool periodic) {
   if (periodic) {
-    begin("martians", at);
-    line_ += ",\"m\":[";
-    for (std::size_t i = 0; i < world.martians.size(); ++i) {
-      const Martian& m = world.martians[i];
-      if (i > 0) line_ += ',';
-      line_ += '[' + std::to_string(m.index) + ',';
-      appendWireReal(line_, m.motion.position.x, 3);
-      line_ += ',';
-      appendWireReal(line_, m.motion.position.y, 3);
-      line_ += ',';
-      appendWireReal(line_, m.motion.heading, 1);
-      line_ += ',';
-      appendWireReal(line_, m.motion.speed, 3);
-      line_ += ']';
+    martians_.at = at;
+    martians_.m.clear();
+    for (const Martian& m : world.martians) {
+      martians_.m.push_back(
+          {m.index, m.motion.position.x, m.motion.position.y, m.motion.heading, m.motion.speed});
     }
-    line_ += ']';
-    end();
+    write(martians_);
   }
-  begin("sense", at);
-  appendIds(line_, "objects", world, visible, false);
-  appendIds(line_, "martians", world, visible, true);
-  appendIds(line_, "occluded_objects", world, occluded, false);
-  appendIds(line_, "occluded_martians", world, occluded, true);
-  end();
+  sense_.at = at;
+  takeIds(sense_.objects, world, visible, false);
+  takeIds(sense_.martians, world, visible, true);
+  takeIds(sense_.occludedObjects, world, occluded, false);
+  takeIds(sense_.occludedMartians, world, occluded, true);
+  write(sense_);
 }
 
 void RecordWriter::stepped(const Stamp& at, const World& world, const StepResult& result) {
   ++steps_;
   const MotionState& rover = world.rover;
-  begin("step", at);
-  line_ += ",\"x\":";
-  appendWireReal(line_, rover.position.x, 3);
-  line_ += ",\"y\":";
-  appendWireReal(line_, rover.position.y, 3);
-  line_ += ",\"h\":";
-  appendWireReal(line_, rover.heading, 1);
-  line_ += ",\"v\":";
-  appendWireReal(line_, rover.speed, 3);
-  line_ += ",\"w\":";
-  appendWireReal(line_, rover.rotation, 1);
-  line_ += ",\"c\":\"" + controlField(world.roverControl) + "\",\"hash\":\"";
-  char hash[17];
-  std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(moverHash(world)));
-  line_ += hash;
-  line_ += '"';
-  end();
+  step_.at = at;
+  step_.x = rover.position.x;
+  step_.y = rover.position.y;
+  step_.heading = rover.heading;
+  step_.speed = rover.speed;
+  step_.rotation = rover.rotation;
+  step_.control = controlField(world.roverControl);
+  step_.hash = moverHash(world);
+  write(step_);
 
   for (const LostMartian& lost : result.lost) {
-    begin("event", at);
-    line_ += ",\"kind\":\"martian_lost\",\"martian\":" + std::to_string(lost.index) +
-             ",\"id\":" + std::to_string(lost.craterId) + ",\"x\":";
-    appendWireReal(line_, lost.position.x, 3);
-    line_ += ",\"y\":";
-    appendWireReal(line_, lost.position.y, 3);
-    end();
+    EventLine event{
+        at, EventKind::MartianLost, {}, lost.index, lost.craterId, lost.position.x, lost.position.y};
+    write(event);
   }
   if (result.event && result.contact) {
     const RoverContact& contact = *result.contact;
-    begin("event", at);
-    line_ += ",\"kind\":\"";
-    line_ += eventKind(*result.event);
-    line_ += '"';
-    if (*result.event == 'B') line_ += contact.wall ? ",\"with\":\"wall\"" : ",\"with\":\"boulder\"";
-    if (!contact.wall) {
-      if (contact.kind == ObjectKind::MartianObj) {
-        line_ += ",\"martian\":" + std::to_string(contact.id);
-      } else if (contact.kind != ObjectKind::Home) {
-        line_ += ",\"id\":" + std::to_string(contact.id);
-      }
+    EventLine event{at, eventKind(*result.event), {}, {}, {}, rover.position.x, rover.position.y};
+    if (*result.event == 'B') event.with = contact.wall ? "wall" : "boulder";
+    if (!contact.wall && contact.kind == ObjectKind::MartianObj) event.martian = contact.id;
+    if (!contact.wall && contact.kind != ObjectKind::MartianObj && contact.kind != ObjectKind::Home) {
+      event.id = contact.id;
     }
-    line_ += ",\"x\":";
-    appendWireReal(line_, rover.position.x, 3);
-    line_ += ",\"y\":";
-    appendWireReal(line_, rover.position.y, 3);
-    end();
+    write(event);
   }
 }
 
 void RecordWriter::runClosed(const RunReport& report) {
   ++runs_;
-  begin("run_end", {report.number, TimeValue::fromMillis(report.runMillis)});
-  line_ += ",\"outcome\":\"";
-  line_ += outcomeText(report.outcome);
-  line_ += "\",\"code\":" + std::to_string(static_cast<int>(report.outcome)) + ",\"score\":";
-  appendJsonInteger(line_, report.scoreMillis);
-  line_ += ",\"run_ms\":";
-  appendJsonInteger(line_, report.runMillis);
-  line_ += ",\"bounces\":{\"boulder\":" + std::to_string(report.boulderBounces) +
-           ",\"wall\":" + std::to_string(report.wallBounces) +
-           "},\"commands\":" + std::to_string(report.commands) +
-           ",\"late_replies\":" + std::to_string(report.lateReplies);
-  end();
+  RunEndLine line;
+  line.run = report;
+  write(line);
   sink_.flush();
 }
 
 void RecordWriter::gameEnded(const GameEnding& ending) {
-  line_ += "{\"type\":\"footer\",\"status\":\"";
-  line_ += statusName(ending.status);
-  line_ += '"';
+  FooterLine footer;
+  footer.status = ending.status;
   if (ending.status == GameEnding::Status::Failed) {
-    line_ += ",\"line\":";
-    appendJsonString(line_, ending.line);
-    line_ += ",\"message\":";
-    if (ending.failure && ending.failure->message()) {
-      appendJsonString(line_, *ending.failure->message());
-    } else {
-      line_ += "null";
-    }
+    footer.line = ending.line;
+    footer.message.emplace(ending.failure ? ending.failure->message() : std::nullopt);
     if (ending.failure) {
-      line_ += ",\"failure\":{\"kind\":\"";
-      line_ += ending.failure->kindName();
-      line_ += "\",\"errno\":";
-      line_ += ending.failure->errorCode() ? std::to_string(*ending.failure->errorCode()) : "null";
-      line_ += ",\"during_receive\":";
-      line_ += receiveInFlight_ ? "true" : "false";
-      line_ += '}';
+      footer.failure =
+          FailureEntry{ending.failure->kindName(), ending.failure->errorCode(), receiveInFlight_};
     }
   }
-  line_ += ",\"runs\":" + std::to_string(runs_) + ",\"messages\":" + std::to_string(messages_) +
-           ",\"steps\":" + std::to_string(steps_);
-  end();
+  footer.runs = runs_;
+  footer.messages = messages_;
+  footer.steps = steps_;
+  write(footer);
   sink_.close();
 }
 

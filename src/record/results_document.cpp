@@ -1,6 +1,7 @@
 #include "record/results_document.h"
 
 #include "record/json_text.h"
+#include "record/line_writer.h"
 
 namespace rover {
 
@@ -18,18 +19,14 @@ std::string resultsDocument(const GameInfo& info, const std::vector<RunReport>& 
     const RunReport& run = runs[i];
     total += run.scoreMillis;
     out += i > 0 ? ",\n    " : "\n    ";
-    out += "{\"number\": " + std::to_string(run.number) + ", \"outcome\": \"" + outcomeText(run.outcome) +
-           "\", \"code\": " + std::to_string(static_cast<int>(run.outcome)) + ", \"score\": ";
-    appendJsonInteger(out, run.scoreMillis);
-    out += ", \"run_ms\": ";
-    appendJsonInteger(out, run.runMillis);
-    out += ", \"bounces\": {\"boulder\": " + std::to_string(run.boulderBounces) +
-           ", \"wall\": " + std::to_string(run.wallBounces) +
-           "}, \"commands\": " + std::to_string(run.commands) +
-           ", \"late_replies\": " + std::to_string(run.lateReplies) + "}";
+    out += '{';
+    FieldWriter fields(out, FieldWriter::Spacing::Spaced, true);
+    fields.field("number", run.number);
+    runResultFields(fields, run);
+    out += '}';
   }
   out += runs.empty() ? "],\n  \"status\": \"" : "\n  ],\n  \"status\": \"";
-  out += statusName(ending.status);
+  out += kStatusNames[static_cast<std::size_t>(ending.status)];
   out += '"';
   if (ending.status == GameEnding::Status::Failed) {
     out += ",\n  \"line\": ";

@@ -4,14 +4,6 @@
 
 namespace rover::replay {
 
-namespace {
-
-bool isQuitFooter(const std::string& line) {
-  return line.rfind("{\"type\":\"footer\",\"status\":\"quit\"", 0) == 0;
-}
-
-}  // namespace
-
 void LineComparer::write(std::string_view bytes) {
   partial_.append(bytes);
   std::size_t start = 0;
@@ -24,7 +16,7 @@ void LineComparer::write(std::string_view bytes) {
 void LineComparer::compare(const std::string& line) {
   // A game the window's "q" ended, or one whose record stops without a
   // footer, can be replayed only as far as the record goes.
-  if (next_ >= record_.lines.size() || isQuitFooter(record_.lines[next_])) {
+  if (next_ >= comparable_) {
     beyondRecord_ = true;
     throw Failure(FailureKind::Empty, "the record ends here");
   }

@@ -15,7 +15,8 @@ namespace rover::replay {
 // first difference, or when the record has no more lines to compare.
 class LineComparer final : public RecordOutput {
  public:
-  explicit LineComparer(const RecordFile& record) : record_(record) {}
+  // Compares the first `comparable` lines of the record.
+  LineComparer(const RecordFile& record, std::size_t comparable) : record_(record), comparable_(comparable) {}
 
   void write(std::string_view bytes) override;
   void flush() override {}
@@ -37,6 +38,7 @@ class LineComparer final : public RecordOutput {
   void compare(const std::string& line);
 
   const RecordFile& record_;
+  std::size_t comparable_;
   std::size_t next_ = 0;
   std::string partial_;
   std::optional<Difference> difference_;

@@ -1,21 +1,16 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
-#include <string>
-
+#include "record/game_info.h"
+#include "record/record_lines.h"
 #include "record_file.h"
 
 namespace rover::replay {
 
-// What the first line of a record says about its game.
+// What the first line of a record says: the game (with the map file's bytes
+// as the server read them) and the map as loaded.
 struct RecordHeader {
-  std::string server;  // the version of the server that wrote it
-  bool lockstep = false;
-  std::uint64_t seed = 0;
-  std::optional<std::uint32_t> replyTimeoutMillis;
-  std::string mapBytes;  // the map file as the server read it
-  std::string mapSha256;
+  GameInfo info;
+  MapEntry map;
 };
 
 // Reads and checks the header: the format's name and version (the one this

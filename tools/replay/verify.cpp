@@ -12,86 +12,78 @@
 #include "map/byte_source.h"
 #include "map/map_loader.h"
 #include "net/output_buffer.h"
+#include "record/line_reader.h"
 #include "record/record_writer.h"
 #include "record_header.h"
-#include "record_line.h"
 #include "replay_transport.h"
 
 namespace rover::replay {
 
 namespace {
 
-InputPhase phaseNamed(const RecordLine& line) {
-  const std::string at = line.string("at");
-  if (at == "poll") return InputPhase::Poll;
-  if (at == "drain") return InputPhase::Drain;
-  if (at == "wait") return InputPhase::Wait;
-  line.fail("unknown \"at\": \"" + at + "\"");
-}
-
 struct RecordedGame {
   std::vector<RecordedInput> inputs;
   ReplayTransport::Failures failures;
   bool hasFooter = false;
+  // The lines a replay is compared with: all, or those before a quit footer
+  // (the window's "q" is no input a replay can play).
+  std::size_t comparable = 0;
+  std::vector<std::size_t> types;  // each line's index in RecordEntry
 };
 
 // Every line must read as a record line; the inputs and the footer's
 // failure are what the replay needs from them.
 RecordedGame scan(const RecordFile& record) {
   RecordedGame game;
+  game.comparable = record.lines.size();
+  game.types.push_back(0);  // the header, read already
   for (std::size_t i = 1; i < record.lines.size(); ++i) {
-    const RecordLine line(record.lines[i], i + 1);
-    const std::string& type = line.type();
-    if (type == "recv" || type == "late") {
-      RecordedInput input;
-      input.run = static_cast<int>(line.smallInteger("run"));
-      input.runMillis = line.integer("t").get_str();
-      if (type == "late") {
-        input.kind = RecordedInput::Kind::Late;
-        input.phase = InputPhase::Wait;
+    const RecordEntry entry = readRecordLine(record.lines[i], i + 1);
+    game.types.push_back(entry.index());
+    if (const auto* recv = std::get_if<RecvLine>(&entry)) {
+      RecordedInput& input = game.inputs.emplace_back();
+      input.run = recv->at.run;
+      input.runMillis = recv->at.runTime.millisText();
+      input.phase = recv->phase;
+      if (recv->eof) {
+        input.kind = RecordedInput::Kind::EndOfStream;
       } else {
-        input.phase = phaseNamed(line);
-        if (line.has("eof")) {
-          input.kind = RecordedInput::Kind::EndOfStream;
-        } else {
-          input.bytes = line.string("bytes");
-        }
+        if (!recv->bytes) failAtLine(i + 1, "a \"recv\" line needs \"bytes\" or \"eof\"");
+        input.bytes = *recv->bytes;
       }
-      game.inputs.push_back(std::move(input));
-    } else if (type == "footer") {
-      if (i + 1 != record.lines.size()) line.fail("a footer before the end of the record");
+    } else if (const auto* late = std::get_if<LateLine>(&entry)) {
+      game.inputs.push_back(
+          {RecordedInput::Kind::Late, InputPhase::Wait, late->at.run, late->at.runTime.millisText(), ""});
+    } else if (const auto* footer = std::get_if<FooterLine>(&entry)) {
+      if (i + 1 != record.lines.size()) failAtLine(i + 1, "a footer before the end of the record");
       game.hasFooter = true;
-      if (!line.has("failure")) continue;
-      const rapidjson::Value& failure = line.value("failure");
-      if (!failure.IsObject() || !failure.HasMember("kind")) line.fail("\"failure\" is not a failure");
-      const std::optional<FailureKind> kind = kindFromName(line.stringOf(failure["kind"], "kind"));
-      if (!kind) line.fail("unknown failure kind");
-      std::optional<std::string> message;
-      if (!line.isNull("message")) message = line.string("message");
-      std::optional<int> code;
-      if (failure.HasMember("errno") && !failure["errno"].IsNull()) {
-        code = static_cast<int>(line.integerOf(failure["errno"], "errno").get_si());
-      }
-      const Failure raised(*kind, message, code);
-      const bool duringReceive = failure.HasMember("during_receive") && failure["during_receive"].IsTrue();
-      if (duringReceive) {
+      if (footer->status == GameEnding::Status::Quit) game.comparable = i;
+      if (!footer->failure) continue;
+      const std::optional<FailureKind> kind = kindFromName(footer->failure->kind);
+      if (!kind) failAtLine(i + 1, "unknown failure kind");
+      const Failure raised(*kind, footer->message.value_or(std::nullopt), footer->failure->code);
+      if (footer->failure->duringReceive) {
         game.failures.receive = raised;
       } else if (*kind == FailureKind::SysErr) {
         game.failures.send = raised;
-        game.failures.messagesBeforeSend = static_cast<std::uint64_t>(line.smallInteger("messages"));
+        game.failures.messagesBeforeSend = footer->messages;
       }
     }
   }
   return game;
 }
 
-std::string counts(const RecordFile& record, std::size_t lines) {
+template <class Line>
+std::size_t typeIndex() {
+  return RecordEntry(std::in_place_type<Line>).index();
+}
+
+std::string counts(const RecordedGame& game, std::size_t lines) {
   std::size_t runs = 0, messages = 0, steps = 0;
-  for (std::size_t i = 0; i < lines && i < record.lines.size(); ++i) {
-    const std::string& line = record.lines[i];
-    if (line.rfind("{\"type\":\"run_end\"", 0) == 0) ++runs;
-    if (line.rfind("{\"type\":\"msg\"", 0) == 0) ++messages;
-    if (line.rfind("{\"type\":\"step\"", 0) == 0) ++steps;
+  for (std::size_t i = 0; i < lines && i < game.types.size(); ++i) {
+    runs += game.types[i] == typeIndex<RunEndLine>();
+    messages += game.types[i] == typeIndex<MsgLine>();
+    steps += game.types[i] == typeIndex<StepLine>();
   }
   return std::to_string(runs) + " runs, " + std::to_string(messages) + " messages, " + std::to_string(steps) +
          " steps identical";
@@ -100,10 +92,16 @@ std::string counts(const RecordFile& record, std::size_t lines) {
 // "run R, t T" of a record line, for the report of a difference.
 std::string stampOf(const std::string& text, std::size_t number) {
   try {
-    const RecordLine line(text, number);
-    if (line.has("run") && line.has("t")) {
-      return "run " + line.integer("run").get_str() + ", t " + line.integer("t").get_str() + " ms";
-    }
+    return std::visit(
+        [](const auto& line) -> std::string {
+          if constexpr (requires { line.at.runTime; }) {
+            return "run " + std::to_string(line.at.run) + ", t " + line.at.runTime.millisText() + " ms";
+          } else if constexpr (requires { line.run.runMillis; }) {
+            return "run " + std::to_string(line.run.number) + ", t " + line.run.runMillis.get_str() + " ms";
+          }
+          return "no stamp";
+        },
+        readRecordLine(text, number));
   } catch (const Failure&) {
   }
   return "no stamp";
@@ -113,25 +111,15 @@ std::string stampOf(const std::string& text, std::size_t number) {
 
 Verdict verifyRecord(const RecordFile& record) {
   const RecordHeader header = readHeader(record);
-  if (header.server != serverVersion()) {
-    throw Failure(FailureKind::Fail)
-        .at({1, 0})
-        .because("written by server " + header.server + "; this replay is version " + serverVersion() +
-                 " and verifies only records of its own version");
+  if (header.info.server != serverVersion()) {
+    failAtLine(1, "written by server " + header.info.server + "; this replay is version " + serverVersion() +
+                      " and verifies only records of its own version");
   }
   RecordedGame recorded = scan(record);
-
-  MemoryByteSource mapSource(header.mapBytes);
+  MemoryByteSource mapSource(header.info.map.bytes);
   MapSpec map = loadMapFrom(mapSource);
-  GameInfo info;
-  info.server = header.server;
-  info.lockstep = header.lockstep;
-  info.seed = header.seed;
-  info.replyTimeoutMillis = header.replyTimeoutMillis;
-  info.map.bytes = header.mapBytes;
-  info.map.sha256 = header.mapSha256;
 
-  LineComparer comparer(record);
+  LineComparer comparer(record, recorded.comparable);
   ReplayTransport transport(std::move(recorded.inputs), recorded.failures);
   ListenerList listeners;
   listeners.add(transport);
@@ -143,18 +131,18 @@ Verdict verifyRecord(const RecordFile& record) {
   // ending (compared like any other line) or the end of the comparison.
   std::optional<Failure> ended;
   try {
-    writer.emplace(comparer, info, map);
+    writer.emplace(comparer, header.info, map);
     listeners.add(*writer);
-    session.emplace(
-        SessionSetup{.map = map,
-                     .transport = transport,
-                     .output = output,
-                     .clock = clock,
-                     .listener = listeners,
-                     .record = &*writer,
-                     .mode = header.lockstep ? PlayMode::Lockstep : PlayMode::RealTime,
-                     .lockstep = LockstepOptions::withTimeoutMillis(header.replyTimeoutMillis.value_or(0)),
-                     .seed = header.seed});
+    session.emplace(SessionSetup{
+        .map = map,
+        .transport = transport,
+        .output = output,
+        .clock = clock,
+        .listener = listeners,
+        .record = &*writer,
+        .mode = header.info.lockstep ? PlayMode::Lockstep : PlayMode::RealTime,
+        .lockstep = LockstepOptions::withTimeoutMillis(header.info.replyTimeoutMillis.value_or(0)),
+        .seed = header.info.seed});
     session->playVirtualTime();
     listeners.gameEnded({GameEnding::Status::Completed, "", std::nullopt});
   } catch (const Failure& failure) {
@@ -178,7 +166,7 @@ Verdict verifyRecord(const RecordFile& record) {
       return verdict;
     }
     verdict.identical = true;
-    verdict.report = "verified up to line " + std::to_string(matched) + ": " + counts(record, matched) +
+    verdict.report = "verified up to line " + std::to_string(matched) + ": " + counts(recorded, matched) +
                      (recorded.hasFooter ? "; the game was ended from its window there"
                                          : "; the record ends without a footer (the game did not finish)");
     return verdict;
@@ -189,7 +177,7 @@ Verdict verifyRecord(const RecordFile& record) {
     return verdict;
   }
   verdict.identical = true;
-  verdict.report = "verified: " + counts(record, matched);
+  verdict.report = "verified: " + counts(recorded, matched);
   return verdict;
 }
 

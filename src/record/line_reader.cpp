@@ -1,0 +1,238 @@
+#include "record/line_reader.h"
+
+#include <cstdlib>
+#include <limits>
+#include <type_traits>
+
+#include "base/failure.h"
+#include "record/checked_json.h"
+
+namespace rover {
+
+void failAtLine(std::size_t number, const std::string& what) {
+  throw Failure(FailureKind::Fail).at({static_cast<std::uint32_t>(number), 0}).because(what);
+}
+
+namespace {
+
+std::string quoted(const char* name) {
+  return std::string("\"") + name + "\"";
+}
+
+bool isIntegerText(std::string_view text) {
+  std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+  if (i == text.size()) return false;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+  }
+  return true;
+}
+
+// Walks the fields of a line type over a parsed JSON object, or over an
+// array by position (a tuple), filling the line in.
+class FieldReader {
+ public:
+  FieldReader(const rapidjson::Value& node, std::size_t line) : node_(node), line_(line) {}
+
+  template <class T>
+  void field(const char* name, T& value) {
+    read(member(name), name, value);
+  }
+  template <class T>
+  void optional(const char* name, std::optional<T>& value) {
+    value.reset();
+    if (node_.IsObject() && node_.HasMember(name)) read(node_[name], name, value.emplace());
+  }
+  void real(const char* name, double& x, int) {
+    const rapidjson::Value& value = member(name);
+    // Numbers are kept as text; non-finite reals are written as strings.
+    if (!value.IsString()) fail(quoted(name) + " is not a number");
+    const std::string text = value.GetString();
+    if (text == "nan") {
+      x = std::numeric_limits<double>::quiet_NaN();
+    } else if (text == "inf" || text == "-inf") {
+      x = text[0] == '-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    } else {
+      char* end = nullptr;
+      x = std::strtod(text.c_str(), &end);
+      if (end == text.c_str() || *end != '\0') fail(quoted(name) + " is not a number");
+    }
+  }
+  template <class E, std::size_t N>
+  void choice(const char* name, E& value, const std::array<const char*, N>& names) {
+    std::string text;
+    field(name, text);
+    for (std::size_t i = 0; i < N; ++i) {
+      if (text == names[i]) {
+        value = static_cast<E>(i);
+        return;
+      }
+    }
+    fail("unknown " + quoted(name) + ": \"" + text + "\"");
+  }
+  void hex(const char* name, std::uint64_t& value) {
+    std::string text;
+    field(name, text);
+    char* end = nullptr;
+    value = std::strtoull(text.c_str(), &end, 16);
+    if (text.size() != 16 || *end != '\0' || text.find_first_of("+- ") != std::string::npos)
+      fail(quoted(name) + " is not 16 hex digits");
+  }
+  void stamp(int& run, TimeValue& t) {
+    mpz_class millis;
+    stamp(run, millis);
+    t = TimeValue::fromMillis(millis);
+  }
+  void stamp(int& run, mpz_class& millis) {
+    field("run", run);
+    field("t", millis);
+  }
+  void outcome(Outcome& outcome) {
+    int code = 0;
+    field("code", code);
+    if (code < 0 || code > 3) fail("\"code\" must be 0 to 3");
+    outcome = static_cast<Outcome>(code);
+    std::string text;
+    field("outcome", text);
+    if (text != outcomeText(outcome)) fail("\"outcome\" does not match \"code\"");
+  }
+  template <class T>
+  void tuples(const char* name, std::vector<T>& entries) {
+    const rapidjson::Value& list = member(name);
+    if (!list.IsArray()) fail(quoted(name) + " is not an array");
+    entries.clear();
+    for (const rapidjson::Value& entry : list.GetArray()) {
+      if (!entry.IsArray()) fail(quoted(name) + " holds an entry that is not an array");
+      FieldReader inner(entry, line_);
+      entries.emplace_back().fields(inner);
+    }
+  }
+  template <class Fields>
+  void object(const char* name, const Fields& fields) {
+    const rapidjson::Value& value = member(name);
+    if (!value.IsObject()) fail(quoted(name) + " is not an object");
+    FieldReader inner(value, line_);
+    fields(inner);
+  }
+
+  [[noreturn]] void fail(const std::string& what) const { failAtLine(line_, what); }
+
+ private:
+  const rapidjson::Value& member(const char* name) {
+    if (node_.IsArray()) {
+      if (next_ >= node_.Size()) fail("an entry of " + quoted(name) + " is too short");
+      return node_[next_++];
+    }
+    const auto found = node_.FindMember(name);
+    if (found == node_.MemberEnd()) fail("no " + quoted(name));
+    return found->value;
+  }
+
+  void read(const rapidjson::Value& value, const char* name, mpz_class& number) {
+    // With numbers kept as text, a number reads as a string.
+    if (!value.IsString() || !isIntegerText(value.GetString())) fail(quoted(name) + " is not an integer");
+    number.set_str(value.GetString(), 10);
+  }
+  void read(const rapidjson::Value& value, const char* name, bool& flag) {
+    if (!value.IsBool()) fail(quoted(name) + " is not true or false");
+    flag = value.IsTrue();
+  }
+  void read(const rapidjson::Value& value, const char* name, std::string& bytes) {
+    if (!value.IsString()) fail(quoted(name) + " is not a string");
+    // Latin-1: each character U+0000..U+00FF stands for one byte.
+    const std::string_view utf8(value.GetString(), value.GetStringLength());
+    bytes.clear();
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+      const auto c = static_cast<unsigned char>(utf8[i]);
+      if (c < 0x80) {
+        bytes += static_cast<char>(c);
+      } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size() && c <= 0xC3) {
+        bytes += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+      } else {
+        fail(quoted(name) + " holds a character beyond U+00FF");
+      }
+    }
+  }
+  template <class T>
+  void read(const rapidjson::Value& value, const char* name, std::optional<T>& result) {
+    result.reset();
+    if (!value.IsNull()) read(value, name, result.emplace());
+  }
+  template <class T>
+  void read(const rapidjson::Value& value, const char* name, std::vector<T>& result) {
+    if (!value.IsArray()) fail(quoted(name) + " is not an array");
+    result.clear();
+    for (const rapidjson::Value& entry : value.GetArray()) read(entry, name, result.emplace_back());
+  }
+  template <class T>
+  void read(const rapidjson::Value& value, const char* name, T& result) {
+    if constexpr (std::is_integral_v<T>) {
+      mpz_class number;
+      read(value, name, number);
+      const bool fits = std::is_signed_v<T> ? number.fits_slong_p() : number >= 0 && number.fits_ulong_p();
+      if (!fits || number < std::numeric_limits<T>::min() || number > std::numeric_limits<T>::max())
+        fail(quoted(name) + " is out of range");
+      result = std::is_signed_v<T> ? static_cast<T>(number.get_si()) : static_cast<T>(number.get_ui());
+    } else {
+      if (!value.IsObject()) fail(quoted(name) + " is not an object");
+      FieldReader inner(value, line_);
+      result.fields(inner);
+    }
+  }
+
+  const rapidjson::Value& node_;
+  std::size_t line_;
+  rapidjson::SizeType next_ = 0;
+};
+
+template <class Line>
+Line readAs(const rapidjson::Value& object, std::size_t number) {
+  Line line;
+  FieldReader fields(object, number);
+  line.fields(fields);
+  return line;
+}
+
+// A header names the format and its version before anything else is read:
+// a record of another version may hold other members.
+void checkIdentity(const rapidjson::Value& object, std::size_t number) {
+  std::string format;
+  mpz_class version;
+  FieldReader fields(object, number);
+  fields.field("format", format);
+  if (format != kRecordFormat) fields.fail("not a game record (format \"" + format + "\")");
+  fields.field("version", version);
+  if (version != kRecordVersion) {
+    fields.fail("record format version " + version.get_str() +
+                " is not supported (this program reads version " + std::to_string(kRecordVersion) + ")");
+  }
+}
+
+template <std::size_t I = 0>
+RecordEntry readEntry(const rapidjson::Value& object, const std::string& type, std::size_t number) {
+  if constexpr (I == std::variant_size_v<RecordEntry>) {
+    failAtLine(number, "unknown line type \"" + type + "\"");
+  } else {
+    using Line = std::variant_alternative_t<I, RecordEntry>;
+    if (type != Line::kType) return readEntry<I + 1>(object, type, number);
+    if constexpr (std::is_same_v<Line, HeaderLine>) checkIdentity(object, number);
+    return readAs<Line>(object, number);
+  }
+}
+
+}  // namespace
+
+RecordEntry readRecordLine(std::string_view text, std::size_t number) {
+  rapidjson::Document document;
+  document.Parse<rapidjson::kParseNumbersAsStringsFlag>(text.data(), text.size());
+  if (document.HasParseError()) {
+    failAtLine(number, std::string("not JSON (") + rapidjson::GetParseError_En(document.GetParseError()) +
+                           " at column " + std::to_string(document.GetErrorOffset() + 1) + ")");
+  }
+  if (!document.IsObject()) failAtLine(number, "not a JSON object");
+  std::string type;
+  FieldReader(document, number).field("type", type);
+  return readEntry(document, type, number);
+}
+
+}  // namespace rover
