@@ -5,6 +5,7 @@
 
 #include "base/failure.h"
 #include "net/messages.h"
+#include "sim/run_score.h"
 #include "sim/world_step.h"
 
 namespace rover {
@@ -182,22 +183,7 @@ void Game::commandPoll(const TimeValue& t) {
 
 void Game::endRun(Outcome outcome, const TimeValue& runTime) {
   runFinished_ = true;
-  const TimeValue limit = TimeValue::fromMillis(map_.timeLimitMillis);
-  TimeValue score;
-  switch (outcome) {
-    case Outcome::KilledByMartian:
-      score = millis(600) + limit + limit - runTime;
-      break;
-    case Outcome::CrashedIntoCrater:
-      score = millis(1000) + limit + limit - runTime;
-      break;
-    case Outcome::TimeLimitExceeded:
-      score = limit + millis(100);
-      break;
-    case Outcome::ReachedHome:
-      score = runTime;
-      break;
-  }
+  const TimeValue score = runScore(outcome, runTime, TimeValue::fromMillis(map_.timeLimitMillis));
   const mpz_class scoreMillis = score.wholeMillis();
   RunReport report = std::move(current_);
   current_ = RunReport{};
@@ -209,8 +195,8 @@ void Game::endRun(Outcome outcome, const TimeValue& runTime) {
   // The result line comes out before the "E" message; the run closes once
   // the "E" is out, and in lockstep only after the replies owed are in.
   listener_.runResult(report);
+  results_.push_back(report);
   closing_ = std::move(report);
-  results_.push_back({outcome, scoreMillis});
   sendEnd(output_, runTime, score);
   reportMessage(runStart_ + runTime);
   if (!closeAfterWait_) closeRun();

@@ -11,7 +11,6 @@
 #include "driver/event_queue.h"
 #include "driver/game_listener.h"
 #include "driver/game_setup.h"
-#include "driver/run_result.h"
 #include "map/map_spec.h"
 #include "net/client_input.h"
 #include "net/output_buffer.h"
@@ -52,7 +51,7 @@ class Game {
   bool finished() const { return finished_; }
 
   const MapSpec& map() const { return map_; }  // map().world is the current run's world
-  const std::vector<RunResult>& results() const { return results_; }
+  const std::vector<RunReport>& results() const { return results_; }
   int roundCounter() const { return roundCounter_; }
   const TimeValue& runStart() const { return runStart_; }
   // A run has started and has not ended.
@@ -95,7 +94,7 @@ class Game {
   Random random_;  // one generator for all Martians of all runs
 
   EventQueue queue_;
-  std::vector<RunResult> results_;
+  std::vector<RunReport> results_;  // every run that ended, as its result said
   int roundCounter_ = 0;
   bool runFinished_ = true;
   bool finished_ = false;

@@ -3,12 +3,13 @@
 #include <gmpxx.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/failure.h"
 #include "base/time_value.h"
-#include "driver/game_ending.h"
 #include "map/map_spec.h"
 #include "sim/world.h"
 #include "sim/world_step.h"
@@ -26,6 +27,14 @@ struct RunReport {
   int wallBounces = 0;
   int commands = 0;     // commands applied to the rover during the run
   int lateReplies = 0;  // lockstep replies that missed their timeout
+};
+
+// How a game ended, for a record's footer and a results file.
+struct GameEnding {
+  enum class Status { Completed, Quit, Failed };
+  Status status = Status::Completed;
+  std::string line;                // failed: the line printed on standard error, without its newline
+  std::optional<Failure> failure;  // failed: what was raised
 };
 
 // When something happened: the run (0 before the first one) and the run time

@@ -5,7 +5,16 @@
 #include <type_traits>
 
 #include "base/failure.h"
-#include "record/checked_json.h"
+
+// RapidJSON checks its preconditions (a value of the right type, an index in
+// range) with RAPIDJSON_ASSERT. A record is input from outside, so a broken
+// one must end in a clear failure, not in an abort.
+#define RAPIDJSON_ASSERT(condition)                                                                     \
+  do {                                                                                                  \
+    if (!(condition)) throw ::rover::Failure(::rover::FailureKind::Fail, "a value of the wrong shape"); \
+  } while (false)
+#include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
 
 namespace rover {
 
@@ -28,96 +37,86 @@ bool isIntegerText(std::string_view text) {
   return true;
 }
 
-// Walks the fields of a line type over a parsed JSON object, or over an
+// Walks the members of a line type over a parsed JSON object, or over an
 // array by position (a tuple), filling the line in.
 class FieldReader {
  public:
   FieldReader(const rapidjson::Value& node, std::size_t line) : node_(node), line_(line) {}
 
-  template <class T>
-  void field(const char* name, T& value) {
-    read(member(name), name, value);
+  template <class... Members>
+  void operator()(const Members&... members) {
+    (take(members), ...);
   }
-  template <class T>
-  void optional(const char* name, std::optional<T>& value) {
-    value.reset();
-    if (node_.IsObject() && node_.HasMember(name)) read(node_[name], name, value.emplace());
-  }
-  void real(const char* name, double& x, int) {
-    const rapidjson::Value& value = member(name);
-    // Numbers are kept as text; non-finite reals are written as strings.
-    if (!value.IsString()) fail(quoted(name) + " is not a number");
-    const std::string text = value.GetString();
-    if (text == "nan") {
-      x = std::numeric_limits<double>::quiet_NaN();
-    } else if (text == "inf" || text == "-inf") {
-      x = text[0] == '-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
-    } else {
-      char* end = nullptr;
-      x = std::strtod(text.c_str(), &end);
-      if (end == text.c_str() || *end != '\0') fail(quoted(name) + " is not a number");
-    }
-  }
-  template <class E, std::size_t N>
-  void choice(const char* name, E& value, const std::array<const char*, N>& names) {
-    std::string text;
-    field(name, text);
-    for (std::size_t i = 0; i < N; ++i) {
-      if (text == names[i]) {
-        value = static_cast<E>(i);
-        return;
-      }
-    }
-    fail("unknown " + quoted(name) + ": \"" + text + "\"");
-  }
-  void hex(const char* name, std::uint64_t& value) {
-    std::string text;
-    field(name, text);
-    char* end = nullptr;
-    value = std::strtoull(text.c_str(), &end, 16);
-    if (text.size() != 16 || *end != '\0' || text.find_first_of("+- ") != std::string::npos)
-      fail(quoted(name) + " is not 16 hex digits");
-  }
-  void stamp(int& run, TimeValue& t) {
-    mpz_class millis;
-    stamp(run, millis);
-    t = TimeValue::fromMillis(millis);
-  }
-  void stamp(int& run, mpz_class& millis) {
-    field("run", run);
-    field("t", millis);
-  }
-  void outcome(Outcome& outcome) {
-    int code = 0;
-    field("code", code);
-    if (code < 0 || code > 3) fail("\"code\" must be 0 to 3");
-    outcome = static_cast<Outcome>(code);
-    std::string text;
-    field("outcome", text);
-    if (text != outcomeText(outcome)) fail("\"outcome\" does not match \"code\"");
-  }
-  template <class T>
-  void tuples(const char* name, std::vector<T>& entries) {
-    const rapidjson::Value& list = member(name);
-    if (!list.IsArray()) fail(quoted(name) + " is not an array");
-    entries.clear();
-    for (const rapidjson::Value& entry : list.GetArray()) {
-      if (!entry.IsArray()) fail(quoted(name) + " holds an entry that is not an array");
-      FieldReader inner(entry, line_);
-      entries.emplace_back().fields(inner);
-    }
-  }
-  template <class Fields>
-  void object(const char* name, const Fields& fields) {
-    const rapidjson::Value& value = member(name);
-    if (!value.IsObject()) fail(quoted(name) + " is not an object");
-    FieldReader inner(value, line_);
-    fields(inner);
-  }
-
   [[noreturn]] void fail(const std::string& what) const { failAtLine(line_, what); }
 
  private:
+  template <class T>
+  void take(const Field<T>& m) {
+    read(member(m.name), m.name, m.value);
+  }
+  template <class T>
+  void take(const Optional<T>& m) {
+    m.value.reset();
+    if (node_.IsObject() && node_.HasMember(m.name)) read(node_[m.name], m.name, m.value.emplace());
+  }
+  void take(const Real& m) {
+    // Numbers are kept as text; non-finite reals are written as strings.
+    const rapidjson::Value& value = member(m.name);
+    if (!value.IsString()) fail(quoted(m.name) + " is not a number");
+    const std::string text = value.GetString();
+    char* end = nullptr;
+    m.value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0') fail(quoted(m.name) + " is not a number");
+  }
+  template <class E, std::size_t N>
+  void take(const Choice<E, N>& m) {
+    std::string text;
+    read(member(m.name), m.name, text);
+    for (std::size_t i = 0; i < N; ++i) {
+      if (text == m.names[i]) {
+        m.value = static_cast<E>(i);
+        return;
+      }
+    }
+    fail("unknown " + quoted(m.name) + ": \"" + text + "\"");
+  }
+  void take(const Hex& m) {
+    std::string text;
+    read(member(m.name), m.name, text);
+    char* end = nullptr;
+    m.value = std::strtoull(text.c_str(), &end, 16);
+    if (text.size() != 16 || *end != '\0' || text.find_first_of("+- xX") != std::string::npos)
+      fail(quoted(m.name) + " is not 16 hex digits");
+  }
+  void take(const OutcomeOf& m) {
+    int code = 0;
+    std::string text;
+    take(Field<int>{"code", code});
+    if (code < 0 || code > 3) fail("\"code\" must be 0 to 3");
+    m.value = static_cast<Outcome>(code);
+    take(Field<std::string>{"outcome", text});
+    if (text != outcomeText(m.value)) fail("\"outcome\" does not match \"code\"");
+  }
+  template <class T>
+  void take(const Tuples<T>& m) {
+    const rapidjson::Value& list = member(m.name);
+    if (!list.IsArray()) fail(quoted(m.name) + " is not an array");
+    m.entries.clear();
+    for (const rapidjson::Value& entry : list.GetArray()) {
+      if (!entry.IsArray()) fail(quoted(m.name) + " holds an entry that is not an array");
+      FieldReader inner(entry, line_);
+      m.entries.emplace_back().fields(inner);
+    }
+  }
+  template <class... Members>
+  void take(const Object<Members...>& m) {
+    const rapidjson::Value& value = member(m.name);
+    if (!value.IsObject()) fail(quoted(m.name) + " is not an object");
+    FieldReader inner(value, line_);
+    std::apply(inner, m.members);
+  }
+
+  // The member of this name, or the next entry of a tuple.
   const rapidjson::Value& member(const char* name) {
     if (node_.IsArray()) {
       if (next_ >= node_.Size()) fail("an entry of " + quoted(name) + " is too short");
@@ -132,6 +131,11 @@ class FieldReader {
     // With numbers kept as text, a number reads as a string.
     if (!value.IsString() || !isIntegerText(value.GetString())) fail(quoted(name) + " is not an integer");
     number.set_str(value.GetString(), 10);
+  }
+  void read(const rapidjson::Value& value, const char* name, TimeValue& millis) {
+    mpz_class number;
+    read(value, name, number);
+    millis = TimeValue::fromMillis(number);
   }
   void read(const rapidjson::Value& value, const char* name, bool& flag) {
     if (!value.IsBool()) fail(quoted(name) + " is not true or false");
@@ -169,8 +173,7 @@ class FieldReader {
     if constexpr (std::is_integral_v<T>) {
       mpz_class number;
       read(value, name, number);
-      const bool fits = std::is_signed_v<T> ? number.fits_slong_p() : number >= 0 && number.fits_ulong_p();
-      if (!fits || number < std::numeric_limits<T>::min() || number > std::numeric_limits<T>::max())
+      if (number < std::numeric_limits<T>::min() || number > std::numeric_limits<T>::max())
         fail(quoted(name) + " is out of range");
       result = std::is_signed_v<T> ? static_cast<T>(number.get_si()) : static_cast<T>(number.get_ui());
     } else {
@@ -185,23 +188,14 @@ class FieldReader {
   rapidjson::SizeType next_ = 0;
 };
 
-template <class Line>
-Line readAs(const rapidjson::Value& object, std::size_t number) {
-  Line line;
-  FieldReader fields(object, number);
-  line.fields(fields);
-  return line;
-}
-
 // A header names the format and its version before anything else is read:
 // a record of another version may hold other members.
-void checkIdentity(const rapidjson::Value& object, std::size_t number) {
+void checkIdentity(FieldReader& fields) {
   std::string format;
   mpz_class version;
-  FieldReader fields(object, number);
-  fields.field("format", format);
+  fields(Field{"format", format});
   if (format != kRecordFormat) fields.fail("not a game record (format \"" + format + "\")");
-  fields.field("version", version);
+  fields(Field{"version", version});
   if (version != kRecordVersion) {
     fields.fail("record format version " + version.get_str() +
                 " is not supported (this program reads version " + std::to_string(kRecordVersion) + ")");
@@ -215,8 +209,11 @@ RecordEntry readEntry(const rapidjson::Value& object, const std::string& type, s
   } else {
     using Line = std::variant_alternative_t<I, RecordEntry>;
     if (type != Line::kType) return readEntry<I + 1>(object, type, number);
-    if constexpr (std::is_same_v<Line, HeaderLine>) checkIdentity(object, number);
-    return readAs<Line>(object, number);
+    FieldReader fields(object, number);
+    if constexpr (std::is_same_v<Line, HeaderLine>) checkIdentity(fields);
+    Line line;
+    line.fields(fields);
+    return line;
   }
 }
 
@@ -231,7 +228,7 @@ RecordEntry readRecordLine(std::string_view text, std::size_t number) {
   }
   if (!document.IsObject()) failAtLine(number, "not a JSON object");
   std::string type;
-  FieldReader(document, number).field("type", type);
+  FieldReader(document, number)(Field{"type", type});
   return readEntry(document, type, number);
 }
 

@@ -1,17 +1,21 @@
 #include "record/line_writer.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+
+#include "base/fixed_point_text.h"
 
 namespace rover {
 
 void FieldWriter::key(const char* name) {
-  if (!first_) out_ += spacing_ == Spacing::Spaced ? ", " : ",";
+  static constexpr const char* kSeparators[] = {",", ", ", ",\n  "};
+  out_ += first_ ? (spacing_ == Spacing::Document ? "\n  " : "") : kSeparators[static_cast<int>(spacing_)];
   first_ = false;
   if (!named_) return;
   out_ += '"';
   out_ += name;
-  out_ += spacing_ == Spacing::Spaced ? "\": " : "\":";
+  out_ += spacing_ == Spacing::Compact ? "\":" : "\": ";
 }
 
 void FieldWriter::write(std::int64_t value) {
@@ -24,43 +28,60 @@ void FieldWriter::write(std::uint64_t value) {
   out_.append(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-void FieldWriter::real(const char* name, double x, int decimals) {
-  key(name);
-  if (decimals == kShortest) {
-    appendJsonReal(out_, x);
+void FieldWriter::write(const mpz_class& value) {
+  out_ += value.get_str(10);
+}
+
+void FieldWriter::write(const TimeValue& value) {
+  if (const std::optional<std::int64_t> nanos = value.nanos64()) {
+    write(*nanos / 1000000);  // truncated toward zero, as millisText does
   } else {
-    appendWireReal(out_, x, decimals);
+    out_ += value.millisText();
   }
 }
 
-void FieldWriter::hex(const char* name, std::uint64_t value) {
-  key(name);
+void FieldWriter::write(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out_ += '"';
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '"' || byte == '\\') out_ += '\\';
+    if (byte >= 0x20 && byte < 0x7f) {
+      out_ += c;
+    } else {
+      out_ += "\\u00";
+      out_ += kHex[byte >> 4];
+      out_ += kHex[byte & 0xf];
+    }
+  }
+  out_ += '"';
+}
+
+void FieldWriter::put(const Real& m) {
+  key(m.name);
+  if (std::isnan(m.value) || std::isinf(m.value)) {
+    // No JSON number stands for these.
+    write(std::string_view(std::isnan(m.value) ? "nan" : (m.value < 0 ? "-inf" : "inf")));
+  } else if (m.decimals == kShortest) {
+    char text[32];
+    out_.append(text, std::to_chars(text, text + sizeof text, m.value).ptr);
+  } else {
+    out_ += formatReal(m.value, m.decimals);
+  }
+}
+
+void FieldWriter::put(const Hex& m) {
+  key(m.name);
   char text[20];
-  std::snprintf(text, sizeof text, "\"%016llx\"", static_cast<unsigned long long>(value));
+  std::snprintf(text, sizeof text, "\"%016llx\"", static_cast<unsigned long long>(m.value));
   out_ += text;
 }
 
-void FieldWriter::stamp(int run, const TimeValue& t) {
-  field("run", run);
-  key("t");
-  if (const std::optional<std::int64_t> nanos = t.nanos64()) {
-    write(*nanos / 1000000);
-  } else {
-    out_ += t.millisText();
-  }
-}
-
-void FieldWriter::stamp(int run, const mpz_class& millis) {
-  field("run", run);
-  field("t", millis);
-}
-
-void FieldWriter::outcome(Outcome outcome) {
+void FieldWriter::put(const OutcomeOf& m) {
   key("outcome");
-  out_ += '"';
-  out_ += outcomeText(outcome);
-  out_ += '"';
-  field("code", static_cast<int>(outcome));
+  write(std::string_view(outcomeText(m.value)));
+  const int code = static_cast<int>(m.value);
+  put(Field<const int>{"code", code});
 }
 
 }  // namespace rover

@@ -2,7 +2,6 @@
 
 #include <gmpxx.h>
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -11,73 +10,75 @@
 #include <vector>
 
 #include "base/time_value.h"
-#include "record/json_text.h"
 #include "record/record_lines.h"
 
 namespace rover {
 
-// Writes the fields a record line lists (record/record_lines.h) as JSON,
+// Writes the members a record line lists (record/record_lines.h) as JSON,
 // appending to one string: nothing else is allocated for ordinary values.
-// Compact for record lines; spaced (", ", ": ") for the results document.
+// Reals are the shortest text that reads back, or the wire's; non-finite
+// ones the strings "nan", "inf", "-inf". Integers are exact at any size.
+// Strings hold bytes: U+0000..U+00FF stand for them (Latin-1).
+// Compact for record lines; spaced (", ", ": ") within the results
+// document, whose top level puts each member on a line (Document).
 class FieldWriter {
  public:
-  enum class Spacing { Compact, Spaced };
+  enum class Spacing { Compact, Spaced, Document };
   // `first`: no separator before the first member (a fresh object).
   FieldWriter(std::string& out, Spacing spacing, bool first) : out_(out), spacing_(spacing), first_(first) {}
 
+  template <class... Members>
+  void operator()(const Members&... members) {
+    (put(members), ...);
+  }
+
+ private:
   template <class T>
-  void field(const char* name, const T& value) {
-    key(name);
-    write(value);
+  void put(const Field<T>& m) {
+    key(m.name);
+    write(m.value);
   }
   template <class T>
-  void optional(const char* name, const std::optional<T>& value) {
-    if (value) field(name, *value);
+  void put(const Optional<T>& m) {
+    if (m.value) put(Field<const T>{m.name, *m.value});
   }
-  void real(const char* name, double x, int decimals);
+  void put(const Real& m);
   template <class E, std::size_t N>
-  void choice(const char* name, E value, const std::array<const char*, N>& names) {
-    key(name);
-    out_ += '"';
-    out_ += names[static_cast<std::size_t>(value)];
-    out_ += '"';
+  void put(const Choice<E, N>& m) {
+    key(m.name);
+    write(std::string_view(m.names[static_cast<std::size_t>(m.value)]));
   }
-  void hex(const char* name, std::uint64_t value);
-  void stamp(int run, const TimeValue& t);
-  void stamp(int run, const mpz_class& millis);
-  void outcome(Outcome outcome);
+  void put(const Hex& m);
+  void put(const OutcomeOf& m);
   template <class T>
-  void tuples(const char* name, const std::vector<T>& entries) {
-    key(name);
+  void put(const Tuples<T>& m) {
+    key(m.name);
     out_ += '[';
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t i = 0; i < m.entries.size(); ++i) {
       if (i > 0) out_ += ',';
       out_ += '[';
-      FieldWriter inner(out_, spacing_, true);
-      inner.named_ = false;
-      const_cast<T&>(entries[i]).fields(inner);
+      FieldWriter values = inner();
+      values.named_ = false;
+      m.entries[i].fields(values);
       out_ += ']';
     }
     out_ += ']';
   }
-  template <class Fields>
-  void object(const char* name, const Fields& fields) {
-    key(name);
-    objectValue(fields);
-  }
-
- private:
-  void key(const char* name);
-  template <class Fields>
-  void objectValue(const Fields& fields) {
+  template <class... Members>
+  void put(const Object<Members...>& m) {
+    key(m.name);
     out_ += '{';
-    FieldWriter inner(out_, spacing_, true);
-    fields(inner);
+    std::apply(inner(), m.members);
     out_ += '}';
   }
+
+  void key(const char* name);
+  // A writer for a nested object or array: spaced within the document.
+  FieldWriter inner() { return {out_, spacing_ == Spacing::Compact ? spacing_ : Spacing::Spaced, true}; }
   void write(bool value) { out_ += value ? "true" : "false"; }
-  void write(const mpz_class& value) { appendJsonInteger(out_, value); }
-  void write(const std::string& value) { appendJsonString(out_, value); }
+  void write(const mpz_class& value);
+  void write(const TimeValue& value);  // whole milliseconds
+  void write(std::string_view bytes);
   void write(std::int64_t value);
   void write(std::uint64_t value);
   template <class T>
@@ -87,10 +88,14 @@ class FieldWriter {
     } else if constexpr (std::is_integral_v<T>) {
       write(static_cast<std::uint64_t>(value));
     } else {
-      // A struct with fields(): an object. The walk only reads.
-      objectValue([&](FieldWriter& inner) { const_cast<T&>(value).fields(inner); });
+      // A struct with fields(): an object. The walk only reads it.
+      out_ += '{';
+      FieldWriter members = inner();
+      const_cast<T&>(value).fields(members);
+      out_ += '}';
     }
   }
+  void write(const std::string& value) { write(std::string_view(value)); }
   template <class T>
   void write(const std::optional<T>& value) {
     if (value) {
@@ -122,7 +127,7 @@ void appendRecordLine(std::string& out, const Line& line) {
   out += Line::kType;
   out += '"';
   FieldWriter fields(out, FieldWriter::Spacing::Compact, false);
-  const_cast<Line&>(line).fields(fields);
+  const_cast<Line&>(line).fields(fields);  // the walk only reads the line
   out += "}\n";
 }
 

@@ -9,31 +9,19 @@
 #include <variant>
 #include <vector>
 
-#include "driver/game_ending.h"
 #include "driver/game_listener.h"
 #include "driver/game_setup.h"
 #include "map/map_spec.h"
+#include "record/record_fields.h"
 
 namespace rover {
 
 // The one definition of every line of a game record (docs/record-format.md):
-// each line type lists its members in order, with their types and, for reals,
-// their decimals (kShortest: the shortest text that reads back; 3 or 1: the
-// wire's text). The writer (record/line_writer.h) and the reader
-// (record/line_reader.h) both walk these lists, so the two cannot disagree.
-//
-// A line's fields(f) calls, in member order:
-//   f.field(name, v)       v: an integer (also mpz_class), bool, std::string,
-//                          std::optional<T> (null when empty), std::vector<T>
-//                          (an array) or a struct with fields() (an object)
-//   f.optional(name, v)    v: std::optional<T>, the member left out when empty
-//   f.real(name, x, d)     f.choice(name, e, names)   f.hex(name, u64)
-//   f.stamp(run, t)        "run" and "t" (whole milliseconds)
-//   f.outcome(o)           "outcome" (its text) and "code" (its number)
-//   f.tuples(name, v)      an array of arrays, each the fields of one entry
-//   f.object(name, fn)     a nested object whose fields fn(f) lists
+// each line type lists its members in order with their types and, for
+// reals, their decimals (record/record_fields.h). The writer
+// (record/line_writer.h) and the reader (record/line_reader.h) both walk
+// these lists, so the two cannot disagree.
 
-inline constexpr int kShortest = -1;
 inline constexpr const char* kRecordFormat = "rover-record";
 inline constexpr int kRecordVersion = 1;
 
@@ -48,38 +36,26 @@ inline constexpr std::array<const char*, 5> kEventNames = {"bounce", "crater", "
 
 struct ParamsEntry {
   VehicleParams p;
-  template <class F>
-  void fields(F& f) {
-    f.real("max_speed", p.maxSpeed, kShortest);
-    f.real("accel", p.accel, kShortest);
-    f.real("brake", p.brake, kShortest);
-    f.real("turn", p.turn, kShortest);
-    f.real("hard_turn", p.hardTurn, kShortest);
-    f.real("rot_accel", p.rotAccel, kShortest);
-    f.real("front_view", p.frontView, kShortest);
-    f.real("rear_view", p.rearView, kShortest);
+  void fields(auto& f) {
+    f(Real{"max_speed", p.maxSpeed, kShortest}, Real{"accel", p.accel, kShortest},
+      Real{"brake", p.brake, kShortest}, Real{"turn", p.turn, kShortest},
+      Real{"hard_turn", p.hardTurn, kShortest}, Real{"rot_accel", p.rotAccel, kShortest},
+      Real{"front_view", p.frontView, kShortest}, Real{"rear_view", p.rearView, kShortest});
   }
 };
 
 struct MapObjectEntry {
   std::string kind;  // "home", "crater" or "boulder"
   double x = 0, y = 0, r = 0;
-  template <class F>
-  void fields(F& f) {
-    f.field("kind", kind);
-    f.real("x", x, kShortest);
-    f.real("y", y, kShortest);
-    f.real("r", r, kShortest);
+  void fields(auto& f) {
+    f(Field{"kind", kind}, Real{"x", x, kShortest}, Real{"y", y, kShortest}, Real{"r", r, kShortest});
   }
 };
 
 struct PoseEntry {
   double x = 0, y = 0, heading = 0;
-  template <class F>
-  void fields(F& f) {
-    f.real("x", x, kShortest);
-    f.real("y", y, kShortest);
-    f.real("heading", heading, kShortest);
+  void fields(auto& f) {
+    f(Real{"x", x, kShortest}, Real{"y", y, kShortest}, Real{"heading", heading, kShortest});
   }
 };
 
@@ -87,23 +63,17 @@ struct EnemyEntry {
   int index = 0;
   PoseEntry pose;
   double speed = 0, view = 0;
-  template <class F>
-  void fields(F& f) {
-    f.field("index", index);
+  void fields(auto& f) {
+    f(Field{"index", index});
     pose.fields(f);
-    f.real("speed", speed, kShortest);
-    f.real("view", view, kShortest);
+    f(Real{"speed", speed, kShortest}, Real{"view", view, kShortest});
   }
 };
 
 struct RunEntry {
   PoseEntry vehicle;
   std::vector<EnemyEntry> enemies;
-  template <class F>
-  void fields(F& f) {
-    f.field("vehicle", vehicle);
-    f.field("enemies", enemies);
-  }
+  void fields(auto& f) { f(Field{"vehicle", vehicle}, Field{"enemies", enemies}); }
 };
 
 struct MapEntry {
@@ -112,14 +82,10 @@ struct MapEntry {
   ParamsEntry vehicle, martian;
   std::vector<MapObjectEntry> objects;
   std::vector<RunEntry> runs;
-  template <class F>
-  void fields(F& f) {
-    f.real("size", size, kShortest);
-    f.field("time_limit_ms", timeLimitMillis);
-    f.field("vehicle_params", vehicle);
-    f.field("martian_params", martian);
-    f.field("objects", objects);
-    f.field("runs", runs);
+  void fields(auto& f) {
+    f(Real{"size", size, kShortest}, Field{"time_limit_ms", timeLimitMillis},
+      Field{"vehicle_params", vehicle}, Field{"martian_params", martian}, Field{"objects", objects},
+      Field{"runs", runs});
   }
 };
 
@@ -136,56 +102,43 @@ struct HeaderLine {
   PlayMode mode = PlayMode::RealTime;
   std::uint64_t seed = 0;
   std::optional<std::uint32_t> replyTimeoutMillis;  // null in real time
-  std::string mapSha256;
-  std::string mapBase64;
+  std::string mapSha256, mapBase64;
   MapEntry map;
-  template <class F>
-  void fields(F& f) {
-    f.field("format", format);
-    f.field("version", version);
-    f.field("server", server);
-    f.choice("mode", mode, kModeNames);
-    f.field("seed", seed);
-    f.field("reply_timeout_ms", replyTimeoutMillis);
-    f.field("map_sha256", mapSha256);
-    f.field("map_base64", mapBase64);
-    f.field("map", map);
+  void fields(auto& f) {
+    f(Field{"format", format}, Field{"version", version}, Field{"server", server},
+      Choice{"mode", mode, kModeNames}, Field{"seed", seed}, Field{"reply_timeout_ms", replyTimeoutMillis},
+      Field{"map_sha256", mapSha256}, Field{"map_base64", mapBase64}, Field{"map", map});
   }
 };
 
-struct RunStartLine {
+// Every line but the header and the footer starts with its stamp.
+struct StampedLine {
+  Stamp at;
+  void fields(auto& f) { f(Field{"run", at.run}, Field{"t", at.runTime}); }
+};
+
+struct RunStartLine : StampedLine {
   static constexpr const char* kType = "run_start";
-  Stamp at;
-  template <class F>
-  void fields(F& f) {
-    f.stamp(at.run, at.runTime);
-  }
 };
 
-struct RecvLine {
+struct RecvLine : StampedLine {
   static constexpr const char* kType = "recv";
-  Stamp at;
   InputPhase phase = InputPhase::Poll;
   std::optional<bool> eof;           // true instead of bytes: the client closed its side
   std::optional<std::string> bytes;  // what one receive got
-  template <class F>
-  void fields(F& f) {
-    f.stamp(at.run, at.runTime);
-    f.choice("at", phase, kPhaseNames);
-    f.optional("eof", eof);
-    f.optional("bytes", bytes);
+  void fields(auto& f) {
+    StampedLine::fields(f);
+    f(Choice{"at", phase, kPhaseNames}, Optional{"eof", eof}, Optional{"bytes", bytes});
   }
 };
 
 // A lockstep reply, by its number: complete (reply), given up on (late), or
 // completed after it was given up on (discard).
-struct ReplyFields {
-  Stamp at;
+struct ReplyFields : StampedLine {
   std::uint64_t n = 0;
-  template <class F>
-  void fields(F& f) {
-    f.stamp(at.run, at.runTime);
-    f.field("n", n);
+  void fields(auto& f) {
+    StampedLine::fields(f);
+    f(Field{"n", n});
   }
 };
 struct ReplyLine : ReplyFields {
@@ -198,126 +151,90 @@ struct DiscardLine : ReplyFields {
   static constexpr const char* kType = "discard";
 };
 
-struct CmdLine {
+struct CmdLine : StampedLine {
   static constexpr const char* kType = "cmd";
-  Stamp at;
   std::vector<std::string> cmds;
-  template <class F>
-  void fields(F& f) {
-    f.stamp(at.run, at.runTime);
-    f.field("cmds", cmds);
+  void fields(auto& f) {
+    StampedLine::fields(f);
+    f(Field{"cmds", cmds});
   }
 };
 
-struct MsgLine {
+struct MsgLine : StampedLine {
   static constexpr const char* kType = "msg";
-  Stamp at;
   std::string text;
-  template <class F>
-  void fields(F& f) {
-    f.stamp(at.run, at.runTime);
-    f.field("text", text);
+  void fields(auto& f) {
+    StampedLine::fields(f);
+    f(Field{"text", text});
   }
 };
 
 struct MartianPose {
   int index = 0;
   double x = 0, y = 0, heading = 0, speed = 0;
-  template <class F>
-  void fields(F& f) {
-    f.field("index", index);
-    f.real("x", x, 3);
-    f.real("y", y, 3);
-    f.real("heading", heading, 1);
-    f.real("speed", speed, 3);
+  void fields(auto& f) {
+    f(Field{"index", index}, Real{"x", x, 3}, Real{"y", y, 3}, Real{"heading", heading, 1},
+      Real{"speed", speed, 3});
   }
 };
 
-struct MartiansLine {
+struct MartiansLine : StampedLine {
   static constexpr const char* kType = "martians";
-  Stamp at;
   std::vector<MartianPose> m;
-  template <class F>
-  void fields(F& f) {
-    f.stamp(at.run, at.runTime);
-    f.tuples("m", m);
+  void fields(auto& f) {
+    StampedLine::fields(f);
+    f(Tuples{"m", m});
   }
 };
 
-struct SenseLine {
+struct SenseLine : StampedLine {
   static constexpr const char* kType = "sense";
-  Stamp at;
   std::vector<int> objects, martians, occludedObjects, occludedMartians;
-  template <class F>
-  void fields(F& f) {
-    f.stamp(at.run, at.runTime);
-    f.field("objects", objects);
-    f.field("martians", martians);
-    f.field("occluded_objects", occludedObjects);
-    f.field("occluded_martians", occludedMartians);
+  void fields(auto& f) {
+    StampedLine::fields(f);
+    f(Field{"objects", objects}, Field{"martians", martians}, Field{"occluded_objects", occludedObjects},
+      Field{"occluded_martians", occludedMartians});
   }
 };
 
-struct StepLine {
+struct StepLine : StampedLine {
   static constexpr const char* kType = "step";
-  Stamp at;
   double x = 0, y = 0, heading = 0, speed = 0, rotation = 0;
   std::string control;
   std::uint64_t hash = 0;
-  template <class F>
-  void fields(F& f) {
-    f.stamp(at.run, at.runTime);
-    f.real("x", x, 3);
-    f.real("y", y, 3);
-    f.real("h", heading, 1);
-    f.real("v", speed, 3);
-    f.real("w", rotation, 1);
-    f.field("c", control);
-    f.hex("hash", hash);
+  void fields(auto& f) {
+    StampedLine::fields(f);
+    f(Real{"x", x, 3}, Real{"y", y, 3}, Real{"h", heading, 1}, Real{"v", speed, 3}, Real{"w", rotation, 1},
+      Field{"c", control}, Hex{"hash", hash});
   }
 };
 
-struct EventLine {
+struct EventLine : StampedLine {
   static constexpr const char* kType = "event";
-  Stamp at;
   EventKind kind = EventKind::Bounce;
   std::optional<std::string> with;  // a bounce: "wall" or "boulder"
-  std::optional<int> martian;
-  std::optional<int> id;
+  std::optional<int> martian, id;
   double x = 0, y = 0;
-  template <class F>
-  void fields(F& f) {
-    f.stamp(at.run, at.runTime);
-    f.choice("kind", kind, kEventNames);
-    f.optional("with", with);
-    f.optional("martian", martian);
-    f.optional("id", id);
-    f.real("x", x, 3);
-    f.real("y", y, 3);
+  void fields(auto& f) {
+    StampedLine::fields(f);
+    f(Choice{"kind", kind, kEventNames}, Optional{"with", with}, Optional{"martian", martian},
+      Optional{"id", id}, Real{"x", x, 3}, Real{"y", y, 3});
   }
 };
 
 // A run's result as both the record's run_end line and the results document
 // hold it, after their own first members.
-template <class F, class Report>
-void runResultFields(F& f, Report& run) {
-  f.outcome(run.outcome);
-  f.field("score", run.scoreMillis);
-  f.field("run_ms", run.runMillis);
-  f.object("bounces", [&](auto& bounces) {
-    bounces.field("boulder", run.boulderBounces);
-    bounces.field("wall", run.wallBounces);
-  });
-  f.field("commands", run.commands);
-  f.field("late_replies", run.lateReplies);
+void runResultFields(auto& f, auto& run) {
+  f(OutcomeOf{run.outcome}, Field{"score", run.scoreMillis}, Field{"run_ms", run.runMillis},
+    Object{"bounces", Field{"boulder", run.boulderBounces}, Field{"wall", run.wallBounces}},
+    Field{"commands", run.commands}, Field{"late_replies", run.lateReplies});
 }
 
 struct RunEndLine {
   static constexpr const char* kType = "run_end";
   RunReport run;  // its stamp: run.number at run.runMillis; no result line
-  template <class F>
-  void fields(F& f) {
-    f.stamp(run.number, run.runMillis);
+  void fields(auto& f) {
+    f(Field{"run", run.number}, Field{"t", run.runMillis});
     runResultFields(f, run);
   }
 };
@@ -326,11 +243,8 @@ struct FailureEntry {
   std::string kind;  // the failure kind's name
   std::optional<int> code;
   bool duringReceive = false;
-  template <class F>
-  void fields(F& f) {
-    f.field("kind", kind);
-    f.field("errno", code);
-    f.field("during_receive", duringReceive);
+  void fields(auto& f) {
+    f(Field{"kind", kind}, Field{"errno", code}, Field{"during_receive", duringReceive});
   }
 };
 
@@ -342,15 +256,9 @@ struct FooterLine {
   std::optional<std::optional<std::string>> message;
   std::optional<FailureEntry> failure;
   std::uint64_t runs = 0, messages = 0, steps = 0;  // run_end, msg and step lines
-  template <class F>
-  void fields(F& f) {
-    f.choice("status", status, kStatusNames);
-    f.optional("line", line);
-    f.optional("message", message);
-    f.optional("failure", failure);
-    f.field("runs", runs);
-    f.field("messages", messages);
-    f.field("steps", steps);
+  void fields(auto& f) {
+    f(Choice{"status", status, kStatusNames}, Optional{"line", line}, Optional{"message", message},
+      Optional{"failure", failure}, Field{"runs", runs}, Field{"messages", messages}, Field{"steps", steps});
   }
 };
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/failure.h"
+#include "base/write_all.h"
 
 namespace rover {
 
@@ -134,17 +135,12 @@ void RecordSink::compress(const std::string& bytes, int mode) {
 }
 
 void RecordSink::writeOut(const unsigned char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd_, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (error_ == 0) error_ = errno;
-      return;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
+  const int code =
+      writeAll(reinterpret_cast<const char*>(data), size,
+               [this](const char* from, std::size_t count) { return ::write(fd_, from, count); });
+  if (code == 0) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (error_ == 0) error_ = code;
 }
 
 }  // namespace rover

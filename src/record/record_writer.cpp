@@ -53,7 +53,9 @@ void RecordWriter::write(const Line& line) {
 }
 
 void RecordWriter::runStarting(int number) {
-  write(RunStartLine{{number, TimeValue::fromNanos(0)}});
+  RunStartLine line;
+  line.at = {number, TimeValue::fromNanos(0)};
+  write(line);
 }
 
 void RecordWriter::inputReading(InputPhase phase, const Stamp& at) {
