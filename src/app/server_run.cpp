@@ -1,11 +1,11 @@
 #include "app/server_run.h"
 
 #include <cstdio>
+#include <cstdlib>
 
-#include "driver/quit_server.h"
+#include "driver/clock.h"
 #include "driver/text_listener.h"
 #include "driver/top_level_report.h"
-#include "driver/virtual_clock.h"
 #include "map/map_loader.h"
 #include "net/inherited_listener.h"
 #include "record/map_bytes.h"
@@ -56,7 +56,7 @@ void ServerRun::run(const std::string& programName, const std::vector<std::strin
   } else {
     session_->playRealTime();
   }
-  closeServer(*connection_, listener_);
+  closeServer();
   listeners_.gameEnded({GameEnding::Status::Completed, "", std::nullopt});
 }
 
@@ -85,8 +85,16 @@ void ServerRun::playWindow() {
   });
   runWindowMode(session_->game(), *clock_, settings_.mapFile, [this] {
     listeners_.gameEnded({GameEnding::Status::Quit, "", std::nullopt});
-    quitServer(*connection_, listener_);
+    closeServer();
+    std::exit(0);
   });
+}
+
+void ServerRun::closeServer() {
+  connection_->close();
+  closeSocket(listener_);
+  std::fflush(stdout);
+  std::fflush(stderr);
 }
 
 void ServerRun::fail(const Failure& failure) {

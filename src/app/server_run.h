@@ -42,6 +42,9 @@ class ServerRun {
   // server before the socket is opened.
   void prepareFiles();
   [[noreturn]] void playWindow();
+  // The orderly end: closes the client connection, then the listening
+  // socket, and flushes the output streams.
+  void closeServer();
 
   ServerSettings settings_;
   // Set once the map has loaded: from then on system errors are reported

@@ -1,10 +1,23 @@
 #include "driver/game_session.h"
 
 #include "base/failure.h"
-#include "driver/text_loop.h"
 #include "net/realtime_input.h"
 
 namespace rover {
+
+void textLoopStep(Game& game, Clock& clock) {
+  // During play the periodic events keep themselves queued, and between runs
+  // the next StartRound is queued, so an empty queue means a broken schedule.
+  if (game.queueEmpty()) raiseKind(FailureKind::Option);
+  const TimeValue next = game.nextDue();
+  if (next - clock.now() > TimeValue::fromMillis(kSleepThresholdMillis)) {
+    // To the due time itself, not for a measured duration: the wake-up does
+    // not drift by the time spent between reading the clock and sleeping.
+    clock.sleepUntil(next);
+  } else {
+    game.runDueEvents();
+  }
+}
 
 GameSession::GameSession(const SessionSetup& setup) : clock_(setup.clock) {
   Transport* input = &setup.transport;
@@ -28,7 +41,7 @@ GameSession::GameSession(const SessionSetup& setup) : clock_(setup.clock) {
 
 void GameSession::playRealTime() {
   game_->start();
-  textLoop(*game_, clock_);
+  while (!game_->finished()) textLoopStep(*game_, clock_);
 }
 
 void GameSession::playVirtualTime() {

@@ -6,7 +6,6 @@
 
 #include "driver/clock.h"
 #include "driver/game.h"
-#include "driver/game_recording.h"
 #include "driver/game_setup.h"
 #include "net/command_reader.h"
 #include "net/lockstep_input.h"
@@ -15,6 +14,18 @@
 #include "net/transport.h"
 
 namespace rover {
+
+// A game record: it hears the game, every receive on the client's
+// connection and how each lockstep reply resolved.
+class GameRecording : public GameListener, public ReceiveObserver, public ReplyObserver {};
+
+// Closer than this to the next due event, the real-time loop stops sleeping and polls.
+inline constexpr std::int64_t kSleepThresholdMillis = 5;
+
+// One pass of the real-time loop: while the next event is more than the
+// threshold away it sleeps until that event's due time, otherwise performs
+// the due events. An empty queue is an internal failure of kind "Option".
+void textLoopStep(Game& game, Clock& clock);
 
 // What differs from one game to the next; the parts must outlive the session.
 struct SessionSetup {

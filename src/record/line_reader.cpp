@@ -1,6 +1,8 @@
 #include "record/line_reader.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <type_traits>
 
@@ -24,21 +26,9 @@ void failAtLine(std::size_t number, const std::string& what) {
 
 namespace {
 
-std::string quoted(const char* name) {
-  return std::string("\"") + name + "\"";
-}
-
-bool isIntegerText(std::string_view text) {
-  std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
-  if (i == text.size()) return false;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-  }
-  return true;
-}
-
 // Walks the members of a line type over a parsed JSON object, or over an
-// array by position (a tuple), filling the line in.
+// array by position (a tuple), filling the line in. Numbers are kept as
+// text, so integers of any size stay exact.
 class FieldReader {
  public:
   FieldReader(const rapidjson::Value& node, std::size_t line) : node_(node), line_(line) {}
@@ -50,6 +40,10 @@ class FieldReader {
   [[noreturn]] void fail(const std::string& what) const { failAtLine(line_, what); }
 
  private:
+  void expect(bool good, const char* name, const char* problem) const {
+    if (!good) fail(std::string("\"") + name + "\" " + problem);
+  }
+
   template <class T>
   void take(const Field<T>& m) {
     read(member(m.name), m.name, m.value);
@@ -60,77 +54,56 @@ class FieldReader {
     if (node_.IsObject() && node_.HasMember(m.name)) read(node_[m.name], m.name, m.value.emplace());
   }
   void take(const Real& m) {
-    // Numbers are kept as text; non-finite reals are written as strings.
+    // Non-finite reals are the strings "nan", "inf" and "-inf", which strtod reads.
     const rapidjson::Value& value = member(m.name);
-    if (!value.IsString()) fail(quoted(m.name) + " is not a number");
-    const std::string text = value.GetString();
+    expect(value.IsString(), m.name, "is not a number");
     char* end = nullptr;
-    m.value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0') fail(quoted(m.name) + " is not a number");
+    m.value = std::strtod(value.GetString(), &end);
+    expect(end != value.GetString() && *end == '\0', m.name, "is not a number");
   }
   template <class E, std::size_t N>
   void take(const Choice<E, N>& m) {
     std::string text;
     read(member(m.name), m.name, text);
-    for (std::size_t i = 0; i < N; ++i) {
-      if (text == m.names[i]) {
-        m.value = static_cast<E>(i);
-        return;
-      }
-    }
-    fail("unknown " + quoted(m.name) + ": \"" + text + "\"");
-  }
-  void take(const Hex& m) {
-    std::string text;
-    read(member(m.name), m.name, text);
-    char* end = nullptr;
-    m.value = std::strtoull(text.c_str(), &end, 16);
-    if (text.size() != 16 || *end != '\0' || text.find_first_of("+- xX") != std::string::npos)
-      fail(quoted(m.name) + " is not 16 hex digits");
+    const auto found =
+        std::find_if(m.names.begin(), m.names.end(), [&](const char* name) { return text == name; });
+    if (found == m.names.end()) fail("unknown \"" + std::string(m.name) + "\": \"" + text + "\"");
+    m.value = static_cast<E>(found - m.names.begin());
   }
   void take(const OutcomeOf& m) {
     int code = 0;
     std::string text;
     take(Field<int>{"code", code});
-    if (code < 0 || code > 3) fail("\"code\" must be 0 to 3");
+    expect(code >= 0 && code <= 3, "code", "must be 0 to 3");
     m.value = static_cast<Outcome>(code);
     take(Field<std::string>{"outcome", text});
-    if (text != outcomeText(m.value)) fail("\"outcome\" does not match \"code\"");
-  }
-  template <class T>
-  void take(const Tuples<T>& m) {
-    const rapidjson::Value& list = member(m.name);
-    if (!list.IsArray()) fail(quoted(m.name) + " is not an array");
-    m.entries.clear();
-    for (const rapidjson::Value& entry : list.GetArray()) {
-      if (!entry.IsArray()) fail(quoted(m.name) + " holds an entry that is not an array");
-      FieldReader inner(entry, line_);
-      m.entries.emplace_back().fields(inner);
-    }
+    expect(text == outcomeText(m.value), "outcome", "does not match \"code\"");
   }
   template <class... Members>
   void take(const Object<Members...>& m) {
     const rapidjson::Value& value = member(m.name);
-    if (!value.IsObject()) fail(quoted(m.name) + " is not an object");
-    FieldReader inner(value, line_);
-    std::apply(inner, m.members);
+    expect(value.IsObject(), m.name, "is not an object");
+    std::apply(FieldReader(value, line_), m.members);
   }
 
   // The member of this name, or the next entry of a tuple.
   const rapidjson::Value& member(const char* name) {
-    if (node_.IsArray()) {
-      if (next_ >= node_.Size()) fail("an entry of " + quoted(name) + " is too short");
-      return node_[next_++];
+    if (!node_.IsArray()) {
+      const auto found = node_.FindMember(name);
+      if (found == node_.MemberEnd()) fail(std::string("no \"") + name + "\"");
+      return found->value;
     }
-    const auto found = node_.FindMember(name);
-    if (found == node_.MemberEnd()) fail("no " + quoted(name));
-    return found->value;
+    expect(next_ < node_.Size(), name, "is missing from its entry");
+    return node_[next_++];
   }
 
   void read(const rapidjson::Value& value, const char* name, mpz_class& number) {
-    // With numbers kept as text, a number reads as a string.
-    if (!value.IsString() || !isIntegerText(value.GetString())) fail(quoted(name) + " is not an integer");
-    number.set_str(value.GetString(), 10);
+    const char* text = value.IsString() ? value.GetString() : "";
+    const char* digits = text + (*text == '-');
+    expect(*digits != '\0' &&
+               std::all_of(digits, text + std::strlen(text), [](char c) { return c >= '0' && c <= '9'; }),
+           name, "is not an integer");
+    number.set_str(text, 10);
   }
   void read(const rapidjson::Value& value, const char* name, TimeValue& millis) {
     mpz_class number;
@@ -138,23 +111,20 @@ class FieldReader {
     millis = TimeValue::fromMillis(number);
   }
   void read(const rapidjson::Value& value, const char* name, bool& flag) {
-    if (!value.IsBool()) fail(quoted(name) + " is not true or false");
+    expect(value.IsBool(), name, "is not true or false");
     flag = value.IsTrue();
   }
   void read(const rapidjson::Value& value, const char* name, std::string& bytes) {
-    if (!value.IsString()) fail(quoted(name) + " is not a string");
+    expect(value.IsString(), name, "is not a string");
     // Latin-1: each character U+0000..U+00FF stands for one byte.
     const std::string_view utf8(value.GetString(), value.GetStringLength());
     bytes.clear();
     for (std::size_t i = 0; i < utf8.size(); ++i) {
       const auto c = static_cast<unsigned char>(utf8[i]);
-      if (c < 0x80) {
-        bytes += static_cast<char>(c);
-      } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size() && c <= 0xC3) {
-        bytes += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
-      } else {
-        fail(quoted(name) + " holds a character beyond U+00FF");
-      }
+      const bool twoBytes = (c & 0xE0) == 0xC0 && i + 1 < utf8.size() && c <= 0xC3;
+      expect(c < 0x80 || twoBytes, name, "holds a character beyond U+00FF");
+      bytes += static_cast<char>(
+          c < 0x80 ? c : ((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
     }
   }
   template <class T>
@@ -164,7 +134,7 @@ class FieldReader {
   }
   template <class T>
   void read(const rapidjson::Value& value, const char* name, std::vector<T>& result) {
-    if (!value.IsArray()) fail(quoted(name) + " is not an array");
+    expect(value.IsArray(), name, "is not an array");
     result.clear();
     for (const rapidjson::Value& entry : value.GetArray()) read(entry, name, result.emplace_back());
   }
@@ -173,11 +143,15 @@ class FieldReader {
     if constexpr (std::is_integral_v<T>) {
       mpz_class number;
       read(value, name, number);
-      if (number < std::numeric_limits<T>::min() || number > std::numeric_limits<T>::max())
-        fail(quoted(name) + " is out of range");
+      expect(number >= std::numeric_limits<T>::min() && number <= std::numeric_limits<T>::max(), name,
+             "is out of range");
       result = std::is_signed_v<T> ? static_cast<T>(number.get_si()) : static_cast<T>(number.get_ui());
     } else {
-      if (!value.IsObject()) fail(quoted(name) + " is not an object");
+      constexpr bool tuple = requires {
+        T::kTuple;
+      };
+      expect(tuple ? value.IsArray() : value.IsObject(), name,
+             tuple ? "holds an entry that is not an array" : "is not an object");
       FieldReader inner(value, line_);
       result.fields(inner);
     }

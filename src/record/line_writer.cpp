@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "base/fixed_point_text.h"
 
@@ -68,13 +67,6 @@ void FieldWriter::put(const Real& m) {
   } else {
     out_ += formatReal(m.value, m.decimals);
   }
-}
-
-void FieldWriter::put(const Hex& m) {
-  key(m.name);
-  char text[20];
-  std::snprintf(text, sizeof text, "\"%016llx\"", static_cast<unsigned long long>(m.value));
-  out_ += text;
 }
 
 void FieldWriter::put(const OutcomeOf& m) {

@@ -48,22 +48,7 @@ class FieldWriter {
     key(m.name);
     write(std::string_view(m.names[static_cast<std::size_t>(m.value)]));
   }
-  void put(const Hex& m);
   void put(const OutcomeOf& m);
-  template <class T>
-  void put(const Tuples<T>& m) {
-    key(m.name);
-    out_ += '[';
-    for (std::size_t i = 0; i < m.entries.size(); ++i) {
-      if (i > 0) out_ += ',';
-      out_ += '[';
-      FieldWriter values = inner();
-      values.named_ = false;
-      m.entries[i].fields(values);
-      out_ += ']';
-    }
-    out_ += ']';
-  }
   template <class... Members>
   void put(const Object<Members...>& m) {
     key(m.name);
@@ -88,11 +73,15 @@ class FieldWriter {
     } else if constexpr (std::is_integral_v<T>) {
       write(static_cast<std::uint64_t>(value));
     } else {
-      // A struct with fields(): an object. The walk only reads it.
-      out_ += '{';
+      // A struct with fields(): an object, or a tuple. The walk only reads it.
+      constexpr bool tuple = requires {
+        T::kTuple;
+      };
+      out_ += tuple ? '[' : '{';
       FieldWriter members = inner();
+      members.named_ = !tuple;
       const_cast<T&>(value).fields(members);
-      out_ += '}';
+      out_ += tuple ? ']' : '}';
     }
   }
   void write(const std::string& value) { write(std::string_view(value)); }

@@ -17,7 +17,8 @@ namespace rover {
 
 // A value: an integer (mpz_class too), a time (whole milliseconds), bool,
 // std::string (Latin-1 bytes), std::optional<T> (null when empty),
-// std::vector<T> (an array) or a struct with fields() (an object).
+// std::vector<T> (an array) or a struct with fields(): an object, or an
+// array of its members' values when the struct says kTuple.
 template <class T>
 struct Field {
   const char* name;
@@ -44,20 +45,9 @@ struct Choice {
   E& value;
   const std::array<const char*, N>& names;
 };
-// 16 lower-case hex digits, as a string.
-struct Hex {
-  const char* name;
-  std::uint64_t& value;
-};
 // "outcome": its text, then "code": its number.
 struct OutcomeOf {
   Outcome& value;
-};
-// An array of arrays: each entry's fields by position.
-template <class T>
-struct Tuples {
-  const char* name;
-  std::vector<T>& entries;
 };
 // A nested object of the given members.
 template <class... Members>

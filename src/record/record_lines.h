@@ -32,8 +32,7 @@ enum class EventKind { Bounce, Crater, Killed, Home, MartianLost };
 inline constexpr std::array<const char*, 5> kEventNames = {"bounce", "crater", "killed", "home",
                                                            "martian_lost"};
 
-// --- The header's map: the map as loaded ---
-
+// The header's map: the map as loaded.
 struct ParamsEntry {
   VehicleParams p;
   void fields(auto& f) {
@@ -89,11 +88,6 @@ struct MapEntry {
   }
 };
 
-// The map as the header shows it.
-MapEntry mapEntry(const MapSpec& map);
-
-// --- The lines ---
-
 struct HeaderLine {
   static constexpr const char* kType = "header";
   std::string format = kRecordFormat;
@@ -127,49 +121,38 @@ struct RecvLine : StampedLine {
   std::optional<bool> eof;           // true instead of bytes: the client closed its side
   std::optional<std::string> bytes;  // what one receive got
   void fields(auto& f) {
-    StampedLine::fields(f);
-    f(Choice{"at", phase, kPhaseNames}, Optional{"eof", eof}, Optional{"bytes", bytes});
+    f(Field{"run", at.run}, Field{"t", at.runTime}, Choice{"at", phase, kPhaseNames}, Optional{"eof", eof},
+      Optional{"bytes", bytes});
   }
 };
 
 // A lockstep reply, by its number: complete (reply), given up on (late), or
 // completed after it was given up on (discard).
-struct ReplyFields : StampedLine {
+inline constexpr std::array<const char*, 3> kReplyTypes = {"reply", "late", "discard"};
+template <std::size_t Kind>
+struct ReplyLineOf : StampedLine {
+  static constexpr const char* kType = kReplyTypes[Kind];
   std::uint64_t n = 0;
-  void fields(auto& f) {
-    StampedLine::fields(f);
-    f(Field{"n", n});
-  }
+  void fields(auto& f) { f(Field{"run", at.run}, Field{"t", at.runTime}, Field{"n", n}); }
 };
-struct ReplyLine : ReplyFields {
-  static constexpr const char* kType = "reply";
-};
-struct LateLine : ReplyFields {
-  static constexpr const char* kType = "late";
-};
-struct DiscardLine : ReplyFields {
-  static constexpr const char* kType = "discard";
-};
+using ReplyLine = ReplyLineOf<0>;
+using LateLine = ReplyLineOf<1>;
+using DiscardLine = ReplyLineOf<2>;
 
 struct CmdLine : StampedLine {
   static constexpr const char* kType = "cmd";
   std::vector<std::string> cmds;
-  void fields(auto& f) {
-    StampedLine::fields(f);
-    f(Field{"cmds", cmds});
-  }
+  void fields(auto& f) { f(Field{"run", at.run}, Field{"t", at.runTime}, Field{"cmds", cmds}); }
 };
 
 struct MsgLine : StampedLine {
   static constexpr const char* kType = "msg";
   std::string text;
-  void fields(auto& f) {
-    StampedLine::fields(f);
-    f(Field{"text", text});
-  }
+  void fields(auto& f) { f(Field{"run", at.run}, Field{"t", at.runTime}, Field{"text", text}); }
 };
 
 struct MartianPose {
+  static constexpr bool kTuple = true;
   int index = 0;
   double x = 0, y = 0, heading = 0, speed = 0;
   void fields(auto& f) {
@@ -181,19 +164,15 @@ struct MartianPose {
 struct MartiansLine : StampedLine {
   static constexpr const char* kType = "martians";
   std::vector<MartianPose> m;
-  void fields(auto& f) {
-    StampedLine::fields(f);
-    f(Tuples{"m", m});
-  }
+  void fields(auto& f) { f(Field{"run", at.run}, Field{"t", at.runTime}, Field{"m", m}); }
 };
 
 struct SenseLine : StampedLine {
   static constexpr const char* kType = "sense";
   std::vector<int> objects, martians, occludedObjects, occludedMartians;
   void fields(auto& f) {
-    StampedLine::fields(f);
-    f(Field{"objects", objects}, Field{"martians", martians}, Field{"occluded_objects", occludedObjects},
-      Field{"occluded_martians", occludedMartians});
+    f(Field{"run", at.run}, Field{"t", at.runTime}, Field{"objects", objects}, Field{"martians", martians},
+      Field{"occluded_objects", occludedObjects}, Field{"occluded_martians", occludedMartians});
   }
 };
 
@@ -201,11 +180,10 @@ struct StepLine : StampedLine {
   static constexpr const char* kType = "step";
   double x = 0, y = 0, heading = 0, speed = 0, rotation = 0;
   std::string control;
-  std::uint64_t hash = 0;
+  std::string hash;  // 16 hex digits
   void fields(auto& f) {
-    StampedLine::fields(f);
-    f(Real{"x", x, 3}, Real{"y", y, 3}, Real{"h", heading, 1}, Real{"v", speed, 3}, Real{"w", rotation, 1},
-      Field{"c", control}, Hex{"hash", hash});
+    f(Field{"run", at.run}, Field{"t", at.runTime}, Real{"x", x, 3}, Real{"y", y, 3}, Real{"h", heading, 1},
+      Real{"v", speed, 3}, Real{"w", rotation, 1}, Field{"c", control}, Field{"hash", hash});
   }
 };
 
@@ -216,9 +194,8 @@ struct EventLine : StampedLine {
   std::optional<int> martian, id;
   double x = 0, y = 0;
   void fields(auto& f) {
-    StampedLine::fields(f);
-    f(Choice{"kind", kind, kEventNames}, Optional{"with", with}, Optional{"martian", martian},
-      Optional{"id", id}, Real{"x", x, 3}, Real{"y", y, 3});
+    f(Field{"run", at.run}, Field{"t", at.runTime}, Choice{"kind", kind, kEventNames}, Optional{"with", with},
+      Optional{"martian", martian}, Optional{"id", id}, Real{"x", x, 3}, Real{"y", y, 3});
   }
 };
 

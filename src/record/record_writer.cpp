@@ -1,5 +1,7 @@
 #include "record/record_writer.h"
 
+#include <cstdio>
+
 #include "net/control_field.h"
 #include "record/line_writer.h"
 #include "record/map_bytes.h"
@@ -29,6 +31,45 @@ EventKind eventKind(char event) {
     default:
       return EventKind::Home;
   }
+}
+
+const char* kindName(ObjectKind kind) {
+  switch (kind) {
+    case ObjectKind::Home:
+      return "home";
+    case ObjectKind::Crater:
+      return "crater";
+    case ObjectKind::Boulder:
+      return "boulder";
+    case ObjectKind::MartianObj:
+      break;
+  }
+  return "martian";
+}
+
+PoseEntry poseEntry(const MotionState& state) {
+  return {state.position.x, state.position.y, state.heading};
+}
+
+// The map as the header shows it.
+MapEntry mapEntry(const MapSpec& map) {
+  MapEntry entry;
+  entry.size = map.halfSize * 2.0;
+  entry.timeLimitMillis = map.timeLimitMillis;
+  entry.vehicle.p = map.vehicleParams;
+  entry.martian.p = map.martianParams;
+  for (const WorldObject& object : map.objects) {
+    entry.objects.push_back(
+        {kindName(object.kind), object.circle.center.x, object.circle.center.y, object.circle.radius});
+  }
+  for (const RunSpec& run : map.runs) {
+    RunEntry& out = entry.runs.emplace_back();
+    out.vehicle = poseEntry(run.startState);
+    for (const MartianSpec& enemy : run.enemies) {
+      out.enemies.push_back({enemy.index, poseEntry(enemy.startState), enemy.startState.speed, enemy.view});
+    }
+  }
+  return entry;
 }
 
 }  // namespace
@@ -119,7 +160,9 @@ void RecordWriter::stepped(const Stamp& at, const World& world, const StepResult
   step_.speed = rover.speed;
   step_.rotation = rover.rotation;
   step_.control = controlField(world.roverControl);
-  step_.hash = moverHash(world);
+  char hash[17];
+  std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(moverHash(world)));
+  step_.hash.assign(hash, 16);
   write(step_);
 
   for (const LostMartian& lost : result.lost) {

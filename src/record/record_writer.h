@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/game_recording.h"
+#include "driver/game_session.h"
 #include "record/game_info.h"
 #include "record/record_lines.h"
 #include "record/record_output.h"

@@ -1,7 +1,7 @@
 #include "recorded_runs.h"
 
 #include "record/line_reader.h"
-#include "record_header.h"
+#include "record_file.h"
 
 namespace rover::replay {
 

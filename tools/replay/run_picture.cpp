@@ -8,7 +8,7 @@
 
 #include "base/failure.h"
 #include "record/line_reader.h"
-#include "record_header.h"
+#include "record_file.h"
 #include "sim/sensing.h"
 
 namespace rover::replay {

@@ -4,17 +4,17 @@
 #include <vector>
 
 #include "base/version.h"
+#include "driver/clock.h"
 #include "driver/game_session.h"
 #include "driver/listener_list.h"
 #include "driver/top_level_report.h"
-#include "driver/virtual_clock.h"
 #include "line_comparer.h"
 #include "map/byte_source.h"
 #include "map/map_loader.h"
 #include "net/output_buffer.h"
 #include "record/line_reader.h"
 #include "record/record_writer.h"
-#include "record_header.h"
+#include "record_file.h"
 #include "replay_transport.h"
 
 namespace rover::replay {
