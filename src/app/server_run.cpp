@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "driver/clock.h"
-#include "driver/text_listener.h"
 #include "driver/top_level_report.h"
 #include "map/map_loader.h"
 #include "net/inherited_listener.h"
@@ -29,17 +28,11 @@ void ServerRun::run(const std::string& programName, const std::vector<std::strin
   connection_ = acceptClient(listener_);
 
   // The window shows each run; standard output then gets only the result lines.
-  auto starts = TextListener::RunStarts::Announced;
-  if (settings_.showWindow) {
-    listeners_.add(*ownedListeners_.emplace_back(makeSceneListener()));
-    starts = TextListener::RunStarts::Silent;
-  }
-  listeners_.add(*ownedListeners_.emplace_back(std::make_unique<TextListener>(stdout, starts)));
-  if (settings_.lockstep) {
-    clock_ = std::make_unique<VirtualClock>();
-  } else {
-    clock_ = std::make_unique<SteadyClock>();
-  }
+  if (settings_.showWindow) listeners_.add(*(scene_ = makeSceneListener()));
+  listeners_.add(text_.emplace(
+      stdout, settings_.showWindow ? TextListener::RunStarts::Silent : TextListener::RunStarts::Announced));
+  clock_ = settings_.lockstep ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>())
+                              : std::make_unique<SteadyClock>();
   session_.emplace(SessionSetup{.map = *map_,
                                 .transport = connection_->transport(),
                                 .output = connection_->output(),
@@ -51,11 +44,7 @@ void ServerRun::run(const std::string& programName, const std::vector<std::strin
                                 .seed = settings_.seed,
                                 .exitWhenDone = !settings_.showWindow});
   if (settings_.showWindow) playWindow();
-  if (settings_.lockstep) {
-    session_->playVirtualTime();
-  } else {
-    session_->playRealTime();
-  }
+  settings_.lockstep ? session_->playVirtualTime() : session_->playRealTime();
   closeServer();
   listeners_.gameEnded({GameEnding::Status::Completed, "", std::nullopt});
 }

@@ -10,6 +10,7 @@
 #include "driver/command_line.h"
 #include "driver/game_session.h"
 #include "driver/listener_list.h"
+#include "driver/text_listener.h"
 #include "map/map_spec.h"
 #include "net/connection.h"
 #include "record/record_sink.h"
@@ -57,7 +58,8 @@ class ServerRun {
   std::unique_ptr<RecordSink> recordSink_;
   std::unique_ptr<RecordWriter> record_;
   std::unique_ptr<Clock> clock_;
-  std::vector<std::unique_ptr<GameListener>> ownedListeners_;
+  std::unique_ptr<GameListener> scene_;
+  std::optional<TextListener> text_;
   ListenerList listeners_;
   std::optional<GameSession> session_;
 };

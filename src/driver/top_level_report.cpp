@@ -35,14 +35,16 @@ Failure failureFor(const std::exception& error) {
 void endGameWithFailure(Game* game, GameListener& listener, std::string line,
                         const std::optional<Failure>& failure) {
   if (!line.empty() && line.back() == '\n') line.pop_back();
-  try {
+  const auto quietly = [](const auto& step) {
+    try {
+      step();
+    } catch (...) {
+    }
+  };
+  quietly([&] {
     if (game != nullptr) game->closeRun();
-  } catch (...) {
-  }
-  try {
-    listener.gameEnded({GameEnding::Status::Failed, line, failure});
-  } catch (...) {
-  }
+  });
+  quietly([&] { listener.gameEnded({GameEnding::Status::Failed, line, failure}); });
 }
 
 void topLevelReport(const Failure& failure, bool systemErrorForm, std::FILE* err) {

@@ -17,23 +17,13 @@ void FieldWriter::key(const char* name) {
   out_ += spacing_ == Spacing::Compact ? "\":" : "\": ";
 }
 
-void FieldWriter::write(std::int64_t value) {
-  char text[24];
-  out_.append(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-void FieldWriter::write(std::uint64_t value) {
-  char text[24];
-  out_.append(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
 void FieldWriter::write(const mpz_class& value) {
   out_ += value.get_str(10);
 }
 
 void FieldWriter::write(const TimeValue& value) {
   if (const std::optional<std::int64_t> nanos = value.nanos64()) {
-    write(*nanos / 1000000);  // truncated toward zero, as millisText does
+    write(std::int64_t{*nanos / 1000000});  // truncated toward zero, as millisText does
   } else {
     out_ += value.millisText();
   }

@@ -2,6 +2,7 @@
 
 #include <gmpxx.h>
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -64,14 +65,11 @@ class FieldWriter {
   void write(const mpz_class& value);
   void write(const TimeValue& value);  // whole milliseconds
   void write(std::string_view bytes);
-  void write(std::int64_t value);
-  void write(std::uint64_t value);
   template <class T>
   void write(const T& value) {
-    if constexpr (std::is_integral_v<T> && std::is_signed_v<T>) {
-      write(static_cast<std::int64_t>(value));
-    } else if constexpr (std::is_integral_v<T>) {
-      write(static_cast<std::uint64_t>(value));
+    if constexpr (std::is_integral_v<T>) {
+      char text[24];
+      out_.append(text, std::to_chars(text, text + sizeof text, value).ptr);
     } else {
       // A struct with fields(): an object, or a tuple. The walk only reads it.
       constexpr bool tuple = requires {

@@ -6,21 +6,64 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <variant>
 #include <vector>
 
 #include "driver/game_listener.h"
 #include "driver/game_setup.h"
 #include "map/map_spec.h"
-#include "record/record_fields.h"
+#include "sim/world_step.h"
 
 namespace rover {
 
-// The one definition of every line of a game record (docs/record-format.md):
-// each line type lists its members in order with their types and, for
-// reals, their decimals (record/record_fields.h). The writer
-// (record/line_writer.h) and the reader (record/line_reader.h) both walk
-// these lists, so the two cannot disagree.
+// The one definition of every line of a game record (docs/record-format.md).
+// Each line type's fields(f) hands its members, in order, to a writer
+// (record/line_writer.h) or a reader (record/line_reader.h) as f(member,
+// ...); each member names its JSON member, its type and where its value
+// lives, so the writer and the reader cannot disagree.
+
+// A value: an integer (mpz_class too), a time (whole milliseconds), bool,
+// std::string (Latin-1 bytes), std::optional<T> (null when empty),
+// std::vector<T> (an array) or a struct with fields(): an object, or an
+// array of its members' values when the struct says kTuple.
+template <class T>
+struct Field {
+  const char* name;
+  T& value;
+};
+// Left out when empty.
+template <class T>
+struct Optional {
+  const char* name;
+  std::optional<T>& value;
+};
+inline constexpr int kShortest = -1;
+// A real with this many decimals, as the wire writes it, or kShortest: the
+// shortest text that reads back to the same double. Non-finite: "nan", "inf", "-inf".
+struct Real {
+  const char* name;
+  double& value;
+  int decimals;
+};
+// An enumeration written as one of its names.
+template <class E, std::size_t N>
+struct Choice {
+  const char* name;
+  E& value;
+  const std::array<const char*, N>& names;
+};
+// "outcome": its text, then "code": its number.
+struct OutcomeOf {
+  Outcome& value;
+};
+// A nested object of the given members.
+template <class... Members>
+struct Object {
+  Object(const char* objectName, Members... list) : name(objectName), members(list...) {}
+  const char* name;
+  std::tuple<Members...> members;
+};
 
 inline constexpr const char* kRecordFormat = "rover-record";
 inline constexpr int kRecordVersion = 1;

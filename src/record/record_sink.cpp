@@ -16,13 +16,10 @@ namespace {
 // Hand the thread work in pieces of about this size between flushes.
 constexpr std::size_t kHandOverSize = 1 << 18;
 
-bool endsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 }  // namespace
 
-RecordSink::RecordSink(const std::string& path) : path_(path), gzip_(endsWith(path, ".gz")) {
+RecordSink::RecordSink(const std::string& path)
+    : path_(path), gzip_(path.size() >= 3 && path.compare(path.size() - 3, 3, ".gz") == 0) {
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd_ < 0) {
     const int code = errno;
@@ -41,53 +38,48 @@ RecordSink::RecordSink(const std::string& path) : path_(path), gzip_(endsWith(pa
 RecordSink::~RecordSink() {
   if (!closed_) {
     // Unwinding after a failure: finish what was written, report nothing.
-    handOver(Z_FINISH, true);
+    handOver(Z_FINISH);
     writer_.join();
   }
 }
 
 void RecordSink::write(std::string_view bytes) {
   buffer_.append(bytes);
-  if (buffer_.size() >= kHandOverSize) handOver(Z_NO_FLUSH, false);
+  if (buffer_.size() >= kHandOverSize) handOver(Z_NO_FLUSH);
 }
 
 void RecordSink::handOver() {
-  handOver(Z_SYNC_FLUSH, false);
+  handOver(Z_SYNC_FLUSH);
 }
 
-void RecordSink::handOver(int zlibFlush, bool awaited) {
+void RecordSink::handOver(int zlibFlush) {
   std::lock_guard<std::mutex> lock(mutex_);
-  Chunk chunk;
-  chunk.bytes.swap(buffer_);
-  chunk.zlibFlush = zlibFlush;
-  chunk.awaited = awaited;
-  queue_.push_back(std::move(chunk));
-  if (awaited) ++handedSyncs_;
-  if (zlibFlush == Z_FINISH) closed_ = true;
+  queue_.push_back({std::string(), zlibFlush});
+  queue_.back().bytes.swap(buffer_);
+  ++handed_;
+  closed_ = zlibFlush == Z_FINISH;
   changed_.notify_all();
 }
 
 void RecordSink::flush() {
-  handOver(Z_SYNC_FLUSH, true);
+  handOver(Z_SYNC_FLUSH);
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return doneSyncs_ == handedSyncs_; });
+  changed_.wait(lock, [this] { return written_ == handed_; });
   lock.unlock();
   raiseIfFailed();
 }
 
 void RecordSink::close() {
   if (closed_) return;
-  handOver(Z_FINISH, true);
+  handOver(Z_FINISH);
   writer_.join();
   raiseIfFailed();
 }
 
 void RecordSink::raiseIfFailed() {
-  int code = 0;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    code = error_;
-  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  const int code = error_;
+  lock.unlock();
   if (code != 0) raiseSystemError("cannot write " + path_ + ": " + std::strerror(code), code);
 }
 
@@ -113,9 +105,9 @@ void RecordSink::writerLoop() {
         if (error_ == 0) error_ = errno;
       }
     }
-    if (chunk.awaited) {
+    {
       std::lock_guard<std::mutex> lock(mutex_);
-      ++doneSyncs_;
+      ++written_;
       changed_.notify_all();
     }
     if (last) return;

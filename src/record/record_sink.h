@@ -42,9 +42,8 @@ class RecordSink final : public RecordOutput {
   struct Chunk {
     std::string bytes;
     int zlibFlush = Z_NO_FLUSH;  // Z_SYNC_FLUSH after it, or Z_FINISH: end the stream and stop
-    bool awaited = false;        // the loop waits until it is written
   };
-  void handOver(int zlibFlush, bool awaited);
+  void handOver(int zlibFlush);
   void writerLoop();
   void writeOut(const unsigned char* data, std::size_t size);
   void compress(const std::string& bytes, int mode);
@@ -59,9 +58,9 @@ class RecordSink final : public RecordOutput {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Chunk> queue_;
-  std::uint64_t handedSyncs_ = 0;
-  std::uint64_t doneSyncs_ = 0;
-  int error_ = 0;  // errno of the first failed write, seen by the loop at its next flush
+  std::uint64_t handed_ = 0;   // chunks handed to the thread
+  std::uint64_t written_ = 0;  // chunks it has written
+  int error_ = 0;              // errno of the first failed write, seen by the loop at its next flush
   bool closed_ = false;
   std::thread writer_;
 };

@@ -20,35 +20,10 @@ void takeIds(std::vector<int>& ids, const World& world, const std::vector<std::s
   }
 }
 
+// The event of a step's message letter: B, C, K or S (home).
 EventKind eventKind(char event) {
-  switch (event) {
-    case 'B':
-      return EventKind::Bounce;
-    case 'C':
-      return EventKind::Crater;
-    case 'K':
-      return EventKind::Killed;
-    default:
-      return EventKind::Home;
-  }
-}
-
-const char* kindName(ObjectKind kind) {
-  switch (kind) {
-    case ObjectKind::Home:
-      return "home";
-    case ObjectKind::Crater:
-      return "crater";
-    case ObjectKind::Boulder:
-      return "boulder";
-    case ObjectKind::MartianObj:
-      break;
-  }
-  return "martian";
-}
-
-PoseEntry poseEntry(const MotionState& state) {
-  return {state.position.x, state.position.y, state.heading};
+  const std::size_t at = std::string_view("BCK").find(event);
+  return at == std::string_view::npos ? EventKind::Home : static_cast<EventKind>(at);
 }
 
 // The map as the header shows it.
@@ -58,15 +33,18 @@ MapEntry mapEntry(const MapSpec& map) {
   entry.timeLimitMillis = map.timeLimitMillis;
   entry.vehicle.p = map.vehicleParams;
   entry.martian.p = map.martianParams;
+  // ObjectKind's order: Boulder, Crater, Home, MartianObj.
+  static constexpr const char* kKinds[] = {"boulder", "crater", "home", "martian"};
   for (const WorldObject& object : map.objects) {
-    entry.objects.push_back(
-        {kindName(object.kind), object.circle.center.x, object.circle.center.y, object.circle.radius});
+    const CircleObject& c = object.circle;
+    entry.objects.push_back({kKinds[static_cast<int>(object.kind)], c.center.x, c.center.y, c.radius});
   }
+  const auto pose = [](const MotionState& s) { return PoseEntry{s.position.x, s.position.y, s.heading}; };
   for (const RunSpec& run : map.runs) {
     RunEntry& out = entry.runs.emplace_back();
-    out.vehicle = poseEntry(run.startState);
+    out.vehicle = pose(run.startState);
     for (const MartianSpec& enemy : run.enemies) {
-      out.enemies.push_back({enemy.index, poseEntry(enemy.startState), enemy.startState.speed, enemy.view});
+      out.enemies.push_back({enemy.index, pose(enemy.startState), enemy.startState.speed, enemy.view});
     }
   }
   return entry;
@@ -108,12 +86,12 @@ void RecordWriter::received(std::string_view bytes, bool eof) {
   receiveInFlight_ = false;
   recv_.at = phaseAt_;
   recv_.phase = phase_;
-  recv_.eof.reset();
-  recv_.bytes.reset();
+  recv_.eof = eof ? std::optional(true) : std::nullopt;
+  // Assigned, not emplaced: the string keeps its storage from line to line.
   if (eof) {
-    recv_.eof = true;
+    recv_.bytes.reset();
   } else {
-    recv_.bytes.emplace(bytes);
+    recv_.bytes ? recv_.bytes->assign(bytes) : recv_.bytes.emplace(bytes);
   }
   write(recv_);
 }

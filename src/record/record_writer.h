@@ -35,21 +35,14 @@ class RecordWriter final : public GameRecording {
   void receiving() override { receiveInFlight_ = true; }
   void received(std::string_view bytes, bool eof) override;
 
-  void replyCompleted(std::uint64_t number) override { replyLine<ReplyLine>(number); }
-  void replyLate(std::uint64_t number) override { replyLine<LateLine>(number); }
-  void replyDiscarded(std::uint64_t number) override { replyLine<DiscardLine>(number); }
+  void replyCompleted(std::uint64_t number) override { write(ReplyLine{{phaseAt_}, number}); }
+  void replyLate(std::uint64_t number) override { write(LateLine{{phaseAt_}, number}); }
+  void replyDiscarded(std::uint64_t number) override { write(DiscardLine{{phaseAt_}, number}); }
 
  private:
   // Appends the line and hands it to the sink.
   template <class Line>
   void write(const Line& line);
-  template <class Line>
-  void replyLine(std::uint64_t number) {
-    Line line;
-    line.at = phaseAt_;
-    line.n = number;
-    write(line);
-  }
 
   RecordOutput& sink_;
   std::string text_;  // the line being written; its storage is kept

@@ -4,8 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "base/failure.h"
 #include "record/line_reader.h"
@@ -14,14 +12,6 @@
 namespace rover::replay {
 
 namespace {
-
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Failure(FailureKind::Io).because("cannot open: " + std::string(std::strerror(errno)));
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // Inflates every gzip member; a stream that stops without its trailer is
 // accepted as far as it goes (a game that died mid-run leaves one).
@@ -61,7 +51,7 @@ std::string inflateAll(const std::string& packed, bool& cutShort) {
 }  // namespace
 
 RecordFile readRecordFile(const std::string& path) {
-  return recordFromBytes(readBytes(path), path);
+  return recordFromBytes(readFileBytes(path, "cannot open: "), path);
 }
 
 RecordFile recordFromBytes(std::string bytes, const std::string& path) {

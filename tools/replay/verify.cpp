@@ -1,5 +1,6 @@
 #include "verify.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -41,16 +42,10 @@ RecordedGame scan(const RecordFile& record) {
     const RecordEntry entry = readRecordLine(record.lines[i], i + 1);
     game.types.push_back(entry.index());
     if (const auto* recv = std::get_if<RecvLine>(&entry)) {
-      RecordedInput& input = game.inputs.emplace_back();
-      input.run = recv->at.run;
-      input.runMillis = recv->at.runTime.millisText();
-      input.phase = recv->phase;
-      if (recv->eof) {
-        input.kind = RecordedInput::Kind::EndOfStream;
-      } else {
-        if (!recv->bytes) failAtLine(i + 1, "a \"recv\" line needs \"bytes\" or \"eof\"");
-        input.bytes = *recv->bytes;
-      }
+      if (!recv->eof && !recv->bytes) failAtLine(i + 1, "a \"recv\" line needs \"bytes\" or \"eof\"");
+      game.inputs.push_back({recv->eof ? RecordedInput::Kind::EndOfStream : RecordedInput::Kind::Bytes,
+                             recv->phase, recv->at.run, recv->at.runTime.millisText(),
+                             recv->bytes.value_or("")});
     } else if (const auto* late = std::get_if<LateLine>(&entry)) {
       game.inputs.push_back(
           {RecordedInput::Kind::Late, InputPhase::Wait, late->at.run, late->at.runTime.millisText(), ""});
@@ -73,19 +68,12 @@ RecordedGame scan(const RecordFile& record) {
   return game;
 }
 
-template <class Line>
-std::size_t typeIndex() {
-  return RecordEntry(std::in_place_type<Line>).index();
-}
-
 std::string counts(const RecordedGame& game, std::size_t lines) {
-  std::size_t runs = 0, messages = 0, steps = 0;
-  for (std::size_t i = 0; i < lines && i < game.types.size(); ++i) {
-    runs += game.types[i] == typeIndex<RunEndLine>();
-    messages += game.types[i] == typeIndex<MsgLine>();
-    steps += game.types[i] == typeIndex<StepLine>();
-  }
-  return std::to_string(runs) + " runs, " + std::to_string(messages) + " messages, " + std::to_string(steps) +
+  const auto end = game.types.begin() + static_cast<std::ptrdiff_t>(std::min(lines, game.types.size()));
+  const auto count = [&](auto line) {
+    return std::to_string(std::count(game.types.begin(), end, RecordEntry(line).index()));
+  };
+  return count(RunEndLine{}) + " runs, " + count(MsgLine{}) + " messages, " + count(StepLine{}) +
          " steps identical";
 }
 
@@ -127,9 +115,6 @@ Verdict verifyRecord(const RecordFile& record) {
   OutputBuffer output(transport);
   std::optional<RecordWriter> writer;
   std::optional<GameSession> session;
-  // The replay's top level: a failure is either the recorded game's own
-  // ending (compared like any other line) or the end of the comparison.
-  std::optional<Failure> ended;
   try {
     writer.emplace(comparer, header.info, map);
     listeners.add(*writer);
@@ -146,39 +131,32 @@ Verdict verifyRecord(const RecordFile& record) {
     session->playVirtualTime();
     listeners.gameEnded({GameEnding::Status::Completed, "", std::nullopt});
   } catch (const Failure& failure) {
-    if (!comparer.difference() && !comparer.beyondRecord() && !transport.ranOut() && writer) ended = failure;
-  }
-  if (ended) {
-    endGameWithFailure(session ? &session->game() : nullptr, listeners, topLevelLine(*ended, true), *ended);
+    // The replay's top level: a failure is either the recorded game's own
+    // ending (compared like any other line) or the end of the comparison.
+    if (!comparer.difference && !comparer.beyondRecord && !transport.ranOut() && writer)
+      endGameWithFailure(session ? &session->game() : nullptr, listeners, topLevelLine(failure, true),
+                         failure);
   }
 
-  Verdict verdict;
-  if (const auto& d = comparer.difference()) {
-    verdict.report = "differs at line " + std::to_string(d->line) + " (" + stampOf(d->recorded, d->line) +
-                     "):\n  record: " + d->recorded + "\n  replay: " + d->replayed;
-    return verdict;
+  if (const auto& d = comparer.difference) {
+    return {false, "differs at line " + std::to_string(d->line) + " (" + stampOf(d->recorded, d->line) +
+                       "):\n  record: " + d->recorded + "\n  replay: " + d->replayed};
   }
-  const std::size_t matched = comparer.matched();
-  if (comparer.beyondRecord() || transport.ranOut()) {
-    if (recorded.hasFooter && !comparer.beyondRecord()) {
-      verdict.report = "differs after line " + std::to_string(matched) +
-                       ": the replay reads input the record does not hold";
-      return verdict;
+  const std::size_t matched = comparer.matched;
+  if (comparer.beyondRecord || transport.ranOut()) {
+    if (recorded.hasFooter && !comparer.beyondRecord) {
+      return {false, "differs after line " + std::to_string(matched) +
+                         ": the replay reads input the record does not hold"};
     }
-    verdict.identical = true;
-    verdict.report = "verified up to line " + std::to_string(matched) + ": " + counts(recorded, matched) +
-                     (recorded.hasFooter ? "; the game was ended from its window there"
-                                         : "; the record ends without a footer (the game did not finish)");
-    return verdict;
+    return {true, "verified up to line " + std::to_string(matched) + ": " + counts(recorded, matched) +
+                      (recorded.hasFooter ? "; the game was ended from its window there"
+                                          : "; the record ends without a footer (the game did not finish)")};
   }
   if (matched < record.lines.size()) {
-    verdict.report = "differs at line " + std::to_string(matched + 1) +
-                     ": the replay ended, the record goes on:\n  record: " + record.lines[matched];
-    return verdict;
+    return {false, "differs at line " + std::to_string(matched + 1) +
+                       ": the replay ended, the record goes on:\n  record: " + record.lines[matched]};
   }
-  verdict.identical = true;
-  verdict.report = "verified: " + counts(recorded, matched);
-  return verdict;
+  return {true, "verified: " + counts(recorded, matched)};
 }
 
 }  // namespace rover::replay
