@@ -1,5 +1,6 @@
 """Starting the two processes of a game, each in its own session and process
-group, so that a guard can kill a process with everything it started."""
+group, so that a guard can kill a process with everything it started; and
+turning the runner's own stop signals into an exception."""
 
 import fcntl
 import os
@@ -13,6 +14,21 @@ ACTIVATION_RECIPE = 'LISTEN_FDS=1 LISTEN_PID=$$ exec "$0" "$@"'
 
 # Python ignores these; children must get the default back, as subprocess does.
 _RESTORED_SIGNALS = (signal.SIGPIPE, signal.SIGXFSZ)
+STOP_SIGNALS = (signal.SIGTERM, signal.SIGHUP, signal.SIGINT)
+
+
+class Stopped(Exception):
+    """The runner itself was told to stop (a cancelled or preempted job, Ctrl-C)."""
+
+
+def _raise_stopped(signum, _frame):
+    raise Stopped(signal.Signals(signum).name)
+
+
+def stop_on_signals():
+    """From now on SIGTERM, SIGHUP and SIGINT raise Stopped in the main thread."""
+    for signum in STOP_SIGNALS:
+        signal.signal(signum, _raise_stopped)
 
 
 def exit_code(status):
@@ -49,6 +65,17 @@ def loopback_listener():
     return listener
 
 
+def dual_stack_listener(port):
+    """A socket listening on :: with IPv6-only off, so that a client reaches it
+    by 127.0.0.1, ::1 or localhost alike."""
+    listener = socket.socket(socket.AF_INET6, socket.SOCK_STREAM)
+    listener.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("::", port))
+    listener.listen(1)
+    return listener
+
+
 def start_activated_server(argv, listener, stdout_path, stderr_path):
     """Starts argv (the server and its arguments) with the listener as fd 3.
 
@@ -74,7 +101,7 @@ def start_activated_server(argv, listener, stdout_path, stderr_path):
 
 
 def start_controller(argv, folder):
-    """Starts a controller in the game's folder with its output on pipes."""
+    """Starts a controller in a folder with its output on pipes."""
     return subprocess.Popen(argv, cwd=folder, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE, start_new_session=True)
 
