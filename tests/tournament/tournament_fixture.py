@@ -2,6 +2,7 @@
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -12,6 +13,8 @@ TOOL = os.path.join(SOURCE, "tools", "tournament", "tournament")
 # Far above what any of these games needs on a loaded machine; only the
 # hung controller's tournament sets a short limit on purpose.
 GENEROUS_LIMIT_S = 600
+# The Python a sandboxed controller can run: the system's, not a PATH shim.
+SYSTEM_PYTHON = shutil.which("python3", path="/usr/local/bin:/usr/bin:/bin")
 
 
 def tournament(args, check=True):
@@ -33,7 +36,7 @@ def ci_tournament(folder):
         if controller["name"] == "pilot":
             controller["command"] = [os.path.join(BUILD, "pilot"), "{host}", "{port}"]
         else:
-            controller["command"] = [sys.executable, os.path.join(SOURCE, "examples", "simple_pilot.py"),
+            controller["command"] = [SYSTEM_PYTHON, os.path.join(SOURCE, "examples", "simple_pilot.py"),
                                      "{host}", "{port}"]
     data["maps"] = [os.path.join(SOURCE, "examples", path) for path in data["maps"]]
     data["game_time_limit_s"] = GENEROUS_LIMIT_S

@@ -76,7 +76,9 @@ def controller_layers(files, hidden, limits, game_time_limit_s, uid):
           "--bounding-set=-all", "--inh-caps=-all", "--"]),
         ("the limits (prlimit)", [tool("prlimit"), *limits.prlimit_words(game_time_limit_s), "--"]),
         ("the block on new user namespaces (bwrap --unshare-user --disable-userns)",
-         [tool("bwrap"), "--unshare-user", "--disable-userns", "--die-with-parent", "--bind", "/", "/", "--"]),
+         # --dev-bind: /dev/null and the like keep working (--bind adds nodev).
+         [tool("bwrap"), "--unshare-user", "--disable-userns", "--die-with-parent", "--dev-bind", "/", "/",
+          "--"]),
     ]
 
 

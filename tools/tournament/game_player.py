@@ -213,7 +213,7 @@ def play(folder, name):
             return 0
         done = read_outcome(folder, name)
         if done is not None:
-            print(f"{name}: already played ({done.get('status')}); skipped")
+            print(f"{name}: already played ({done.get('status') if isinstance(done, dict) else '?'}); skipped")
             return 0
         # A folder without game.json is what a killed runner left: start afresh.
         here = game_folder(folder, name)
@@ -224,7 +224,7 @@ def play(folder, name):
         except Stopped as stop:
             print(f"{name}: runner stopped by {stop}; nothing recorded, the game will be played again",
                   file=sys.stderr)
-            return 1
+            return stop.exit_status()
         except (SandboxError, UidPoolError) as error:
             print(f"tournament: {name}: {error}; nothing recorded, a later run plays it", file=sys.stderr)
             return 1

@@ -83,8 +83,6 @@ def _check_sandbox(tournament):
 def write_plan(tournament, tournament_path, out, build, viewer_source):
     if os.path.exists(os.path.join(out, "plan.json")):
         raise PlanError(f"{out} already holds a plan; plan into a new folder")
-    if tournament.sandbox == "bwrap":
-        _check_sandbox(tournament)
     server = _program(build, "server")
     replay = _program(build, "replay")
     mapcheck = _program(build, "mapcheck")
@@ -93,6 +91,8 @@ def write_plan(tournament, tournament_path, out, build, viewer_source):
     for index, entry in enumerate(tournament.maps):
         limit, runs = _check_map(mapcheck, index, entry)
         maps[entry.name] = {"file": f"maps/{entry.name}.json", "time_limit_ms": limit, "runs": runs}
+    if tournament.sandbox == "bwrap":
+        _check_sandbox(tournament)
 
     os.makedirs(os.path.join(out, "maps"), exist_ok=True)
     os.makedirs(os.path.join(out, "games"), exist_ok=True)
