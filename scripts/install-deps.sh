@@ -11,6 +11,7 @@ packages=(
   python3
   chromium fonts-dejavu-core nodejs
   parallel slurm-wlm munge
+  bubblewrap util-linux  # the tournament's sandbox: bwrap, setpriv, prlimit
 )
 missing=()
 for package in "${packages[@]}"; do
