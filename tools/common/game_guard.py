@@ -1,10 +1,10 @@
 """Plays one game's two processes, the server and the controller, under the
 game's limits, and says how it ended. The tournament runs it in its own
-process, or inside the sandbox's network namespace through sandbox_helper."""
+process, or inside the sandbox's network namespace through sandbox_helper
+(hence only light imports here)."""
 
 import os
 import time
-from dataclasses import asdict, dataclass
 
 from common.capped_output import CappedOutput
 from common.processes import kill_group, start_activated_server, start_controller
@@ -18,23 +18,39 @@ SERVER_GRACE_S = 2.0
 CONTROLLER_GRACE_S = 5.0
 POLL_INTERVAL_S = 0.02
 OUTPUT_DRAIN_S = 5
+ENDINGS = (None, "timed out", "controller exited")
 
 
-@dataclass
 class GameEnding:
     """How the processes of a game ended. `ending` is None when both exited by
     themselves (or the controller lingered after the server), "timed out" or
     "controller exited"; exit codes are negative for a signal (-9 where the
     guard killed). `controller_left` says whether the controller had exited by
     itself before the guard killed what was left."""
-    ending: object
-    server_exit: object
-    controller_exit: object
-    controller_left: bool = False
-    start_error: object = None
 
-    def as_dict(self):
-        return asdict(self)
+    def __init__(self, ending, server_exit, controller_exit, controller_left=False, start_error=None):
+        self.ending = ending
+        self.server_exit = server_exit
+        self.controller_exit = controller_exit
+        self.controller_left = controller_left
+        self.start_error = start_error
+
+    def to_line(self):
+        """One line of words for the sandbox's helper to print; the start
+        error, which may hold spaces, last."""
+        words = [str(ENDINGS.index(self.ending)), str(self.server_exit), str(self.controller_exit),
+                 str(int(self.controller_left))]
+        return " ".join(words + ([self.start_error] if self.start_error is not None else []))
+
+    @staticmethod
+    def from_line(line):
+        """The ending to_line wrote; ValueError (or IndexError) for anything else."""
+        words = line.split(" ", 4)
+        codes = [None if word == "None" else int(word) for word in words[1:3]]
+        if words[3] not in ("0", "1"):
+            raise ValueError(f"not an ending: {line!r}")
+        return GameEnding(ENDINGS[int(words[0])], codes[0], codes[1], words[3] == "1",
+                          words[4] if len(words) > 4 else None)
 
 
 def _guard(server, controller, limit_s, start):
@@ -59,18 +75,24 @@ def _guard(server, controller, limit_s, start):
         time.sleep(POLL_INTERVAL_S)
 
 
-def play_processes(server_argv, listener, controller_argv, folder, controller_cwd, limit_s, start):
-    """Starts the server on the listener, then the controller, and guards both.
-    Their output goes to server.out/.err and controller.out/.err in `folder`.
-    Both process groups are killed before this returns, also when the caller
-    is stopped by an exception."""
+def play_processes(server_argv, listener_fd, controller_argv, folder, controller_cwd, limit_s, start,
+                   before_controller=None):
+    """Starts the server on the listener (closed here), then the controller,
+    and guards both. Their output goes to server.out/.err and
+    controller.out/.err in `folder`. `before_controller`, when given, runs
+    once the server is started; an exception from it ends the game before the
+    controller starts. Both process groups are killed before this returns,
+    also when the caller is stopped by an exception."""
     server = controller = None
     outputs = []
     ending = controller_code = start_error = None
     try:
-        server = start_activated_server(server_argv, listener, os.path.join(folder, "server.out"),
+        server = start_activated_server(server_argv, listener_fd, os.path.join(folder, "server.out"),
                                         os.path.join(folder, "server.err"))
-        listener.close()
+        os.close(listener_fd)
+        listener_fd = None
+        if before_controller is not None:
+            before_controller()
         try:
             controller = start_controller(controller_argv, controller_cwd)
         except OSError as error:
@@ -81,7 +103,8 @@ def play_processes(server_argv, listener, controller_argv, folder, controller_cw
             ending = _guard(server, controller, limit_s, start)
             controller_code = controller.poll()
     finally:
-        listener.close()
+        if listener_fd is not None:
+            os.close(listener_fd)
         # Both groups go, also after a normal end: whatever a controller left
         # running must not outlive its game. Also when this runner is stopped.
         running = [process for process in (server, controller) if process is not None]

@@ -1,47 +1,23 @@
 """Starting the two processes of a game, each in its own session and process
-group, so that a guard can kill a process with everything it started; and
-turning the runner's own stop signals into an exception."""
+group, so that a guard can kill a process with everything it started.
+
+The sandbox's helper imports this inside every game: it stays on os and
+fcntl, since the signal, socket and subprocess modules cost milliseconds of
+start-up per game."""
 
 import fcntl
 import os
-import signal
-import socket
-import subprocess
 
+# Linux's numbers, spelt out so as not to import the signal module.
+SIGKILL = 9
+SIGPIPE = 13
+SIGXFSZ = 25
 # The documented recipe: the shell learns the pid the server will have (exec
 # keeps it), so LISTEN_PID names the server and nothing else.
 ACTIVATION_RECIPE = 'LISTEN_FDS=1 LISTEN_PID=$$ exec "$0" "$@"'
-
 # Python ignores these; children must get the default back, as subprocess does.
-_RESTORED_SIGNALS = (signal.SIGPIPE, signal.SIGXFSZ)
-STOP_SIGNALS = (signal.SIGTERM, signal.SIGHUP, signal.SIGINT)
-
-
-class Stopped(Exception):
-    """The runner itself was told to stop (a cancelled or preempted job, Ctrl-C)."""
-
-
-    def __init__(self, signum):
-        super().__init__(signal.Signals(signum).name)
-        self.signum = signum
-
-    def exit_status(self):
-        """What a shell reports for a process ended by the signal."""
-        return 128 + self.signum
-
-
-def _raise_stopped(signum, _frame):
-    # Once: a second signal (parallel repeats its TERM) must not cut short
-    # the clean-up the first one started.
-    for other in STOP_SIGNALS:
-        signal.signal(other, signal.SIG_IGN)
-    raise Stopped(signum)
-
-
-def stop_on_signals():
-    """From now on SIGTERM, SIGHUP and SIGINT raise Stopped in the main thread."""
-    for signum in STOP_SIGNALS:
-        signal.signal(signum, _raise_stopped)
+_RESTORED_SIGNALS = (SIGPIPE, SIGXFSZ)
+_SPAWN_FLAGS = os.O_WRONLY | os.O_CREAT | os.O_TRUNC | os.O_CLOEXEC
 
 
 def exit_code(status):
@@ -49,12 +25,15 @@ def exit_code(status):
     return os.waitstatus_to_exitcode(status)
 
 
-class SpawnedServer:
-    """A server started by socket activation; pid is also its process group."""
+class SpawnedProcess:
+    """A process started in a session of its own; pid is also its process
+    group. `stdout` and `stderr` are the read ends of its output pipes, if any."""
 
-    def __init__(self, pid):
+    def __init__(self, pid, stdout=None, stderr=None):
         self.pid = pid
         self.returncode = None
+        self.stdout = stdout
+        self.stderr = stderr
 
     def poll(self):
         if self.returncode is None:
@@ -70,58 +49,84 @@ class SpawnedServer:
         return self.returncode
 
 
-def loopback_listener():
-    """A socket listening on 127.0.0.1 on a port the kernel picks: no races."""
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(1)
-    return listener
+def _spawn(argv, fds, cwd=None):
+    """posix_spawn of argv with fds[i] as its fd i, in a new session; an
+    OSError when it cannot start. The fds must be far above the ones they
+    become, or close-on-exec copies."""
+    actions = [(os.POSIX_SPAWN_DUP2, fd, target) for target, fd in enumerate(fds)]
+    spawn = os.posix_spawn if "/" in argv[0] else os.posix_spawnp
+    # posix_spawn has no chdir action before Python 3.13: the caller moves
+    # for the moment of the spawn (no other thread runs yet) and moves back.
+    back = os.open(".", os.O_RDONLY | os.O_CLOEXEC) if cwd is not None else None
+    try:
+        if cwd is not None:
+            os.chdir(cwd)
+        return spawn(argv[0], argv, dict(os.environ), file_actions=actions, setsid=True,
+                     setsigdef=_RESTORED_SIGNALS, setsigmask=())
+    finally:
+        if back is not None:
+            os.fchdir(back)
+            os.close(back)
 
 
-def dual_stack_listener(port):
-    """A socket listening on :: with IPv6-only off, so that a client reaches it
-    by 127.0.0.1, ::1 or localhost alike."""
-    listener = socket.socket(socket.AF_INET6, socket.SOCK_STREAM)
-    listener.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("::", port))
-    listener.listen(1)
-    return listener
+def _above(fd):
+    return fcntl.fcntl(fd, fcntl.F_DUPFD_CLOEXEC, 10)
 
 
-def start_activated_server(argv, listener, stdout_path, stderr_path):
+def start_activated_server(argv, listener_fd, stdout_path, stderr_path):
     """Starts argv (the server and its arguments) with the listener as fd 3.
 
     The caller closes its own copy of the listener afterwards, so that the
     server is the only one left to accept on it."""
-    # A copy far above 3, so that the dup2 to 3 below never meets an fd that
-    # one of the other actions still needs.
-    passed = fcntl.fcntl(listener.fileno(), fcntl.F_DUPFD_CLOEXEC, 10)
-    flags = os.O_WRONLY | os.O_CREAT | os.O_TRUNC | os.O_CLOEXEC
-    out = os.open(stdout_path, flags, 0o644)
-    err = os.open(stderr_path, flags, 0o644)
+    passed = _above(listener_fd)
+    out = os.open(stdout_path, _SPAWN_FLAGS, 0o644)
+    err = os.open(stderr_path, _SPAWN_FLAGS, 0o644)
     null = os.open(os.devnull, os.O_RDONLY | os.O_CLOEXEC)
     try:
-        pid = os.posix_spawn(
-            "/bin/sh", ["sh", "-c", ACTIVATION_RECIPE, *argv], dict(os.environ),
-            file_actions=[(os.POSIX_SPAWN_DUP2, null, 0), (os.POSIX_SPAWN_DUP2, out, 1),
-                          (os.POSIX_SPAWN_DUP2, err, 2), (os.POSIX_SPAWN_DUP2, passed, 3)],
-            setsid=True, setsigdef=_RESTORED_SIGNALS, setsigmask=())
+        pid = _spawn(["/bin/sh", "-c", ACTIVATION_RECIPE, *argv], [null, out, err, passed])
     finally:
         for fd in (passed, out, err, null):
             os.close(fd)
-    return SpawnedServer(pid)
+    return SpawnedProcess(pid)
 
 
-def start_controller(argv, folder):
-    """Starts a controller in a folder with its output on pipes."""
-    return subprocess.Popen(argv, cwd=folder, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE, start_new_session=True)
+def start_controller(argv, folder=None):
+    """Starts a controller (in `folder`, when given) with its output on pipes."""
+    out_read, out_write = os.pipe2(os.O_CLOEXEC)
+    err_read, err_write = os.pipe2(os.O_CLOEXEC)
+    null = os.open(os.devnull, os.O_RDONLY | os.O_CLOEXEC)
+    ends = [_above(fd) for fd in (null, out_write, err_write)]
+    try:
+        pid = _spawn(argv, ends, folder)
+    except OSError:
+        for fd in (out_read, err_read):
+            os.close(fd)
+        raise
+    finally:
+        for fd in [null, out_write, err_write] + ends:
+            os.close(fd)
+    return SpawnedProcess(pid, out_read, err_read)
+
+
+def spawn_quietly(argv, keep_errors=False):
+    """Starts argv with no input and output (standard error kept, if asked)."""
+    null = os.open(os.devnull, os.O_RDWR | os.O_CLOEXEC)
+    ends = [_above(null), _above(null), _above(2 if keep_errors else null)]
+    try:
+        return SpawnedProcess(_spawn(argv, ends))
+    finally:
+        for fd in [null] + ends:
+            os.close(fd)
+
+
+def run_quietly(argv, keep_errors=False):
+    """Runs argv with no input and output; its exit code."""
+    return spawn_quietly(argv, keep_errors).wait()
 
 
 def kill_group(pid):
     """Kills a process group; quiet when it is gone already."""
     try:
-        os.killpg(pid, signal.SIGKILL)
+        os.killpg(pid, SIGKILL)
     except (ProcessLookupError, PermissionError):
         pass

@@ -23,8 +23,8 @@ import subprocess
 import sys
 
 from common.sandbox_files import SCRATCH, SYSTEM_PATH, TMP, view_options
+from common.sandbox_helper import SANDBOX_PORT
 
-SANDBOX_PORT = 17676
 SANDBOX_HOST = "127.0.0.1"
 HELPER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sandbox_helper.py")
 TOOLS = {"bwrap": "bubblewrap", "setpriv": "util-linux", "prlimit": "util-linux"}
@@ -59,7 +59,19 @@ def game_namespace_words():
 
 
 def helper_words(mode):
-    return [sys.executable, HELPER, mode]
+    # -I -S: no site packages and no user paths to search; a faster start.
+    return [sys.executable, "-I", "-S", HELPER, mode]
+
+
+def check_command():
+    """The trivial command run in the sandbox to check it."""
+    return [shutil.which("true", path=SYSTEM_PATH) or "/bin/true"]
+
+
+def game_words(folder, limit_s, check, server, controller):
+    """The outer bwrap and the helper's words for one game (sandbox_helper)."""
+    return (game_namespace_words() + helper_words("game") + [folder, repr(limit_s)] +
+            [str(len(check))] + check + [str(len(server))] + server + controller)
 
 
 def controller_layers(files, hidden, limits, game_time_limit_s, uid):
@@ -104,9 +116,10 @@ def _attempt(words):
 
 def check_sandbox(files, limits, game_time_limit_s, uid):
     """Runs a trivial command in the whole sandbox; raises SandboxError naming
-    the first step that fails."""
+    the first step that fails. (A game runs the same check inside its own
+    namespaces, beside the server's start-up; this tells which step failed.)"""
     require_root()
-    true = [shutil.which("true", path=SYSTEM_PATH) or "/bin/true"]
+    true = check_command()
     outer = game_namespace_words() + helper_words("check")
     layers = controller_layers(files, [], limits, game_time_limit_s, uid)
     status, _ = _attempt(outer + layered(layers, true))

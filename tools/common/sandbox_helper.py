@@ -1,53 +1,80 @@
-#!/usr/bin/env python3
-"""Runs inside a game's network and pid namespaces (see sandbox.py).
+"""Runs inside a game's network and pid namespaces (see sandbox.py):
 
-    sandbox_helper.py check COMMAND...   listen on the sandbox's port, run COMMAND; its exit status
-    sandbox_helper.py game SPEC          play a game; print how it ended as one JSON line
+    sandbox_helper.py check COMMAND...
+        listens on the sandbox's port, runs COMMAND; exits with its status
+    sandbox_helper.py game FOLDER LIMIT_S N CHECK... M SERVER... CONTROLLER...
+        listens on the sandbox's port, starts the server (the M words SERVER)
+        on it and at the same time the sandbox's check (the N words CHECK, a
+        trivial command in the controller's sandbox); once the check passed,
+        plays the game with CONTROLLER and prints how it ended as one line
+        (GameEnding.to_line), or "CHECK FAILED <status>".
 
-SPEC is a JSON object: "server" (the server's words, without the listener),
-"controller" (the words of the controller's sandbox and the controller),
-"folder" (the game folder), "limit_s" (the wall-clock limit)."""
+It runs once per game, so it imports only what it must: Python's start-up is
+most of what it costs (see bench/tournament/sandbox_cost.py)."""
 
-import json
+import _socket
 import os
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 from common.game_guard import play_processes  # noqa: E402
-from common.processes import Stopped, dual_stack_listener, stop_on_signals  # noqa: E402
-from common.sandbox import SANDBOX_PORT  # noqa: E402
+from common.processes import kill_group, run_quietly, spawn_quietly  # noqa: E402
+
+SANDBOX_PORT = 17676
 
 
-def _listen():
+class CheckFailed(Exception):
+    pass
+
+
+def listen():
+    """The listening socket's fd: on :: with IPv6-only off, so that a client
+    reaches it by 127.0.0.1, ::1 or localhost alike."""
+    listener = _socket.socket(_socket.AF_INET6, _socket.SOCK_STREAM)
+    listener.setsockopt(_socket.IPPROTO_IPV6, _socket.IPV6_V6ONLY, 0)
+    listener.setsockopt(_socket.SOL_SOCKET, _socket.SO_REUSEADDR, 1)
+    listener.bind(("::", SANDBOX_PORT))
+    listener.listen(1)
+    return listener.detach()
+
+
+def _counted(words):
+    count = int(words[0])
+    return words[1:count + 1], words[count + 1:]
+
+
+def play(folder, limit_s, rest):
+    start = time.monotonic()
+    check, rest = _counted(rest)
+    server, controller = _counted(rest)
+    listener = listen()
+    checking = spawn_quietly(check)
+
+    def wait_for_check():
+        if checking.wait() != 0:
+            raise CheckFailed(checking.returncode)
+
     try:
-        return dual_stack_listener(SANDBOX_PORT)
-    except OSError as error:
-        print(f"sandbox_helper: cannot listen on [::]:{SANDBOX_PORT}: {error.strerror}", file=sys.stderr)
-        sys.exit(3)
+        ending = play_processes(server, listener, controller, folder, "/", limit_s, start, wait_for_check)
+    except CheckFailed as failure:
+        print(f"CHECK FAILED {failure}", flush=True)
+        return 0
+    finally:
+        kill_group(checking.pid)
+    print(ending.to_line(), flush=True)
+    return 0
 
 
 def main(argv):
-    if len(argv) < 2 or argv[0] not in ("check", "game"):
-        print(__doc__, file=sys.stderr)
-        return 2
-    start = time.monotonic()
-    stop_on_signals()
-    listener = _listen()
-    if argv[0] == "check":
-        listener.close()
-        return subprocess.run(argv[1:], stdin=subprocess.DEVNULL, check=False).returncode
-    spec = json.loads(argv[1])
-    try:
-        # The controller's bwrap moves into its scratch folder itself.
-        ending = play_processes(spec["server"], listener, spec["controller"], spec["folder"], "/",
-                                spec["limit_s"], start)
-    except Stopped:
-        return 1
-    print(json.dumps(ending.as_dict()), flush=True)
-    return 0
+    if argv[:1] == ["check"] and len(argv) > 1:
+        os.close(listen())
+        return run_quietly(argv[1:], keep_errors=True)
+    if argv[:1] == ["game"] and len(argv) > 5:
+        return play(argv[1], float(argv[2]), argv[3:])
+    print(__doc__, file=sys.stderr)
+    return 2
 
 
 if __name__ == "__main__":

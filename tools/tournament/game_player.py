@@ -2,21 +2,22 @@
 
 import fcntl
 import hashlib
-import json
 import os
 import shutil
+import socket
 import subprocess
 import sys
 import time
 
 from common.controller_ending import controller_reason
 from common.game_guard import GameEnding, play_processes
-from common.processes import Stopped, kill_group, loopback_listener, stop_on_signals
+from common.processes import kill_group
 from common.results_check import ExpectedGame, NonConforming, check_results, parse_results, read_results
-from common.sandbox import (SANDBOX_HOST, SANDBOX_PORT, SandboxError, check_sandbox, controller_layers,
-                            game_namespace_words, helper_words, layered)
+from common.sandbox import (SANDBOX_HOST, SANDBOX_PORT, SandboxError, check_command, check_sandbox,
+                            controller_layers, game_words, layered)
 from common.sandbox_files import controller_files, unreadable
 from common.sandbox_limits import limits_from_plan
+from common.stop_signals import Stopped, stop_on_signals
 from common.uid_pool import UidPoolError, claim_uid
 from tournament_dir import (GAME_FORMAT, TournamentDirError, game_file, game_folder, load_games, load_plan,
                             read_outcome, write_json_atomically)
@@ -82,22 +83,25 @@ def _filled(words, host, port):
 
 
 def _play_unsandboxed(plan, game, server_argv, here, start):
-    listener = loopback_listener()
+    # A port the kernel picks on 127.0.0.1: no races.
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(1)
     words = _filled(plan["controllers"][game.controller], "127.0.0.1", listener.getsockname()[1])
-    return play_processes(server_argv, listener, plan["prefix"] + words, here, here, plan["game_time_limit_s"],
-                          start)
+    return play_processes(server_argv, listener.detach(), plan["prefix"] + words, here, here,
+                          plan["game_time_limit_s"], start)
 
 
 def _play_sandboxed(plan, folder, game, server_argv, here, files, uid):
-    """Plays in the sandbox through sandbox_helper; raises SandboxError when
-    the helper gives no account of the game."""
+    """Plays in the sandbox through sandbox_helper, which checks the sandbox
+    first; raises SandboxError, naming the step, when the check fails or the
+    helper gives no account of the game."""
     limits = limits_from_plan(plan["limits"])
     limit_s = plan["game_time_limit_s"]
     words = _filled(plan["controllers"][game.controller], SANDBOX_HOST, SANDBOX_PORT)
     layers = controller_layers(files, [folder], limits, limit_s, uid)
-    spec = {"server": server_argv, "controller": layered(layers, plan["prefix"] + words), "folder": here,
-            "limit_s": limit_s}
-    helper = subprocess.Popen(game_namespace_words() + helper_words("game") + [json.dumps(spec)],
+    helper = subprocess.Popen(game_words(here, limit_s, layered(layers, check_command()), server_argv,
+                                         layered(layers, plan["prefix"] + words)),
                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                               start_new_session=True)
     try:
@@ -109,9 +113,13 @@ def _play_sandboxed(plan, folder, game, server_argv, here, files, uid):
         # Killing the outer bwrap ends its pid namespace: every process of the game.
         kill_group(helper.pid)
         helper.wait()
+    lines = out.decode("utf-8", "replace").strip().splitlines()
+    if lines[-1:] and lines[-1].startswith("CHECK FAILED"):
+        check_sandbox(files, limits, limit_s, uid)  # names the step that fails
+        raise SandboxError(f"the sandbox's check failed in the game's namespaces ({lines[-1]})")
     try:
-        return GameEnding(**json.loads(out.decode().strip().splitlines()[-1]))
-    except (ValueError, IndexError, TypeError):
+        return GameEnding.from_line(lines[-1])
+    except (ValueError, IndexError):
         last = (err.decode("utf-8", "replace").strip().splitlines() or [f"exit status {helper.returncode}"])[-1]
         raise SandboxError(f"the sandbox's helper failed: {last}") from None
 
@@ -135,8 +143,6 @@ def _play_in(plan, folder, game, here):
             return _outcome(game, "failed", f"the controller's files: {problem}", GameEnding(None, None, None),
                             start, None, None)
         with claim_uid() as claimed:
-            check_sandbox(files, limits_from_plan(plan["limits"]), limit_s, claimed.uid)
-            start = time.monotonic()
             ending = _play_sandboxed(plan, folder, game, server_argv, here, files, claimed.uid)
     else:
         ending = _play_unsandboxed(plan, game, server_argv, here, start)

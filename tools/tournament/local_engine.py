@@ -7,7 +7,7 @@ import signal
 import subprocess
 import sys
 
-from common.processes import Stopped, stop_on_signals
+from common.stop_signals import Stopped, stop_on_signals
 from tournament_dir import counted, report_unfinished, unfinished_games
 
 JOBLOG = "local.joblog"

@@ -8,7 +8,7 @@ import subprocess
 import sys
 import time
 
-from common.processes import Stopped, stop_on_signals
+from common.stop_signals import Stopped, stop_on_signals
 from tournament_dir import counted, load_plan, report_unfinished, unfinished_games
 
 POLL_INTERVAL_S = 2.0
