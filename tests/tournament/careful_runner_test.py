@@ -15,12 +15,11 @@ import os
 import signal
 import subprocess
 import sys
-import time
 import unittest
 
-from sandbox_test import BOUND_S, OPEN_PLAIN, processes_mentioning, wait_until_gone
-from tournament_fixture import (BUILD, SOURCE, SYSTEM_PYTHON, TOOL, game_ids, plan, read_json, scratch,
-                                tournament, write_tournament)
+from sandbox_test import OPEN_PLAIN
+from tournament_fixture import (BOUND_S, BUILD, SOURCE, SYSTEM_PYTHON, TOOL, game_ids, plan, read_json, scratch,
+                                tournament, wait_for_controllers, wait_until_gone, write_tournament)
 
 sys.path.insert(0, os.path.join(SOURCE, "tools"))
 from common.results_check import ExpectedGame, NonConforming, check_results, parse_results  # noqa: E402
@@ -174,10 +173,7 @@ class CarefulRunnerTest(unittest.TestCase):
                    os.path.join(folder, "out"))
         runner = subprocess.Popen([sys.executable, TOOL, "run", out, "--engine", "local", "-j", "2"],
                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        deadline = time.monotonic() + BOUND_S
-        while len(processes_mentioning(flag)) < 2 and time.monotonic() < deadline:
-            time.sleep(0.05)
-        self.assertEqual(len(processes_mentioning(flag)), 2)  # two games are being played
+        wait_for_controllers(self, flag, 2)  # both games are being played
         runner.send_signal(signal.SIGTERM)
         _, stderr = runner.communicate(timeout=BOUND_S)
         self.assertEqual(runner.returncode, 128 + signal.SIGTERM)

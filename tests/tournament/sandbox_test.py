@@ -6,46 +6,20 @@ the results files and records they give unsandboxed."""
 
 import os
 import shutil
-import signal
 import socket
 import subprocess
 import sys
 import time
 import unittest
 
-from tournament_fixture import (BUILD, SOURCE, SYSTEM_PYTHON, TOOL, game_ids, plan, read_json, scratch,
-                                tournament, write_tournament)
+from tournament_fixture import (BOUND_S, BUILD, SOURCE, SYSTEM_PYTHON, TOOL, game_ids, plan, processes_mentioning,
+                                read_json, scratch, tournament, wait_until_gone, write_tournament)
 
 BOTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bots")
 OPEN_PLAIN = os.path.join(SOURCE, "maps", "open_plain.json")
 # open_plain: 2 runs of 30 s; a passive controller lets both run out of time.
 PASSIVE_TOTAL = 2 * (30000 + 100)
-BOUND_S = 60
 MIB = 1024 * 1024
-
-
-def processes_mentioning(text):
-    """Pids of live processes whose command line holds text."""
-    found = []
-    for name in os.listdir("/proc"):
-        if name.isdigit() and int(name) != os.getpid():
-            try:
-                with open(f"/proc/{name}/cmdline", "rb") as stream:
-                    if text.encode() in stream.read():
-                        found.append(int(name))
-            except OSError:
-                pass
-    return found
-
-
-def wait_until_gone(test, text):
-    deadline = time.monotonic() + BOUND_S
-    while processes_mentioning(text) and time.monotonic() < deadline:
-        time.sleep(0.1)
-    left = processes_mentioning(text)
-    for pid in left:  # ours: started by this test's games
-        os.kill(pid, signal.SIGKILL)
-    test.assertEqual(left, [], f"processes left mentioning {text}")
 
 
 def bot_lines(out, game):

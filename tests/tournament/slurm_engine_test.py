@@ -15,9 +15,9 @@ import time
 import unittest
 
 from careful_runner_test import STALLER
-from sandbox_test import BOUND_S, OPEN_PLAIN, processes_mentioning, wait_until_gone
-from tournament_fixture import (SYSTEM_PYTHON, TOOL, ci_tournament, game_ids, plan, read_json, scratch, tournament,
-                                write_tournament)
+from sandbox_test import OPEN_PLAIN
+from tournament_fixture import (BOUND_S, SYSTEM_PYTHON, TOOL, ci_tournament, game_ids, plan, read_json, scratch,
+                                tournament, wait_for_controllers, wait_until_gone, write_tournament)
 
 
 def read_bytes(path):
@@ -76,10 +76,7 @@ class SlurmEngineTest(unittest.TestCase):
                                              "game_time_limit_s": BOUND_S}), os.path.join(folder, "out"))
         runner = subprocess.Popen([sys.executable, TOOL, "run", out, "--engine", "slurm"], stdout=subprocess.PIPE,
                                   stderr=subprocess.PIPE, text=True)
-        deadline = time.monotonic() + BOUND_S
-        while len(processes_mentioning(flag)) < 2 and time.monotonic() < deadline:
-            time.sleep(0.1)
-        self.assertGreaterEqual(len(processes_mentioning(flag)), 2)  # both games are being played
+        wait_for_controllers(self, flag, 2)  # both games are being played
         runner.send_signal(signal.SIGTERM)
         stdout, stderr = runner.communicate(timeout=BOUND_S)
         self.assertEqual(runner.returncode, 128 + signal.SIGTERM, stdout + stderr)
