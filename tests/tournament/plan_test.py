@@ -150,6 +150,21 @@ class PlanTest(unittest.TestCase):
         out = plan(write_tournament(self.folder, same), os.path.join(self.folder, "same"))
         self.assertEqual(read_json(os.path.join(out, "plan.json"))["sandbox"], "bwrap")
 
+        # Files the sandbox's user cannot read: a warning, then failed games.
+        os.chmod(os.path.join(self.folder, "bot.sh"), 0o700)
+        done = tournament(["plan", os.path.join(self.folder, "tournament.json"), "-o",
+                           os.path.join(self.folder, "unreadable"), "--build", BUILD])
+        self.assertEqual(done.stderr, f"tournament: warning: controllers[0] (x): the sandbox's user cannot use "
+                                      f"{self.folder}/bot.sh (mode 0700); its games will fail\n"
+                                      f"tournament: warning: controllers[1] (y): the sandbox's user cannot use "
+                                      f"{self.folder}/bot.sh (mode 0700); its games will fail\n")
+        tournament(["play", os.path.join(self.folder, "unreadable"), "x.open_plain.s5.r1"])
+        failed = read_json(os.path.join(self.folder, "unreadable", "games", "x.open_plain.s5.r1", "game.json"))
+        self.assertEqual((failed["status"], failed["reason"], failed["server_exit"]),
+                         ("failed", f"the controller's files: the sandbox's user cannot use {self.folder}/bot.sh "
+                                    "(mode 0700)", None))
+        os.chmod(os.path.join(self.folder, "bot.sh"), 0o755)
+
         # The same plan as an ordinary user: refused in one line, nothing written.
         os.chmod(self.folder, 0o755)
         python = shutil.which("python3", path="/usr/local/bin:/usr/bin:/bin")

@@ -107,7 +107,9 @@ class SandboxTest(unittest.TestCase):
         path = write_tournament(root, {
             "controllers": controllers, "maps": [OPEN_PLAIN], "seeds": [1], "game_time_limit_s": BOUND_S,
             # Low enough that a broken sandbox could not hurt the machine either.
-            "limits": {"address_space_mib": 256, "file_size_mib": 8, "cpu_s": 2}})
+            "limits": {"address_space_mib": 256, "file_size_mib": 8, "cpu_s": 2},
+            # Inside, after the limits: it can lower them only.
+            "prefix": ["prlimit", "--nofile=128", "--"]})
         plan(path, out)
         tournament(["run", out, "--engine", "local", "-j", "2"])
 
@@ -163,7 +165,8 @@ class SandboxTest(unittest.TestCase):
         for capabilities in ("CapInh", "CapPrm", "CapEff", "CapBnd", "CapAmb"):
             self.assertEqual(status[capabilities], ["0000000000000000"], capabilities)
         self.assertEqual(status["NoNewPrivs"], ["1"])
-        for what in ("setuid 0", "unshare user", "unshare mount", "unshare network"):
+        self.assertEqual(result_of(lines["privileges"], "open files"), "128 128")
+        for what in ("raise open files", "setuid 0", "unshare user", "unshare mount", "unshare network"):
             self.assertTrue(result_of(lines["privileges"], what).startswith("failed"), what)
         self.assertNotEqual(result_of(lines["privileges"], "unshare command"), "exit 0 0")
 

@@ -14,7 +14,7 @@ from common.game_guard import GameEnding, play_processes
 from common.processes import kill_group
 from common.results_check import ExpectedGame, NonConforming, check_results, parse_results, read_results
 from common.sandbox import (SANDBOX_HOST, SANDBOX_PORT, SandboxError, check_command, check_sandbox,
-                            controller_layers, game_words, layered)
+                            controller_layers, game_words, layered, require_root)
 from common.sandbox_files import controller_files, unreadable
 from common.sandbox_limits import limits_from_plan
 from common.stop_signals import Stopped, stop_on_signals
@@ -136,6 +136,7 @@ def _play_in(plan, folder, game, here):
     sandboxed = plan.get("sandbox", "none") == "bwrap"
     start = time.monotonic()
     if sandboxed:
+        require_root()
         words = plan["controllers"][game.controller]
         files = controller_files(words, plan.get("controller_folders", {}).get(game.controller))
         problem = unreadable(files, words)
