@@ -55,6 +55,7 @@ def main():
     parser.add_argument("--map", default=os.path.join(SOURCE, "maps", "boulder_field.json"))
     parser.add_argument("--build", default=os.path.join(SOURCE, "build", "release"))
     args = parser.parse_args()
+    args.build = os.path.abspath(args.build)
     with tempfile.TemporaryDirectory(prefix="sandbox_cost_") as folder:
         boxed, boxed_games = _plan(folder, "boxed", "bwrap", args)
         bare, bare_games = _plan(folder, "bare", "none", args)

@@ -4,6 +4,7 @@ process, or inside the sandbox's network namespace through sandbox_helper
 (hence only light imports here)."""
 
 import os
+import select
 import time
 
 from common.capped_output import CappedOutput
@@ -16,7 +17,8 @@ SERVER_GRACE_S = 2.0
 # The server has ended the game; a controller sees the connection close and
 # should leave by itself. One that lingers is killed after this.
 CONTROLLER_GRACE_S = 5.0
-POLL_INTERVAL_S = 0.02
+# Only a bound: the guard wakes up as soon as a process exits.
+POLL_INTERVAL_S = 1.0
 OUTPUT_DRAIN_S = 5
 ENDINGS = (None, "timed out", "controller exited")
 
@@ -53,9 +55,43 @@ class GameEnding:
                           words[4] if len(words) > 4 else None)
 
 
+class _ExitWatch:
+    """Wakes up when a process exits (a pidfd per process): no polling
+    interval between a game's end and its account."""
+
+    def __init__(self, processes):
+        self._poller = select.poll()
+        self._fds = {}
+        for process in processes:
+            fd = os.pidfd_open(process.pid)
+            self._fds[process.pid] = fd
+            self._poller.register(fd, select.POLLIN)
+
+    def forget(self, process):
+        """A process whose exit was seen: its pidfd would stay readable."""
+        fd = self._fds.pop(process.pid, None)
+        if fd is not None:
+            self._poller.unregister(fd)
+            os.close(fd)
+
+    def wait(self, seconds):
+        self._poller.poll(max(0, min(seconds, POLL_INTERVAL_S)) * 1000)
+
+    def close(self):
+        for fd in self._fds.values():
+            os.close(fd)
+
+
 def _guard(server, controller, limit_s, start):
     """Waits for both processes within the limits; the `ending`."""
-    deadline = start + limit_s
+    watch = _ExitWatch((server, controller))
+    try:
+        return _watch(server, controller, start + limit_s, watch)
+    finally:
+        watch.close()
+
+
+def _watch(server, controller, deadline, watch):
     controller_gone = server_gone = None
     while True:
         server_code, controller_code = server.poll(), controller.poll()
@@ -64,25 +100,27 @@ def _guard(server, controller, limit_s, start):
             return None
         if now >= deadline:
             return "timed out"
+        wake = deadline
         if controller_code is not None:
+            watch.forget(controller)
             controller_gone = controller_gone or now
             if now - controller_gone >= SERVER_GRACE_S:
                 return "controller exited"
+            wake = min(wake, controller_gone + SERVER_GRACE_S)
         if server_code is not None:
+            watch.forget(server)
             server_gone = server_gone or now
             if now - server_gone >= CONTROLLER_GRACE_S:
                 return None
-        time.sleep(POLL_INTERVAL_S)
+            wake = min(wake, server_gone + CONTROLLER_GRACE_S)
+        watch.wait(wake - now)
 
 
-def play_processes(server_argv, listener_fd, controller_argv, folder, controller_cwd, limit_s, start,
-                   before_controller=None):
+def play_processes(server_argv, listener_fd, controller_argv, folder, controller_cwd, limit_s, start):
     """Starts the server on the listener (closed here), then the controller,
     and guards both. Their output goes to server.out/.err and
-    controller.out/.err in `folder`. `before_controller`, when given, runs
-    once the server is started; an exception from it ends the game before the
-    controller starts. Both process groups are killed before this returns,
-    also when the caller is stopped by an exception."""
+    controller.out/.err in `folder`. Both process groups are killed before
+    this returns, also when the caller is stopped by an exception."""
     server = controller = None
     outputs = []
     ending = controller_code = start_error = None
@@ -91,8 +129,6 @@ def play_processes(server_argv, listener_fd, controller_argv, folder, controller
                                         os.path.join(folder, "server.err"))
         os.close(listener_fd)
         listener_fd = None
-        if before_controller is not None:
-            before_controller()
         try:
             controller = start_controller(controller_argv, controller_cwd)
         except OSError as error:
