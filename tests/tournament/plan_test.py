@@ -1,7 +1,9 @@
 """tournament plan: the games it writes, and a one-line error naming the field
 for each kind of bad tournament file. No game is played here."""
 
+import contextlib
 import copy
+import io
 import os
 import shutil
 import subprocess
@@ -187,6 +189,14 @@ class PlanTest(unittest.TestCase):
         with self.assertRaisesRegex(sandbox.SandboxError, r"^the sandbox does not work here: the drop to uid 6\d+ "
                                                           r"\(setpriv\) failed: exit status 1$"):
             sandbox.check_sandbox(controller_files(["/bin/true"]), Limits(), 10, 60999)
+        # And a game on a machine where it fails: nothing recorded, exit 1.
+        sys.path.insert(0, os.path.join(SOURCE, "tools", "tournament"))
+        from game_player import play  # pylint: disable=import-outside-toplevel
+        errors = io.StringIO()
+        with contextlib.redirect_stderr(errors), contextlib.redirect_stdout(io.StringIO()):
+            self.assertEqual(play(out, "x.open_plain.s5.r1"), 1)
+        self.assertIn("(setpriv) failed: exit status 1; nothing recorded, a later run plays it", errors.getvalue())
+        self.assertFalse(os.path.exists(os.path.join(out, "games", "x.open_plain.s5.r1", "game.json")))
 
 
 if __name__ == "__main__":

@@ -117,7 +117,7 @@ def _attempt(words):
 def check_sandbox(files, limits, game_time_limit_s, uid):
     """Runs a trivial command in the whole sandbox; raises SandboxError naming
     the first step that fails. (A game runs the same check inside its own
-    namespaces, beside the server's start-up; this tells which step failed.)"""
+    namespaces, beside the game itself; this tells which step failed.)"""
     require_root()
     true = check_command()
     outer = game_namespace_words() + helper_words("check")
