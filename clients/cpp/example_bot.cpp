@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <numbers>
 
+#include "rover/outcome.h"
 #include "rover/run_bot.h"
 
 namespace {
@@ -22,19 +23,6 @@ using rover::client::Controls;
 double angleDifference(double to, double heading) {
   double difference = std::fmod(to - heading + 180.0, 360.0);
   return (difference < 0.0 ? difference + 360.0 : difference) - 180.0;
-}
-
-const char* outcomeText(char ending) {
-  switch (ending) {
-    case 'S':
-      return "reached home";
-    case 'C':
-      return "crashed into crater";
-    case 'K':
-      return "killed by Martian";
-    default:
-      return "time limit exceeded";
-  }
 }
 
 class HomingBot : public rover::client::Bot {
@@ -75,7 +63,7 @@ class HomingBot : public rover::client::Bot {
   }
 
   void onEnd(const rover::client::EndMessage& end) override {
-    std::printf("run %d: %s; time = %lld ms; score = %lld\n", run_, outcomeText(ending_),
+    std::printf("run %d: %s; time = %lld ms; score = %lld\n", run_, rover::client::outcomeText(ending_),
                 static_cast<long long>(end.timeMs), static_cast<long long>(end.scoreMs));
     std::fflush(stdout);
   }

@@ -9,10 +9,8 @@
 // Prints one line per run and exits 0 when the server ends the game.
 
 import { run } from './rover_client.mjs';
-import { Controls } from './rover_messages.mjs';
+import { Controls, outcomeText } from './rover_messages.mjs';
 import { Bot } from './rover_session.mjs';
-
-const OUTCOMES = { S: 'reached home', C: 'crashed into crater', K: 'killed by Martian' };
 
 /** to - heading in degrees, brought into [-180, 180). */
 function angleDifference(to, heading) {
@@ -53,12 +51,11 @@ class HomingBot extends Bot {
   }
 
   onEvent(event) {
-    if (event.kind in OUTCOMES) this.ending = event.kind;
+    if (event.kind !== 'B') this.ending = event.kind;
   }
 
   onEnd(end) {
-    const outcome = OUTCOMES[this.ending] ?? 'time limit exceeded';
-    console.log(`run ${this.run}: ${outcome}; time = ${end.timeMs} ms; score = ${end.scoreMs}`);
+    console.log(`run ${this.run}: ${outcomeText(this.ending)}; time = ${end.timeMs} ms; score = ${end.scoreMs}`);
   }
 }
 

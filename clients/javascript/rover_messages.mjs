@@ -73,6 +73,11 @@ export class End {
   }
 }
 
+/** The server's words for how a run ended, from the event that ended it ("S", "C", "K"; null: time limit). */
+export function outcomeText(ending) {
+  return { S: 'reached home', C: 'crashed into crater', K: 'killed by Martian' }[ending] ?? 'time limit exceeded';
+}
+
 function real(word) {
   if (!REAL.test(word)) throw new ProtocolError(`bad number "${word}"`);
   if (word.endsWith('inf')) return word[0] === '-' ? -Infinity : Infinity;

@@ -13,10 +13,8 @@ import math
 import sys
 
 import rover_client
-from rover_messages import Controls
+from rover_messages import Controls, outcome_text
 from rover_session import Bot
-
-OUTCOMES = {"S": "reached home", "C": "crashed into crater", "K": "killed by Martian"}
 
 
 def angle_difference(to, heading):
@@ -58,12 +56,12 @@ class HomingBot(Bot):
         return Controls(accel, turn)
 
     def on_event(self, event):
-        if event.kind in OUTCOMES:
+        if event.kind != "B":
             self.ending = event.kind
 
     def on_end(self, end):
-        outcome = OUTCOMES.get(self.ending, "time limit exceeded")
-        print("run %d: %s; time = %d ms; score = %d" % (self.run, outcome, end.time_ms, end.score_ms), flush=True)
+        print("run %d: %s; time = %d ms; score = %d" % (self.run, outcome_text(self.ending), end.time_ms, end.score_ms),
+              flush=True)
 
 
 if __name__ == "__main__":

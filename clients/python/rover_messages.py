@@ -91,6 +91,11 @@ class End:
     score_ms: int
 
 
+def outcome_text(ending):
+    """The server's words for how a run ended, from the event that ended it ("S", "C", "K"; None: time limit)."""
+    return {"S": "reached home", "C": "crashed into crater", "K": "killed by Martian"}.get(ending, "time limit exceeded")
+
+
 def _real(word):
     if not _REAL.fullmatch(word):
         raise ProtocolError("bad number %r" % word)
