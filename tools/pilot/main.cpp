@@ -3,7 +3,9 @@
 //   pilot [host] [port]        (defaults: localhost 17676)
 //
 // It prints one line per run and exits with status 0 when the server closes
-// the connection after the last run, 1 on any failure.
+// the connection after the last run, 1 on any failure, 2 for a bad command
+// line. The protocol is the C++ starter kit's (clients/cpp); the planning is
+// pilot's own.
 
 #include <iostream>
 #include <string>
