@@ -14,7 +14,8 @@ const TURN = { R: -2, r: -1, '-': 0, l: 1, L: 2 };
 
 function unescape(field) {
   const named = { '\\': '\\', t: '\t', n: '\n', r: '\r' };
-  const text = field.replace(/\\(x[0-9a-f]{2}|.)/g, (_, code) => named[code] ?? String.fromCharCode(parseInt(code.slice(1), 16)));
+  const byte = (code) => named[code] ?? String.fromCharCode(parseInt(code.slice(1), 16));
+  const text = field.replace(/\\(x[0-9a-f]{2}|.)/g, (_, code) => byte(code));
   return Buffer.from(text, 'latin1');
 }
 
@@ -28,7 +29,11 @@ function loadTable() {
 // A real compares equal to the double nearest its text (NaN to NaN).
 function assertReals(values, texts) {
   assert.equal(values.length, texts.length);
-  values.forEach((value, i) => assert.ok(Object.is(value, Number(texts[i])) || value === Number(texts[i]), `${value} vs ${texts[i]}`));
+  values.forEach((value, i) => {
+    const text = texts[i];
+    const expected = text.endsWith('inf') ? (text[0] === '-' ? -Infinity : Infinity) : Number(text);
+    assert.ok(value === expected || (Number.isNaN(value) && Number.isNaN(expected)), `${value} vs ${text}`);
+  });
 }
 
 function assertMessage(message, [letter, ...fields]) {
@@ -36,7 +41,8 @@ function assertMessage(message, [letter, ...fields]) {
     assert.ok(message instanceof Init);
     assert.equal(message.timeLimitMs, Number(fields[2]));
     const { sizeX, sizeY, rearView, frontView, maxSpeed, turn, hardTurn } = message;
-    assertReals([sizeX, sizeY, rearView, frontView, maxSpeed, turn, hardTurn], [...fields.slice(0, 2), ...fields.slice(3)]);
+    const reals = [sizeX, sizeY, rearView, frontView, maxSpeed, turn, hardTurn];
+    assertReals(reals, [...fields.slice(0, 2), ...fields.slice(3)]);
   } else if (letter === 'T') {
     assert.ok(message instanceof Telemetry);
     assert.deepEqual([message.timeMs, message.control], [Number(fields[0]), fields[1]]);
@@ -47,12 +53,14 @@ function assertMessage(message, [letter, ...fields]) {
     for (const seen of message.objects) {
       const width = rest[0] === 'm' ? 4 : 3;
       assert.equal(seen.kind, rest[0]);
-      assertReals([seen.x, seen.y, ...(seen.kind === 'm' ? [seen.heading, seen.speed] : [seen.radius])], rest.slice(1, width + 1));
+      const third = seen.kind === 'm' ? [seen.heading, seen.speed] : [seen.radius];
+      assertReals([seen.x, seen.y, ...third], rest.slice(1, width + 1));
       rest = rest.slice(width + 1);
     }
     assert.deepEqual(rest, []);
   } else if (letter === 'E') {
-    assert.deepEqual([message.constructor, message.timeMs, message.scoreMs], [End, Number(fields[0]), Number(fields[1])]);
+    const expected = [End, Number(fields[0]), Number(fields[1])];
+    assert.deepEqual([message.constructor, message.timeMs, message.scoreMs], expected);
   } else {
     assert.deepEqual([message.constructor, message.kind, message.timeMs], [Event, letter, Number(fields[0])]);
   }

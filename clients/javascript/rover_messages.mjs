@@ -105,7 +105,8 @@ function objects(words) {
     if (!['b', 'c', 'h', 'm'].includes(kind)) throw new ProtocolError(`unknown object kind "${kind}"`);
     if (at + width >= words.length) throw new ProtocolError(`object "${kind}" cut short`);
     const [x, y, third] = [real(words[at + 1]), real(words[at + 2]), real(words[at + 3])];
-    seen.push(kind === 'm' ? new SeenObject(kind, x, y, 0, third, real(words[at + 4])) : new SeenObject(kind, x, y, third));
+    if (kind === 'm') seen.push(new SeenObject(kind, x, y, 0, third, real(words[at + 4])));
+    else seen.push(new SeenObject(kind, x, y, third));
     at += width + 1;
   }
   return seen;

@@ -33,7 +33,8 @@ def commands_toward(now, wanted):
     commands = []
     while now != wanted:
         accel, turn = _toward(now.accel, wanted.accel), _toward(now.turn, wanted.turn)
-        commands.append(("a" if accel > 0 else "b" if accel < 0 else "") + ("l" if turn > 0 else "r" if turn < 0 else ""))
+        letters = ("a" if accel > 0 else "b" if accel < 0 else "", "l" if turn > 0 else "r" if turn < 0 else "")
+        commands.append("".join(letters))
         now = Controls(now.accel + accel, now.turn + turn)
     return commands
 

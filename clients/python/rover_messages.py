@@ -93,7 +93,8 @@ class End:
 
 def outcome_text(ending):
     """The server's words for how a run ended, from the event that ended it ("S", "C", "K"; None: time limit)."""
-    return {"S": "reached home", "C": "crashed into crater", "K": "killed by Martian"}.get(ending, "time limit exceeded")
+    outcomes = {"S": "reached home", "C": "crashed into crater", "K": "killed by Martian"}
+    return outcomes.get(ending, "time limit exceeded")
 
 
 def _real(word):
