@@ -94,8 +94,8 @@ def _play_unsandboxed(plan, game, server_argv, here, start):
 
 def _play_sandboxed(plan, folder, game, server_argv, here, files, uid):
     """Plays in the sandbox through sandbox_helper, which checks the sandbox
-    first; raises SandboxError, naming the step, when the check fails or the
-    helper gives no account of the game."""
+    beside the game; raises SandboxError, naming the step, when the check
+    fails or the helper gives no account of the game."""
     limits = limits_from_plan(plan["limits"])
     limit_s = plan["game_time_limit_s"]
     words = _filled(plan["controllers"][game.controller], SANDBOX_HOST, SANDBOX_PORT)
