@@ -28,11 +28,17 @@ SANDBOX_PORT = 17676
 
 def listen():
     """The listening socket's fd: on :: with IPv6-only off, so that a client
-    reaches it by 127.0.0.1, ::1 or localhost alike."""
-    listener = _socket.socket(_socket.AF_INET6, _socket.SOCK_STREAM)
-    listener.setsockopt(_socket.IPPROTO_IPV6, _socket.IPV6_V6ONLY, 0)
+    reaches it by 127.0.0.1, ::1 or localhost alike; on 0.0.0.0 where the
+    kernel has no IPv6."""
+    try:
+        listener = _socket.socket(_socket.AF_INET6, _socket.SOCK_STREAM)
+        listener.setsockopt(_socket.IPPROTO_IPV6, _socket.IPV6_V6ONLY, 0)
+        address = ("::", SANDBOX_PORT)
+    except OSError:
+        listener = _socket.socket(_socket.AF_INET, _socket.SOCK_STREAM)
+        address = ("0.0.0.0", SANDBOX_PORT)
     listener.setsockopt(_socket.SOL_SOCKET, _socket.SO_REUSEADDR, 1)
-    listener.bind(("::", SANDBOX_PORT))
+    listener.bind(address)
     listener.listen(1)
     return listener.detach()
 
