@@ -213,7 +213,10 @@ public final class KitTest {
     List<String> lines = new ArrayList<>();
     Session session = new Session(bot, lines::add);
     String where = (lateByOne ? "real time" : "lockstep") + " seed " + seed;
+    Telemetry early = new Telemetry(0, "--", Controls.NEUTRAL, 0, 0, 0, 0, List.of());
+    check(throwsProtocolError(() -> session.handle(early)), where + ": T before I accepted");
     session.handle(new Init(100, 100, 30000, 5, 30, 10, 20, 60));
+    check(throwsProtocolError(() -> session.handle(new End(0, 0))), where + ": E outside a run accepted");
     for (int run = 1; run <= 3; run++) {
       Controls server = Controls.NEUTRAL;
       String unapplied = null;
@@ -224,9 +227,14 @@ public final class KitTest {
         if (unapplied != null) server = applyReply(server, unapplied, where);
         unapplied = reply;
         if (!lateByOne) {
+          Controls before = server;
           server = applyReply(server, unapplied, where);
           unapplied = null;
-          check(server.equals(wanted[0]), where + " at " + t.timeMs() + ": " + server + " != " + wanted[0]);
+          // At most two notches per reply, each straight toward what the bot wants.
+          Controls w = wanted[0];
+          check(Math.abs(server.accel() - w.accel()) == Math.max(0, Math.abs(before.accel() - w.accel()) - 2)
+              && Math.abs(server.turn() - w.turn()) == Math.max(0, Math.abs(before.turn() - w.turn()) - 2),
+              where + " at " + t.timeMs() + ": " + before + " -> " + server + " toward " + w);
         } else if (k % 4 == 3) {
           check(server.equals(wanted[0]), where + " at " + t.timeMs() + ": " + server + " != " + wanted[0]);
         }
@@ -240,17 +248,21 @@ public final class KitTest {
         "run 3: time limit exceeded; time = 20000 ms; score = 20100")), where + ": run lines " + lines);
   }
 
+  private static boolean throwsProtocolError(Runnable action) {
+    try {
+      action.run();
+      return false;
+    } catch (ProtocolException expected) {
+      return true;
+    }
+  }
+
   private static void malformedTest() {
     String[] bad = {"", "Q 1 ", "E 1 ", "B 1 2 ", "T 0 xa 1.000 2.000 3.0 4.000 ", "T 0 -- 1.000 2.000 3.0 ",
         "T 0 -- 1.000 2.000 3.0 4.000 b 1.000 2.000 ", "T 0 -- 1.000 2.000 3.0 4.000 z 1.000 2.000 3.000 ",
         "T 0 -- NaN 2.000 3.0 4.000 ", "S -5 ", "I 1 2 3 4 5 6 7 "};
     for (String text : bad) {
-      try {
-        MessageParser.parse(text);
-        check(false, "accepted \"" + text + "\"");
-      } catch (ProtocolException expected) {
-        // the wanted outcome
-      }
+      check(throwsProtocolError(() -> MessageParser.parse(text)), "accepted \"" + text + "\"");
     }
   }
 

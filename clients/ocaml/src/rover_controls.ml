@@ -26,6 +26,12 @@ let of_text text =
 (** The two characters telemetry would show for these controls. *)
 let to_text c = Printf.sprintf "%c%c" accel_chars.[c.accel + 1] turn_chars.[c.turn + 2]
 
+(** The controls after the server applied one command; a state already at its end stays there. *)
+let after c command =
+  let has letter = if String.contains command letter then 1 else 0 in
+  let clamp low high v = max low (min high v) in
+  { accel = clamp (-1) 1 (c.accel + has 'a' - has 'b'); turn = clamp (-2) 2 (c.turn + has 'l' - has 'r') }
+
 (** The commands ("a", "br", "l", ...) that move [from] to [wanted]: each moves either state by one
     notch, so a hard turn from straight takes two. Empty when they are equal. *)
 let commands_toward from wanted =

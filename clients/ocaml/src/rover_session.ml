@@ -27,20 +27,26 @@ let default_bot =
 type t = {
   bot : bot;
   tracker : Rover_tracker.t;
+  mutable initialized : bool;
   mutable in_run : bool;
   mutable run : int;
   mutable outcome : string;
 }
 
-let create bot = { bot; tracker = Rover_tracker.create (); in_run = false; run = 0; outcome = "" }
+let create bot =
+  { bot; tracker = Rover_tracker.create (); initialized = false; in_run = false; run = 0; outcome = "" }
 
 (** Hands one message to the bot. Returns the reply owed (for a telemetry message) and, when a run
-    ended, its line ("run 1: reached home; time = 5940 ms; score = 5940"). *)
+    ended, its line ("run 1: reached home; time = 5940 ms; score = 5940"). Raises Protocol_error on a
+    message before the I message, or an event or end outside a run. *)
 let handle s message =
+  let out_of_order what = raise (Protocol_error what) in
   match message with
   | Init init ->
+      s.initialized <- true;
       s.bot.on_init init;
       (None, None)
+  | _ when not s.initialized -> out_of_order "a message before the I message"
   | Telemetry t ->
       if not s.in_run then begin
         s.in_run <- true;
@@ -51,6 +57,7 @@ let handle s message =
       end;
       let commands = Rover_tracker.steer s.tracker t (s.bot.on_telemetry t) in
       (Some (String.concat "" (List.map (fun c -> c ^ ";") commands) ^ ";"), None)
+  | _ when not s.in_run -> out_of_order "an event or end outside a run"
   | Event e ->
       (match e.kind with
       | 'C' -> s.outcome <- "crashed into crater"

@@ -166,7 +166,16 @@ let session_test late_by_one seed =
   let lines = ref [] in
   let init = { dx = 100.; dy = 100.; time_limit_ms = 30000; rear_view = 5.; front_view = 30.; max_speed = 10.;
                turn = 20.; hard_turn = 60. } in
+  let early =
+    { time_ms = 0; control = "--"; controls = Rover_controls.neutral; x = 0.; y = 0.; heading = 0.; speed = 0.;
+      objects = [] }
+  in
+  let rejects message =
+    match Rover_session.handle session message with _ -> false | exception Protocol_error _ -> true
+  in
+  check (rejects (Telemetry early)) "T before I accepted";
   check (Rover_session.handle session (Init init) = (None, None)) "reply to I";
+  check (rejects (End { time_ms = 0; score_ms = 0 })) "E outside a run accepted";
   for _run = 1 to 3 do
     let server = ref Rover_controls.neutral and unapplied = ref None in
     for k = 0 to 199 do
@@ -183,9 +192,14 @@ let session_test late_by_one seed =
       Option.iter (fun r -> server := apply_reply !server r what) !unapplied;
       unapplied := reply;
       if not late_by_one then begin
+        let before = !server in
         Option.iter (fun r -> server := apply_reply !server r what) !unapplied;
         unapplied := None;
-        check (!server = !wanted) (what ^ ": controls not as wanted")
+        (* At most two notches per reply, each straight toward what the bot wants. *)
+        let closer now was want = abs (now - want) = max 0 (abs (was - want) - 2) in
+        check
+          (closer !server.accel before.accel !wanted.accel && closer !server.turn before.turn !wanted.turn)
+          (what ^ ": not two notches toward the wanted controls")
       end
       else if k mod 4 = 3 then check (!server = !wanted) (what ^ ": controls did not settle");
       if k = 57 then

@@ -30,7 +30,7 @@ pub fn play<B: Bot>(host: &str, port: u16, bot: B) -> Result<B, Box<dyn Error>> 
         // One write for all the replies this read owes: fewer packets, same bytes.
         let mut replies = String::new();
         while let Some(message) = reader.next_message()? {
-            let (reply, line) = session.handle(&message);
+            let (reply, line) = session.handle(&message)?;
             replies.push_str(reply.as_deref().unwrap_or(""));
             if let Some(line) = line {
                 println!("{line}");

@@ -45,6 +45,15 @@ impl Controls {
         format!("{a}{t}")
     }
 
+    /// The controls after the server applied one command; a state already at its end stays there.
+    pub fn after(self, command: &str) -> Controls {
+        let has = |letter| command.contains(letter) as i32;
+        Controls {
+            accel: (self.accel + has('a') - has('b')).clamp(-1, 1),
+            turn: (self.turn + has('l') - has('r')).clamp(-2, 2),
+        }
+    }
+
     /// The commands ("a", "br", "l", ...) that move these controls to `wanted`: each moves either
     /// state by one notch, so a hard turn from straight takes two. Empty when they are equal.
     pub fn commands_toward(self, wanted: Controls) -> Vec<&'static str> {

@@ -1,7 +1,7 @@
 //! The controller's side of a game without any I/O: messages go in, replies come out.
 
 use crate::controls::Controls;
-use crate::messages::{End, Event, Init, Message, Telemetry};
+use crate::messages::{End, Event, Init, Message, ProtocolError, Telemetry};
 use crate::tracker::ControlTracker;
 
 /// A controller's decisions. [`Session`] calls these in the order the messages arrive and turns the
@@ -24,6 +24,7 @@ pub trait Bot {
 pub struct Session<B: Bot> {
     pub bot: B,
     tracker: ControlTracker,
+    initialized: bool,
     in_run: bool,
     run: u32,
     outcome: &'static str,
@@ -31,14 +32,27 @@ pub struct Session<B: Bot> {
 
 impl<B: Bot> Session<B> {
     pub fn new(bot: B) -> Session<B> {
-        Session { bot, tracker: ControlTracker::default(), in_run: false, run: 0, outcome: "" }
+        Session {
+            bot,
+            tracker: ControlTracker::default(),
+            initialized: false,
+            in_run: false,
+            run: 0,
+            outcome: "",
+        }
     }
 
     /// Hands one message to the bot. Returns the reply owed (for a telemetry message) and, when a
-    /// run ended, its line ("run 1: reached home; time = 5940 ms; score = 5940").
-    pub fn handle(&mut self, message: &Message) -> (Option<String>, Option<String>) {
+    /// run ended, its line ("run 1: reached home; time = 5940 ms; score = 5940"). Fails on a message
+    /// before the `I` message, or an event or end outside a run.
+    pub fn handle(&mut self, message: &Message) -> Result<(Option<String>, Option<String>), ProtocolError> {
+        let out_of_order = |what: &str| Err(ProtocolError(format!("{what}: {message:?}")));
         match message {
-            Message::Init(init) => self.bot.on_init(init),
+            Message::Init(init) => {
+                self.initialized = true;
+                self.bot.on_init(init);
+            }
+            _ if !self.initialized => return out_of_order("a message before the I message"),
             Message::Telemetry(telemetry) => {
                 if !self.in_run {
                     self.in_run = true;
@@ -54,8 +68,9 @@ impl<B: Bot> Session<B> {
                     reply.push(';');
                 }
                 reply.push(';');
-                return (Some(reply), None);
+                return Ok((Some(reply), None));
             }
+            _ if !self.in_run => return out_of_order("a message outside a run"),
             Message::Event(event) => {
                 match event.kind {
                     'C' => self.outcome = "crashed into crater",
@@ -72,10 +87,10 @@ impl<B: Bot> Session<B> {
                     "run {}: {}; time = {} ms; score = {}",
                     self.run, self.outcome, end.time_ms, end.score_ms
                 );
-                return (None, Some(line));
+                return Ok((None, Some(line)));
             }
         }
-        (None, None)
+        Ok((None, None))
     }
 
     /// True between a run's first telemetry message and its end.

@@ -3,6 +3,9 @@
 use crate::controls::Controls;
 use crate::messages::Telemetry;
 
+/// A reply carries at most this many commands; the rest wait for the next telemetry.
+pub const MAX_COMMANDS_PER_REPLY: usize = 2;
+
 // A reply to the telemetry of run time t has certainly been applied by t + 100 ms.
 const SETTLE_MS: u64 = 150;
 
@@ -21,14 +24,17 @@ impl ControlTracker {
         *self = ControlTracker::default();
     }
 
-    /// The commands to send in reply to this telemetry so that the controls become `wanted`.
+    /// The commands to send in reply to this telemetry to move the controls toward `wanted`.
     pub fn steer(&mut self, telemetry: &Telemetry, wanted: Controls) -> Vec<&'static str> {
         if telemetry.time_ms >= self.settled_at_ms {
             self.expected = telemetry.controls;
         }
-        let commands = self.expected.commands_toward(wanted);
+        let mut commands = self.expected.commands_toward(wanted);
+        commands.truncate(MAX_COMMANDS_PER_REPLY);
+        for command in &commands {
+            self.expected = self.expected.after(command);
+        }
         if !commands.is_empty() {
-            self.expected = wanted;
             self.settled_at_ms = telemetry.time_ms + SETTLE_MS;
         }
         commands

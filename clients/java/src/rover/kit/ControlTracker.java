@@ -8,6 +8,9 @@ import java.util.List;
  * telemetry would send the same notch twice.
  */
 public final class ControlTracker {
+  /** A reply carries at most this many commands; the rest wait for the next telemetry. */
+  public static final int MAX_COMMANDS_PER_REPLY = 2;
+
   // A reply to the telemetry of run time t has certainly been applied by t + 100 ms.
   private static final long SETTLE_MS = 150;
   private Controls expected = Controls.NEUTRAL;
@@ -19,14 +22,13 @@ public final class ControlTracker {
     lastSentMs = -SETTLE_MS;
   }
 
-  /** The commands to send in reply to this telemetry so that the controls become wanted. */
+  /** The commands to send in reply to this telemetry to move the controls toward wanted. */
   public List<String> steer(Telemetry telemetry, Controls wanted) {
     if (telemetry.timeMs() >= lastSentMs + SETTLE_MS) expected = telemetry.controls();
     List<String> commands = expected.commandsToward(wanted);
-    if (!commands.isEmpty()) {
-      expected = wanted;
-      lastSentMs = telemetry.timeMs();
-    }
+    if (commands.size() > MAX_COMMANDS_PER_REPLY) commands = commands.subList(0, MAX_COMMANDS_PER_REPLY);
+    for (String command : commands) expected = expected.after(command);
+    if (!commands.isEmpty()) lastSentMs = telemetry.timeMs();
     return commands;
   }
 }

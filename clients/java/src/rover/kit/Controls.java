@@ -32,6 +32,13 @@ public record Controls(int accel, int turn) {
     return "" + ACCEL.charAt(accel + 1) + TURN.charAt(turn + 2);
   }
 
+  /** The controls after the server applied one command; a state already at its end stays there. */
+  public Controls after(String command) {
+    int a = accel + (command.contains("a") ? 1 : 0) - (command.contains("b") ? 1 : 0);
+    int t = turn + (command.contains("l") ? 1 : 0) - (command.contains("r") ? 1 : 0);
+    return new Controls(Math.max(-1, Math.min(1, a)), Math.max(-2, Math.min(2, t)));
+  }
+
   /**
    * The commands ("a", "br", "l", ...) that move these controls to wanted: each moves either state by
    * one notch, so a hard turn from straight takes two. Empty when they are equal.

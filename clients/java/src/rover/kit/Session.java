@@ -11,6 +11,7 @@ public final class Session {
   private final Bot bot;
   private final Consumer<String> report;
   private final ControlTracker tracker = new ControlTracker();
+  private boolean initialized = false;
   private boolean inRun = false;
   private int run = 0;
   private String outcome = "";
@@ -24,8 +25,12 @@ public final class Session {
   /** Hands one message to the bot; returns the reply to send, or null when none is owed. */
   public String handle(Message message) {
     if (message instanceof Init init) {
+      initialized = true;
       bot.onInit(init);
-    } else if (message instanceof Telemetry telemetry) {
+      return null;
+    }
+    if (!initialized) throw new ProtocolException("a message before the I message: " + message);
+    if (message instanceof Telemetry telemetry) {
       if (!inRun) {
         inRun = true;
         outcome = "time limit exceeded";
@@ -37,7 +42,9 @@ public final class Session {
         reply.append(command).append(';');
       }
       return reply.append(';').toString();
-    } else if (message instanceof Event event) {
+    }
+    if (!inRun) throw new ProtocolException("a message outside a run: " + message);
+    if (message instanceof Event event) {
       switch (event.kind()) {
         case 'C' -> outcome = "crashed into crater";
         case 'K' -> outcome = "killed by Martian";
