@@ -7,6 +7,8 @@ and the rovers' starts, and asks again otherwise.
 
 import math
 
+HOME_RADIUS = 5.0
+
 
 class Rng:
     """A seeded generator built on random.Random.random() alone: Python keeps
@@ -64,8 +66,9 @@ class Rings:
     MARGIN = 0.05  # metres added to each gap, so that rounding never closes one below the spacing
 
     def __init__(self, rng, half, spacing):
-        self.rng, self.spacing = rng, spacing
-        self.radius = rng.uniform(0.3, 0.4) * half
+        self.rng, self.half, self.spacing = rng, half, spacing
+        self.inner = rng.uniform(0.3, 0.4) * half
+        self.radius = self.inner
         self._start_ring()
 
     def _start_ring(self):
@@ -85,10 +88,15 @@ class Rings:
         if self.gates and self.angle > self.gates[0]:
             self.angle += self._turn(self.GATE_WIDTH + 2 * radius)
             self.gates.pop(0)
-        # Room for this object before the ring's first one: else the next ring, farther out.
+        # Room for this object before the ring's first one: else the next ring, farther out, or
+        # (off the map) the first one again, on a map too small for more.
         if self.angle + self._turn(2 * radius + self.spacing) > self.end:
             self.radius += 8 + 2 * radius
+            if self.radius + radius > self.half - 1:
+                self.radius = self.inner
             self._start_ring()
+        # Never over home: its edge, then the gap, then this object.
+        self.radius = max(self.radius, HOME_RADIUS + self.spacing + 2 * radius + 0.5)
         self.previous = radius
         return self.radius * math.cos(self.angle), self.radius * math.sin(self.angle)
 

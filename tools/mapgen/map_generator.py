@@ -4,9 +4,8 @@ and boulders, and each run's Martians, all kept apart from one another."""
 import math
 from dataclasses import dataclass, field
 
-from layouts import Rng, make_layout
+from layouts import HOME_RADIUS, Rng, make_layout
 
-HOME_RADIUS = 5.0
 ROVER_PARAMS = {"maxSpeed": 10, "accel": 3, "brake": 5, "turn": 30, "hardTurn": 90,
                 "rotAccel": 360, "frontView": 30, "rearView": 6}
 MARTIAN_PARAMS = {"maxSpeed": 3, "accel": 1, "brake": 2, "turn": 30, "hardTurn": 60,
