@@ -11,9 +11,20 @@ let play host port bot =
     | a :: _ -> a
     | [] -> failwith ("unknown host " ^ host)
   in
-  let socket = Unix.socket address.ai_family Unix.SOCK_STREAM 0 in
+  (* Retried for up to 10 s while nothing listens there yet. *)
+  let deadline = Unix.gettimeofday () +. 10.0 in
+  let rec connect () =
+    let socket = Unix.socket address.ai_family Unix.SOCK_STREAM 0 in
+    try
+      Unix.connect socket address.ai_addr;
+      socket
+    with Unix.Unix_error (Unix.ECONNREFUSED, _, _) when Unix.gettimeofday () < deadline ->
+      Unix.close socket;
+      Unix.sleepf 0.1;
+      connect ()
+  in
+  let socket = connect () in
   Fun.protect ~finally:(fun () -> Unix.close socket) @@ fun () ->
-  Unix.connect socket address.ai_addr;
   Unix.setsockopt socket Unix.TCP_NODELAY true;
   let reader = Rover_reader.create () in
   let session = Rover_session.create bot in
@@ -57,12 +68,17 @@ let play host port bot =
     raise (Rover_messages.Protocol_error "the server closed the connection during a run")
 
 (** The usual main: host and port from the command line (default localhost 17676); a failure is one
-    line on standard error and exit status 1. *)
+    line on standard error and exit status 1, a bad command line exit status 2. *)
 let main bot =
   let arg i default = if Array.length Sys.argv > i then Sys.argv.(i) else default in
-  try
-    let port = match int_of_string_opt (arg 2 "17676") with Some p -> p | None -> failwith "bad port" in
-    play (arg 1 "localhost") port bot
+  let port =
+    match int_of_string_opt (arg 2 "17676") with
+    | Some port when port >= 0 && port < 65536 && Array.length Sys.argv <= 3 -> port
+    | _ ->
+        prerr_endline ("usage: " ^ Sys.argv.(0) ^ " [host] [port]");
+        exit 2
+  in
+  try play (arg 1 "localhost") port bot
   with
   | Rover_messages.Protocol_error why | Failure why ->
       prerr_endline ("bot: " ^ why);

@@ -6,11 +6,12 @@ use crate::session::{Bot, Session};
 use std::error::Error;
 use std::io::{ErrorKind, Read, Write};
 use std::net::TcpStream;
+use std::time::{Duration, Instant};
 
 /// Plays a whole game against host:port. Returns normally when the server closed the connection
 /// between runs; fails when it ended in the middle of one.
 pub fn play<B: Bot>(host: &str, port: u16, bot: B) -> Result<B, Box<dyn Error>> {
-    let mut stream = TcpStream::connect((host, port))?;
+    let mut stream = connect(host, port)?;
     stream.set_nodelay(true)?;
     let mut reader = MessageReader::new();
     let mut session = Session::new(bot);
@@ -46,16 +47,34 @@ pub fn play<B: Bot>(host: &str, port: u16, bot: B) -> Result<B, Box<dyn Error>> 
     Ok(session.bot)
 }
 
+/// A connection to host:port, retried for up to 10 s while nothing listens there yet.
+fn connect(host: &str, port: u16) -> std::io::Result<TcpStream> {
+    let deadline = Instant::now() + Duration::from_secs(10);
+    loop {
+        match TcpStream::connect((host, port)) {
+            Err(e) if e.kind() == ErrorKind::ConnectionRefused && Instant::now() < deadline => {
+                std::thread::sleep(Duration::from_millis(100))
+            }
+            result => return result,
+        }
+    }
+}
+
 /// The usual main: host and port from the command line (default localhost 17676); a failure is one
-/// line on standard error and exit status 1.
+/// line on standard error and exit status 1, a bad command line exit status 2.
 pub fn main<B: Bot>(bot: B) {
     let args: Vec<String> = std::env::args().collect();
-    let host = args.get(1).map(String::as_str).unwrap_or("localhost");
-    let result = match args.get(2).map(|p| p.parse::<u16>()).unwrap_or(Ok(17676)) {
-        Ok(port) => play(host, port, bot).map(|_| ()),
-        Err(e) => Err(format!("bad port: {e}").into()),
+    let port = match args.get(2).map(|p| p.parse::<u16>()) {
+        _ if args.len() > 3 => None,
+        None => Some(17676),
+        Some(port) => port.ok(),
     };
-    if let Err(e) = result {
+    let port = port.unwrap_or_else(|| {
+        eprintln!("usage: {} [host] [port]", args[0]);
+        std::process::exit(2);
+    });
+    let host = args.get(1).map(String::as_str).unwrap_or("localhost");
+    if let Err(e) = play(host, port, bot) {
         eprintln!("bot: {e}");
         std::process::exit(1);
     }

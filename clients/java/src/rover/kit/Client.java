@@ -3,6 +3,7 @@ package rover.kit;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.OutputStream;
+import java.net.ConnectException;
 import java.net.Socket;
 import java.net.SocketException;
 import java.nio.charset.StandardCharsets;
@@ -17,7 +18,7 @@ public final class Client {
    * between runs; throws ProtocolException when it ended in the middle of one.
    */
   public static void play(String host, int port, Bot bot) throws IOException {
-    try (Socket socket = new Socket(host, port)) {
+    try (Socket socket = connect(host, port)) {
       socket.setTcpNoDelay(true);
       InputStream in = socket.getInputStream();
       OutputStream out = socket.getOutputStream();
@@ -55,11 +56,32 @@ public final class Client {
     }
   }
 
+  /** A connection to host:port, retried for up to 10 s while nothing listens there yet. */
+  private static Socket connect(String host, int port) throws IOException {
+    long deadline = System.nanoTime() + 10_000_000_000L;
+    while (true) {
+      try {
+        return new Socket(host, port);
+      } catch (ConnectException e) {
+        if (System.nanoTime() > deadline) throw e;
+        try {
+          Thread.sleep(100);
+        } catch (InterruptedException stop) {
+          throw e;
+        }
+      }
+    }
+  }
+
   /**
    * The usual main: host and port from the command line (default localhost 17676); a failure is one
-   * line on standard error and exit status 1.
+   * line on standard error and exit status 1, a bad command line exit status 2.
    */
   public static void main(String[] args, Bot bot) {
+    if (args.length > 2 || (args.length == 2 && !args[1].matches("[0-9]{1,5}"))) {
+      System.err.println("usage: java ... " + bot.getClass().getSimpleName() + " [host] [port]");
+      System.exit(2);
+    }
     String host = args.length > 0 ? args[0] : "localhost";
     try {
       int port = args.length > 1 ? Integer.parseInt(args[1]) : 17676;
