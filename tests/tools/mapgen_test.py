@@ -124,9 +124,13 @@ class MapgenTest(unittest.TestCase):
     def test_every_map_in_maps_loads_and_is_listed_in_the_readme(self):
         with open(os.path.join(REPO, "maps", "README.md"), encoding="utf-8") as file:
             readme = file.read()
-        listed = re.findall(r"^\| \d+ \| \[([\w-]+\.json)\]\(\1\) \| [^|?]+ \|", readme, re.MULTILINE)
+        rows = re.findall(r"^\| \d+ \| \[([\w-]+\.json)\]\(\1\) \| [^|?]+ \|.*\| (\d+) \| \d+/\d+ \|$", readme,
+                          re.MULTILINE)
+        listed = [name for name, _ in rows]
         files = sorted(os.path.basename(p) for p in glob.glob(os.path.join(REPO, "maps", "*")))
         self.assertEqual(sorted(listed), [f for f in files if f != "README.md"])
+        means = [int(mean) for _, mean in rows]
+        self.assertEqual(means, sorted(means), "the table is ordered by pilot's mean score")
         self.assertGreaterEqual(len(listed), 17)
         for name in listed:
             self.assert_loads(os.path.join(REPO, "maps", name))
