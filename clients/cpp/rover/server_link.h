@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace rover::pilot {
+namespace rover::client {
 
 // A TCP connection to the game server.
 class ServerLink {
@@ -17,11 +17,11 @@ class ServerLink {
 
   /// Blocks until bytes arrive; returns them, or "" when the server closed or reset the connection.
   std::string receive();
-  /// Sends every byte.
-  void send(std::string_view bytes);
+  /// Sends every byte; false when the server has gone (closed or reset the connection).
+  bool send(std::string_view bytes);
 
  private:
   int fd_ = -1;
 };
 
-}  // namespace rover::pilot
+}  // namespace rover::client

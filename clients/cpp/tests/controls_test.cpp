@@ -1,11 +1,11 @@
-#include "control_commands.h"
+#include "rover/controls.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace rover::pilot {
+namespace rover::client {
 namespace {
 
 using Commands = std::vector<std::string>;
@@ -26,6 +26,7 @@ TEST(CommandsToward, OneNotchOfEachPerCommand) {
       {{-1, -2}, {1, 2}, {"al", "al", "l", "l"}},
       {{1, -1}, {0, 2}, {"bl", "l", "l"}},
       {{-1, 0}, {1, -1}, {"ar", "a"}},
+      {{0, 0}, {5, -9}, {"ar", "r"}},  // beyond the ends: as far as the rover goes
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.from.accel << "," << c.from.turn << " -> " << c.to.accel << ","
@@ -52,6 +53,14 @@ TEST(ControlTracker, DoesNotRepeatCommandsStillInFlight) {
   EXPECT_EQ(tracker.steer(at(200, {1, 1}), {1, 2}), Commands{"l"});
 }
 
+TEST(ControlTracker, SendsTwoCommandsAtMostAndTheRestLater) {
+  ControlTracker tracker;
+  tracker.startRun();
+  EXPECT_EQ(tracker.steer(at(0, {-1, -2}), {1, 2}), (Commands{"al", "al"}));
+  EXPECT_EQ(tracker.steer(at(100, {-1, -2}), {1, 2}), (Commands{"l", "l"}));
+  EXPECT_EQ(tracker.steer(at(200, {1, 0}), {1, 2}), Commands{});
+}
+
 TEST(ControlTracker, FollowsTheServerOnceCommandsHaveSettled) {
   ControlTracker tracker;
   tracker.startRun();
@@ -63,4 +72,4 @@ TEST(ControlTracker, FollowsTheServerOnceCommandsHaveSettled) {
 }
 
 }  // namespace
-}  // namespace rover::pilot
+}  // namespace rover::client

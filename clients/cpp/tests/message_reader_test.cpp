@@ -1,4 +1,4 @@
-#include "message_parser.h"
+#include "rover/message_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace rover::pilot {
+namespace rover::client {
 namespace {
 
 // A recorded stream: initialization, a run with every object kind, a bounce
@@ -21,13 +21,13 @@ const std::string kStream =
     "E 5230 5230 ;";
 
 std::vector<Message> parseAll(const std::vector<std::string>& pieces) {
-  MessageParser parser;
+  MessageReader reader;
   std::vector<Message> messages;
   for (const std::string& piece : pieces) {
-    parser.feed(piece);
-    while (std::optional<Message> message = parser.next()) messages.push_back(*message);
+    reader.feed(piece);
+    while (std::optional<Message> message = reader.next()) messages.push_back(*message);
   }
-  EXPECT_FALSE(parser.midMessage());
+  EXPECT_FALSE(reader.midMessage());
   return messages;
 }
 
@@ -76,38 +76,38 @@ void expectRecordedStream(const std::vector<Message>& messages) {
   EXPECT_EQ(std::get<EndMessage>(messages[6]).scoreMs, 5230);
 }
 
-TEST(MessageParser, RecordedStreamInOneRead) {
+TEST(MessageReader, RecordedStreamInOneRead) {
   expectRecordedStream(parseAll({kStream}));
 }
 
-TEST(MessageParser, RecordedStreamByteByByte) {
+TEST(MessageReader, RecordedStreamByteByByte) {
   std::vector<std::string> pieces;
   for (char byte : kStream) pieces.emplace_back(1, byte);
   expectRecordedStream(parseAll(pieces));
 }
 
-TEST(MessageParser, RecordedStreamSplitAtEveryPosition) {
+TEST(MessageReader, RecordedStreamSplitAtEveryPosition) {
   for (std::size_t cut = 1; cut < kStream.size(); ++cut) {
     SCOPED_TRACE(cut);
     expectRecordedStream(parseAll({kStream.substr(0, cut), kStream.substr(cut)}));
   }
 }
 
-TEST(MessageParser, UnfinishedMessageWaitsForItsEnd) {
-  MessageParser parser;
-  parser.feed("B 10 ;T 20 -- 1.000 2.0");
-  ASSERT_TRUE(parser.next().has_value());
-  EXPECT_FALSE(parser.next().has_value());
-  EXPECT_TRUE(parser.midMessage());
-  parser.feed("00 3.0 0.000 ;");
-  std::optional<Message> telemetry = parser.next();
+TEST(MessageReader, UnfinishedMessageWaitsForItsEnd) {
+  MessageReader reader;
+  reader.feed("B 10 ;T 20 -- 1.000 2.0");
+  ASSERT_TRUE(reader.next().has_value());
+  EXPECT_FALSE(reader.next().has_value());
+  EXPECT_TRUE(reader.midMessage());
+  reader.feed("00 3.0 0.000 ;");
+  std::optional<Message> telemetry = reader.next();
   ASSERT_TRUE(telemetry.has_value());
   EXPECT_EQ(std::get<Telemetry>(*telemetry).y, 2.0);
-  EXPECT_FALSE(parser.midMessage());
+  EXPECT_FALSE(reader.midMessage());
 }
 
 // A dense map's telemetry leaves the server in 1200-byte blocks.
-TEST(MessageParser, LongTelemetrySplitIntoServerBlocks) {
+TEST(MessageReader, LongTelemetrySplitIntoServerBlocks) {
   std::string text = "T 300 a- 1.000 2.000 45.0 6.500 ";
   for (int i = 0; i < 120; ++i)
     text += "b " + std::to_string(i) + ".500 -" + std::to_string(i) + ".250 1.000 ";
@@ -123,7 +123,7 @@ TEST(MessageParser, LongTelemetrySplitIntoServerBlocks) {
   EXPECT_EQ(telemetry.objects[99].y, -99.25);
 }
 
-TEST(MessageParser, SpecialRealsAreRead) {
+TEST(MessageReader, SpecialRealsAreRead) {
   auto telemetry = std::get<Telemetry>(parseMessage("T 0 -- inf -inf nan -0.000 "));
   EXPECT_TRUE(std::isinf(telemetry.x) && telemetry.x > 0);
   EXPECT_TRUE(std::isinf(telemetry.y) && telemetry.y < 0);
@@ -131,7 +131,7 @@ TEST(MessageParser, SpecialRealsAreRead) {
   EXPECT_EQ(telemetry.speed, 0.0);
 }
 
-TEST(MessageParser, MalformedMessagesAreRejected) {
+TEST(MessageReader, MalformedMessagesAreRejected) {
   const std::vector<std::string> cases = {
       "",                                                          // a bare ';'
       "X 10 ",                                                     // unknown letter
@@ -152,26 +152,27 @@ TEST(MessageParser, MalformedMessagesAreRejected) {
       "T 0 -- 1.000 2.000 3.0 4.000 b 1.000 2.000 ",               // boulder without radius
       "T 0 -- 1.000 2.000 3.0 4.000 m 1.000 2.000 3.0 ",           // Martian without speed
       "T 0 -- 1.000 2.000 3.0 4.000 h 0.000 0.000 5.000 c ",       // trailing kind letter
+      "T 0 --  1.000 2.000 3.0 4.000 ",                            // every field ends with one space
       "T 99999999999999999999 -- 1.000 2.000 3.0 4.000 ",          // time out of range
   };
   for (const std::string& text : cases) {
     SCOPED_TRACE(text);
-    MessageParser parser;
-    parser.feed(text + ";");
-    EXPECT_THROW(parser.next(), ProtocolError);
+    MessageReader reader;
+    reader.feed(text + ";");
+    EXPECT_THROW(reader.next(), ProtocolError);
   }
 }
 
-TEST(MessageParser, GarbageWithoutTerminatorIsBounded) {
-  MessageParser parser;
+TEST(MessageReader, GarbageWithoutTerminatorIsBounded) {
+  MessageReader reader;
   std::string chunk(64 * 1024, 'x');
   EXPECT_THROW(
       {
-        for (std::size_t fed = 0; fed <= MessageParser::kMaxMessageBytes; fed += chunk.size())
-          parser.feed(chunk);
+        for (std::size_t fed = 0; fed <= MessageReader::kMaxMessageBytes; fed += chunk.size())
+          reader.feed(chunk);
       },
       ProtocolError);
 }
 
 }  // namespace
-}  // namespace rover::pilot
+}  // namespace rover::client

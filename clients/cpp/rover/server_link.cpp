@@ -1,4 +1,4 @@
-#include "server_link.h"
+#include "rover/server_link.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace rover::pilot {
+namespace rover::client {
 
 namespace {
 
@@ -78,15 +78,17 @@ std::string ServerLink::receive() {
   }
 }
 
-void ServerLink::send(std::string_view bytes) {
+bool ServerLink::send(std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (sent < 0) {
       if (errno == EINTR) continue;
+      if (errno == EPIPE || errno == ECONNRESET) return false;
       systemFailure("send failed", errno);
     }
     bytes.remove_prefix(static_cast<std::size_t>(sent));
   }
+  return true;
 }
 
-}  // namespace rover::pilot
+}  // namespace rover::client

@@ -1,6 +1,8 @@
-#include "control_commands.h"
+#include "rover/controls.h"
 
-namespace rover::pilot {
+#include <algorithm>
+
+namespace rover::client {
 
 namespace {
 
@@ -10,7 +12,12 @@ int towards(int from, int to) {
 
 }  // namespace
 
+Controls clamp(Controls controls) {
+  return Controls{std::clamp(controls.accel, -1, 1), std::clamp(controls.turn, -2, 2)};
+}
+
 std::vector<std::string> commandsToward(Controls from, Controls to) {
+  to = clamp(to);
   std::vector<std::string> commands;
   while (!(from == to)) {
     int accel = towards(from.accel, to.accel);
@@ -25,6 +32,14 @@ std::vector<std::string> commandsToward(Controls from, Controls to) {
   return commands;
 }
 
+Controls applyCommands(Controls controls, const std::vector<std::string>& commands) {
+  for (const std::string& command : commands) {
+    auto has = [&](char letter) { return command.find(letter) != std::string::npos ? 1 : 0; };
+    controls = clamp(Controls{controls.accel + has('a') - has('b'), controls.turn + has('l') - has('r')});
+  }
+  return controls;
+}
+
 void ControlTracker::startRun() {
   expected_ = Controls{};
   lastSentMs_ = -kSettleMs;
@@ -33,11 +48,12 @@ void ControlTracker::startRun() {
 std::vector<std::string> ControlTracker::steer(const Telemetry& telemetry, Controls wanted) {
   if (telemetry.timeMs >= lastSentMs_ + kSettleMs) expected_ = telemetry.controls;
   std::vector<std::string> commands = commandsToward(expected_, wanted);
+  if (commands.size() > kMaxCommandsPerReply) commands.resize(kMaxCommandsPerReply);
   if (!commands.empty()) {
-    expected_ = wanted;
+    expected_ = applyCommands(expected_, commands);
     lastSentMs_ = telemetry.timeMs;
   }
   return commands;
 }
 
-}  // namespace rover::pilot
+}  // namespace rover::client

@@ -1,27 +1,30 @@
-#include "message_parser.h"
+#include "rover/message_reader.h"
 
 #include <charconv>
 #include <vector>
 
-namespace rover::pilot {
+namespace rover::client {
 
 namespace {
-
-std::vector<std::string_view> splitFields(std::string_view text) {
-  std::vector<std::string_view> fields;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && text[i] == ' ') ++i;
-    std::size_t begin = i;
-    while (i < text.size() && text[i] != ' ') ++i;
-    if (i > begin) fields.push_back(text.substr(begin, i - begin));
-  }
-  return fields;
-}
 
 [[noreturn]] void malformed(std::string_view text, const std::string& why) {
   std::string shown(text.substr(0, 60));
   throw ProtocolError("malformed message \"" + shown + (text.size() > 60 ? "...\"" : "\"") + ": " + why);
+}
+
+// Every field is followed by exactly one space ("B 10 "); an empty field
+// (two spaces in a row) is malformed.
+std::vector<std::string_view> splitFields(std::string_view text) {
+  std::vector<std::string_view> fields;
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    std::size_t end = text.find(' ', begin);
+    if (end == std::string_view::npos) end = text.size();
+    if (end == begin) malformed(text, "empty field");
+    fields.push_back(text.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  return fields;
 }
 
 // Reads the fields of one message in order, failing on anything unexpected.
@@ -56,8 +59,7 @@ class FieldReader {
     return value;
   }
 
-  Controls controls() {
-    std::string_view field = word();
+  Controls controls(std::string_view field) {
     static constexpr std::string_view kAccel = "b-a";
     static constexpr std::string_view kTurn = "Rr-lL";
     if (field.size() != 2 || kAccel.find(field[0]) == std::string_view::npos ||
@@ -122,7 +124,8 @@ Message parseMessage(std::string_view text) {
   if (letter == "T") {
     Telemetry telemetry;
     telemetry.timeMs = reader.milliseconds();
-    telemetry.controls = reader.controls();
+    telemetry.control = reader.word();
+    telemetry.controls = reader.controls(telemetry.control);
     telemetry.x = reader.real();
     telemetry.y = reader.real();
     telemetry.heading = reader.real();
@@ -145,7 +148,7 @@ Message parseMessage(std::string_view text) {
   malformed(text, "unknown message letter \"" + std::string(letter) + "\"");
 }
 
-void MessageParser::feed(std::string_view bytes) {
+void MessageReader::feed(std::string_view bytes) {
   if (start_ > 0) {
     pending_.erase(0, start_);
     start_ = 0;
@@ -158,7 +161,7 @@ void MessageParser::feed(std::string_view bytes) {
     throw ProtocolError("message longer than " + std::to_string(kMaxMessageBytes) + " bytes");
 }
 
-std::optional<Message> MessageParser::next() {
+std::optional<Message> MessageReader::next() {
   std::size_t end = pending_.find(';', start_);
   if (end == std::string::npos) return std::nullopt;
   std::string_view text(pending_.data() + start_, end - start_);
@@ -166,8 +169,8 @@ std::optional<Message> MessageParser::next() {
   return parseMessage(text);
 }
 
-bool MessageParser::midMessage() const {
+bool MessageReader::midMessage() const {
   return pending_.find_first_not_of(' ', start_) != std::string::npos;
 }
 
-}  // namespace rover::pilot
+}  // namespace rover::client

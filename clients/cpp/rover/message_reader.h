@@ -5,14 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "messages.h"
+#include "rover/messages.h"
 
-namespace rover::pilot {
+namespace rover::client {
 
 // Turns the server's byte stream into messages. Bytes arrive in arbitrary
 // pieces: a message may be split across reads and one read may hold several
 // messages, so bytes are buffered until a message's ';' has arrived.
-class MessageParser {
+class MessageReader {
  public:
   // A message longer than this is treated as garbage rather than buffered forever.
   static constexpr std::size_t kMaxMessageBytes = 1 << 20;
@@ -32,4 +32,4 @@ class MessageParser {
 /// Parses one complete message text (without its ';'); throws ProtocolError.
 Message parseMessage(std::string_view text);
 
-}  // namespace rover::pilot
+}  // namespace rover::client
