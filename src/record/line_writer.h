@@ -95,7 +95,7 @@ class FieldWriter {
   void write(const std::vector<T>& values) {
     out_ += '[';
     for (std::size_t i = 0; i < values.size(); ++i) {
-      if (i > 0) out_ += ',';
+      if (i > 0) out_ += spacing_ == Spacing::Compact ? "," : ", ";
       write(values[i]);
     }
     out_ += ']';
