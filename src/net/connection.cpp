@@ -57,8 +57,7 @@ int openListener(std::int32_t port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_ANY);
-  // Only the low 16 bits of the number name the port; the waiting line still
-  // shows the number as given.
+  // Only the low 16 bits of the number name the port.
   address.sin_port = htons(static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu));
   if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0) {
     failWithSocket(listener);
