@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
 #include "base/failure.h"
 
@@ -63,9 +62,6 @@ int openListener(std::int32_t port) {
     failWithSocket(listener);
   }
   if (::listen(listener, 1) < 0) failWithSocket(listener);
-
-  std::printf("waiting for client connection on port %d\n", static_cast<int>(port));
-  std::fflush(stdout);
   return listener;
 }
 
