@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 
+#include <charconv>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -16,7 +18,9 @@
 #include "record/results_document.h"
 #include "record_file.h"
 #include "recorded_runs.h"
+#include "sim/motion.h"
 #include "sim/run_score.h"
+#include "sim/sensing.h"
 #include "verify.h"
 
 namespace rover {
@@ -50,7 +54,8 @@ std::string text(const rapidjson::Value& value) {
 std::string withoutNegativeZeros(std::string line) {
   for (std::size_t at = line.find("-0."); at != std::string::npos; at = line.find("-0.", at + 1)) {
     const std::size_t end = line.find_first_not_of('0', at + 3);
-    if (end != std::string::npos && std::string(",]}").find(line[end]) != std::string::npos) line.erase(at, 1);
+    if (end != std::string::npos && std::string(",]}").find(line[end]) != std::string::npos)
+      line.erase(at, 1);
   }
   return line;
 }
@@ -166,6 +171,46 @@ TEST(Fixtures, HoldWhatReadersRelyOn) {
                                                          {"lockstep", "completed"},
                                                          {"no_footer", "no footer"},
                                                          {"realtime", "completed"}}));
+}
+
+std::string shortest(double x) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, x).ptr);
+}
+
+// The view ellipse as the server makes it (makeViewEllipse) around a rover
+// at (x, y) with this heading: its centre, where sensing and replay draw put
+// it, and its axes. The viewer's
+// test reads the same file and must find the same doubles
+// (tests/viewer/viewer_test.mjs, case "ellipse"). ROVER_UPDATE_FIXTURES=1
+// writes the file from the server's values.
+TEST(Fixtures, ViewEllipsesAreTheServers) {
+  struct Case {
+    double x, y, heading, front, rear;
+  };
+  const Case cases[] = {
+      {33, 0, 0, 20, 4},     {-12.345, 6.789, 37.3, 7.77, 1.23}, {0.5, -0.25, -123.4, 3, 17.5},
+      {10, 10, 180, 10, 10}, {-40.125, 22.5, 90.1, 30.3, 0},     {0.001, -7, -179.9, 0.1, 25}};
+  std::string file = "[\n";
+  for (const Case& c : cases) {
+    VehicleParams params;
+    params.frontView = c.front;
+    params.rearView = c.rear;
+    const ViewEllipse view = makeViewEllipse(params);
+    // Where sensing puts it: the rover's position plus its direction times the offset.
+    const MotionState rover = startMotionState(c.x, c.y, c.heading, 0);
+    const Vec2 centre = rover.position + rover.direction * view.offset;
+    file += std::string(file.size() > 2 ? ",\n" : "") + "  {\"x\": " + shortest(c.x) +
+            ", \"y\": " + shortest(c.y) + ", \"heading\": " + shortest(c.heading) +
+            ", \"front_view\": " + shortest(c.front) + ", \"rear_view\": " + shortest(c.rear) +
+            ", \"centre_x\": " + shortest(centre.x) + ", \"centre_y\": " + shortest(centre.y) +
+            ", \"major\": " + shortest(view.major) + ", \"minor\": " + shortest(view.minor) + "}";
+  }
+  file += "\n]\n";
+  if (std::getenv("ROVER_UPDATE_FIXTURES") != nullptr) {
+    std::ofstream(kFixtures + "/view_ellipses.json", std::ios::binary) << file;
+  }
+  EXPECT_EQ(fileText("view_ellipses.json"), file);
 }
 
 }  // namespace

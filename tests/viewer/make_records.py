@@ -1,69 +1,27 @@
 #!/usr/bin/env python3
-"""Plays the viewer's test map with the real server in lockstep and keeps
-the records, plain and gzip, for the browser tests.
+"""Puts the records the browser tests open into one folder: the lockstep
+fixture game of tests/fixtures (README.md there), plain and gzip, as
+game.jsonl and game.jsonl.gz. The two must hold the same lines; that is
+checked here too.
 
-    make_records.py --server build/release/server --map tests/viewer/bounce_map.json --out DIR
-
-Writes DIR/game.jsonl and DIR/game.jsonl.gz. Both games are played alike, so
-the two records must hold the same lines; that is checked here too.
+    make_records.py --fixtures tests/fixtures --out DIR
 """
 import argparse
 import gzip
 import os
-import socket
-import subprocess
-import sys
-
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import lockstep_client  # noqa: E402
-
-SEED = str(2**64 - 1)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def record_game(server, game_map, path):
-    if os.path.exists(path):
-        os.remove(path)
-    port = free_port()
-    # The largest seed, beyond 2^53, so the viewer must show it exactly.
-    command = [server, "--lockstep", "--reply-timeout", "0", "--seed", SEED, "-p", str(port), "--record", path, game_map]
-    proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-    try:
-        line = ""
-        while "waiting for client connection" not in line:
-            more = proc.stdout.readline()
-            if not more:
-                raise SystemExit("server did not start: %r (command: %s)" % (line, " ".join(command)))
-            line += more
-        lockstep_client.play("127.0.0.1", port)
-        rest, _ = proc.communicate(timeout=120)
-    finally:
-        if proc.poll() is None:
-            proc.kill()
-            proc.wait()
-    if proc.returncode != 0:
-        raise SystemExit("server exited with status %d:\n%s%s" % (proc.returncode, line, rest))
-    if not os.path.exists(path):
-        raise SystemExit("the server wrote no record at %s" % path)
-    print(rest, end="")
+import shutil
 
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--server", required=True)
-    parser.add_argument("--map", required=True)
+    parser.add_argument("--fixtures", required=True)
     parser.add_argument("--out", required=True)
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
     plain = os.path.join(args.out, "game.jsonl")
     packed = os.path.join(args.out, "game.jsonl.gz")
-    record_game(args.server, args.map, plain)
-    record_game(args.server, args.map, packed)
+    shutil.copyfile(os.path.join(args.fixtures, "lockstep.jsonl"), plain)
+    shutil.copyfile(os.path.join(args.fixtures, "lockstep.jsonl.gz"), packed)
     with open(plain, "rb") as f:
         plain_bytes = f.read()
     with gzip.open(packed, "rb") as f:

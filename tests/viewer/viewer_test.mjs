@@ -1,10 +1,10 @@
 // Browser tests of the replay viewer, one case per run:
 //
-//   node viewer_test.mjs CASE --records DIR --viewer DIR --out DIR
+//   node viewer_test.mjs CASE --records DIR --viewer DIR --fixtures DIR --out DIR
 //
-// DIR of --records holds game.jsonl and game.jsonl.gz, recorded with the
-// real server by make_records.py; --out gets a screenshot per case and the
-// derived (cut) records.
+// DIR of --records holds game.jsonl and game.jsonl.gz, the lockstep fixture
+// game of --fixtures (tests/fixtures), put there by make_records.py; --out
+// gets a screenshot per case and the derived (cut) records.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -22,7 +22,7 @@ function options() {
   const args = process.argv.slice(2);
   const o = { case: args[0] };
   for (let i = 1; i < args.length; i += 2) o[args[i].replace(/^--/, '')] = path.resolve(args[i + 1]);
-  for (const k of ['case', 'records', 'viewer', 'out']) if (!o[k]) throw new Error('missing ' + k);
+  for (const k of ['case', 'records', 'viewer', 'fixtures', 'out']) if (!o[k]) throw new Error('missing ' + k);
   return o;
 }
 
@@ -202,6 +202,24 @@ const cases = {
     assert.equal(c.page, 'ready', c.message);
     assert.match(c.message, /gzip stream ends early/);
     assert.deepEqual((await shownResults(page)).rows.filter((r) => r.outcome !== 'no result'), expected);
+  },
+
+  // The view ellipse is the server's: for each set of numbers in
+  // view_ellipses.json, which the C++ fixture test checks against the
+  // server's own computation, the page finds the same centre and axes,
+  // double for double. One set has a rear view larger than the front.
+  async ellipse(page, web) {
+    const sets = JSON.parse(fs.readFileSync(path.join(opt.fixtures, 'view_ellipses.json'), 'utf8'));
+    assert.ok(sets.some((s) => s.rear_view > s.front_view), 'a set with a rear view larger than the front');
+    await page.goto(web.origin + '/viewer/index.html?record=/records/game.jsonl');
+    assert.equal((await waitForLoad(page)).page, 'ready');
+    const shown = await page.evaluate((all) => all.map((s) => RV.viewEllipse(
+      { x: s.x, y: s.y, h: s.heading }, { front_view: s.front_view, rear_view: s.rear_view })), sets);
+    sets.forEach((s, i) => {
+      for (const [name, server] of [['x', 'centre_x'], ['y', 'centre_y'], ['major', 'major'], ['minor', 'minor']]) {
+        assert.ok(Object.is(shown[i][name], s[server]), `set ${i}, ${server}: page ${shown[i][name]}, server ${s[server]}`);
+      }
+    });
   },
 
   // Opened as a file, with no browser flags, the page reads a record given

@@ -9,6 +9,7 @@
 #include "base/failure.h"
 #include "record/line_reader.h"
 #include "record_file.h"
+#include "sim/motion.h"
 #include "sim/sensing.h"
 
 namespace rover::replay {
@@ -187,10 +188,10 @@ std::string drawRun(const RecordFile& record, int run, std::optional<long long> 
     for (const Pose& p : data.path) {
       if (p.t <= *at) pose = p;
     }
-    // The rover's direction as its motion computes it from the heading.
-    const double radians = pose.heading * kPi / 180;
-    const double cx = pose.x + std::cos(radians) * data.view.offset;
-    const double cy = pose.y + std::sin(radians) * data.view.offset;
+    // Where sensing puts it: the rover's position plus its direction times the offset.
+    const MotionState rover = startMotionState(pose.x, pose.y, pose.heading, 0);
+    const double cx = rover.position.x + rover.direction.x * data.view.offset;
+    const double cy = rover.position.y + rover.direction.y * data.view.offset;
     const double major = data.view.major, minor = data.view.minor;
     if (std::isfinite(cx) && std::isfinite(cy) && std::isfinite(major) && std::isfinite(minor)) {
       svg += "<ellipse id=\"view\" cx=\"" + number(f.x(cx)) + "\" cy=\"" + number(f.y(cy)) + "\" rx=\"" +

@@ -7,8 +7,6 @@
 
 RV.RecordError = class extends Error {};
 
-RV.OUTCOMES = ['killed by Martian', 'crashed into crater', 'time limit exceeded', 'reached home'];
-
 RV.readRecord = function (text) {
   if (text.length === 0) throw new RV.RecordError('The file is empty: it is not a game record.');
   const lines = text.split('\n');

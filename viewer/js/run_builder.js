@@ -103,7 +103,7 @@ RV.RunBuilder = class {
         run.cmds.push({ t: t, cmds: item.cmds || [] });
         break;
       case 'recv':
-        run.recvs.push({ t: t, at: item.at, bytes: item.bytes, eof: item.eof === true, error: item.error || null });
+        run.recvs.push({ t: t, at: item.at, bytes: item.bytes, eof: item.eof === true });
         break;
       case 'reply':
       case 'late':
