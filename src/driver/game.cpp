@@ -20,6 +20,11 @@ constexpr double kStepSeconds = 0.01;
 
 }  // namespace
 
+std::string resultLine(const RunReport& report) {
+  return "Round " + std::to_string(report.number) + ": " + outcomeText(report.outcome) +
+         "; score = " + integerText(report.scoreMillis);
+}
+
 Game::Game(const GameSetup& setup)
     : map_(setup.map),
       output_(setup.output),
@@ -190,8 +195,7 @@ void Game::endRun(Outcome outcome, const TimeValue& runTime) {
   report.outcome = outcome;
   report.scoreMillis = scoreMillis;
   report.runMillis = runTime.wholeMillis();
-  report.resultLine = "Round " + std::to_string(roundCounter_) + ": " + outcomeText(outcome) +
-                      "; score = " + integerText(scoreMillis);
+  report.resultLine = resultLine(report);
   // The result line comes out before the "E" message; the run closes once
   // the "E" is out, and in lockstep only after the replies owed are in.
   listener_.runResult(report);

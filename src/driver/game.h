@@ -21,6 +21,9 @@
 
 namespace rover {
 
+// "Round N: <outcome>; score = S": a run's result line, without a newline.
+std::string resultLine(const RunReport& report);
+
 // One connection's game: plays every run of the map in order on the fixed
 // schedule of the event queue, scores each run, tells the client and the
 // listener. GameSession builds it; its loops, the window and the tests drive

@@ -14,10 +14,18 @@ class TextListener final : public GameListener {
   enum class RunStarts { Announced, Silent };
   explicit TextListener(std::FILE* out, RunStarts starts = RunStarts::Announced)
       : out_(out), starts_(starts) {}
-  void runStarted(const MapSpec& map, int number) override;
-  void runResult(const RunReport& report) override;
+  void runStarted(const MapSpec&, int) override {
+    if (starts_ == RunStarts::Announced) print("starting round");
+  }
+  void runResult(const RunReport& report) override { print(report.resultLine.c_str()); }
 
  private:
+  void print(const char* line) {
+    std::fputs(line, out_);
+    std::fputc('\n', out_);
+    std::fflush(out_);
+  }
+
   std::FILE* out_;
   RunStarts starts_;
 };

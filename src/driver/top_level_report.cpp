@@ -35,16 +35,14 @@ Failure failureFor(const std::exception& error) {
 void endGameWithFailure(Game* game, GameListener& listener, std::string line,
                         const std::optional<Failure>& failure) {
   if (!line.empty() && line.back() == '\n') line.pop_back();
-  const auto quietly = [](const auto& step) {
-    try {
-      step();
-    } catch (...) {
-    }
-  };
-  quietly([&] {
+  try {
     if (game != nullptr) game->closeRun();
-  });
-  quietly([&] { listener.gameEnded({GameEnding::Status::Failed, line, failure}); });
+  } catch (...) {
+  }
+  try {
+    listener.gameEnded({GameEnding::Status::Failed, line, failure});
+  } catch (...) {
+  }
 }
 
 void topLevelReport(const Failure& failure, bool systemErrorForm, std::FILE* err) {

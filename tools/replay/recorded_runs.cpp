@@ -1,5 +1,6 @@
 #include "recorded_runs.h"
 
+#include "driver/game.h"
 #include "record/line_reader.h"
 #include "record_file.h"
 
@@ -17,8 +18,7 @@ RecordedRuns readRecordedRuns(const RecordFile& record) {
     if (auto* end = std::get_if<RunEndLine>(&entry)) {
       RunReport& run = result.runs.emplace_back(std::move(end->run));
       if (run.number != static_cast<int>(result.runs.size())) failAtLine(i + 1, "runs out of order");
-      run.resultLine = "Round " + std::to_string(run.number) + ": " + outcomeText(run.outcome) +
-                       "; score = " + run.scoreMillis.get_str();
+      run.resultLine = resultLine(run);
     } else if (const auto* footer = std::get_if<FooterLine>(&entry)) {
       result.ending = {footer->status, footer->line.value_or(""), std::nullopt};
       if (footer->status != GameEnding::Status::Failed) continue;

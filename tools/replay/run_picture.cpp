@@ -20,11 +20,6 @@ struct Point {
   double x = 0, y = 0;
 };
 
-struct Circle {
-  std::string kind;
-  double x = 0, y = 0, r = 0;
-};
-
 struct Pose {
   long long t = 0;
   double x = 0, y = 0, heading = 0, speed = 0;
@@ -40,7 +35,7 @@ struct RunData {
   double size = 0;
   double maxSpeed = 1;
   ViewEllipse view;
-  std::vector<Circle> objects;
+  std::vector<MapObjectEntry> objects;
   std::vector<Pose> path;
   std::map<int, std::vector<Point>> martians;
   std::map<int, Point> martiansAt;  // where each Martian was at --at
@@ -72,8 +67,7 @@ RunData readRun(const RecordFile& record, int run, std::optional<long long> at) 
   data.size = map.size;
   data.maxSpeed = map.vehicle.p.maxSpeed;
   data.view = makeViewEllipse(map.vehicle.p);
-  for (const MapObjectEntry& object : map.objects)
-    data.objects.push_back({object.kind, object.x, object.y, object.r});
+  data.objects = map.objects;
   if (run < 1 || run > static_cast<int>(map.runs.size())) {
     throw Failure(FailureKind::Fail).because("the map has no run " + std::to_string(run));
   }
@@ -170,7 +164,7 @@ std::string drawRun(const RecordFile& record, int run, std::optional<long long> 
   svg += "<rect id=\"terrain\" x=\"" + number(f.x(-f.half())) + "\" y=\"" + number(f.y(f.half())) +
          "\" width=\"" + number(kSide) + "\" height=\"" + number(kSide) + "\" fill=\"#c8c3b4\"/>\n";
   for (std::size_t id = 0; id < data.objects.size(); ++id) {
-    const Circle& c = data.objects[id];
+    const MapObjectEntry& c = data.objects[id];
     if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.r)) continue;
     const char* fill = c.kind == "home" ? "#37b24d" : (c.kind == "crater" ? "#7a4a1c" : "#6b6b6b");
     std::string extra;
