@@ -7,16 +7,6 @@
 
 namespace rover {
 
-void FieldWriter::key(const char* name) {
-  static constexpr const char* kSeparators[] = {",", ", ", ",\n  "};
-  out_ += first_ ? (spacing_ == Spacing::Document ? "\n  " : "") : kSeparators[static_cast<int>(spacing_)];
-  first_ = false;
-  if (!named_) return;
-  out_ += '"';
-  out_ += name;
-  out_ += spacing_ == Spacing::Compact ? "\":" : "\": ";
-}
-
 void FieldWriter::write(const mpz_class& value) {
   out_ += value.get_str(10);
 }
@@ -32,17 +22,21 @@ void FieldWriter::write(const TimeValue& value) {
 void FieldWriter::write(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
   out_ += '"';
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte == '"' || byte == '\\') out_ += '\\';
-    if (byte >= 0x20 && byte < 0x7f) {
-      out_ += c;
+  std::size_t plain = 0;  // where the run of bytes written as they are began
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte >= 0x20 && byte < 0x7f && byte != '"' && byte != '\\') continue;
+    out_.append(bytes.data() + plain, i - plain);
+    plain = i + 1;
+    if (byte == '"' || byte == '\\') {
+      out_ += '\\';
+      out_ += bytes[i];
     } else {
-      out_ += "\\u00";
-      out_ += kHex[byte >> 4];
-      out_ += kHex[byte & 0xf];
+      const char escape[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xf]};
+      out_.append(escape, sizeof escape);
     }
   }
+  out_.append(bytes.data() + plain, bytes.size() - plain);
   out_ += '"';
 }
 

@@ -58,7 +58,22 @@ class FieldWriter {
     out_ += '}';
   }
 
-  void key(const char* name);
+  // The separator and the name before a member; inline, so that the
+  // compiler sees each name's length.
+  void key(const char* name) {
+    if (!first_) {
+      out_ += ',';
+      if (spacing_ != Spacing::Compact) out_ += spacing_ == Spacing::Spaced ? " " : "\n  ";
+    } else if (spacing_ == Spacing::Document) {
+      out_ += "\n  ";
+    }
+    first_ = false;
+    if (!named_) return;
+    out_ += '"';
+    out_ += name;
+    out_ += "\":";
+    if (spacing_ != Spacing::Compact) out_ += ' ';
+  }
   // A writer for a nested object or array: spaced within the document.
   FieldWriter inner() { return {out_, spacing_ == Spacing::Compact ? spacing_ : Spacing::Spaced, true}; }
   void write(bool value) { out_ += value ? "true" : "false"; }

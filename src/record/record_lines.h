@@ -158,16 +158,20 @@ struct RunStartLine : StampedLine {
   static constexpr const char* kType = "run_start";
 };
 
-struct RecvLine : StampedLine {
+// The writer fills it with a view of the bytes: no copy of them.
+template <class Bytes = std::string>
+struct RecvLineOf : StampedLine {
   static constexpr const char* kType = "recv";
   InputPhase phase = InputPhase::Poll;
-  std::optional<bool> eof;           // true instead of bytes: the client closed its side
-  std::optional<std::string> bytes;  // what one receive got
+  std::optional<bool> eof;     // true instead of bytes: the client closed its side
+  std::optional<Bytes> bytes;  // what one receive got
   void fields(auto& f) {
     f(Field{"run", at.run}, Field{"t", at.runTime}, Choice{"at", phase, kPhaseNames}, Optional{"eof", eof},
       Optional{"bytes", bytes});
   }
 };
+
+using RecvLine = RecvLineOf<>;
 
 // A lockstep reply, by its number: complete (reply), given up on (late), or
 // completed after it was given up on (discard).
@@ -188,11 +192,15 @@ struct CmdLine : StampedLine {
   void fields(auto& f) { f(Field{"run", at.run}, Field{"t", at.runTime}, Field{"cmds", cmds}); }
 };
 
-struct MsgLine : StampedLine {
+// The writer fills it with a view of the message: no copy of the text.
+template <class Text = std::string>
+struct MsgLineOf : StampedLine {
   static constexpr const char* kType = "msg";
-  std::string text;
+  Text text;
   void fields(auto& f) { f(Field{"run", at.run}, Field{"t", at.runTime}, Field{"text", text}); }
 };
+
+using MsgLine = MsgLineOf<>;
 
 struct MartianPose {
   static constexpr bool kTuple = true;

@@ -84,16 +84,15 @@ void RecordWriter::inputReading(InputPhase phase, const Stamp& at) {
 
 void RecordWriter::received(std::string_view bytes, bool eof) {
   receiveInFlight_ = false;
-  recv_.at = phaseAt_;
-  recv_.phase = phase_;
-  recv_.eof = eof ? std::optional(true) : std::nullopt;
-  // Assigned, not emplaced: the string keeps its storage from line to line.
+  RecvLineOf<std::string_view> line;
+  line.at = phaseAt_;
+  line.phase = phase_;
   if (eof) {
-    recv_.bytes.reset();
+    line.eof = true;
   } else {
-    recv_.bytes ? recv_.bytes->assign(bytes) : recv_.bytes.emplace(bytes);
+    line.bytes = bytes;
   }
-  write(recv_);
+  write(line);
 }
 
 void RecordWriter::commandsApplied(const Stamp& at, const std::vector<std::string>& commands) {
@@ -104,9 +103,7 @@ void RecordWriter::commandsApplied(const Stamp& at, const std::vector<std::strin
 
 void RecordWriter::messageSent(const Stamp& at, std::string_view text) {
   ++messages_;
-  msg_.at = at;
-  msg_.text.assign(text);
-  write(msg_);
+  write(MsgLineOf<std::string_view>{{at}, text});
 }
 
 void RecordWriter::sensed(const Stamp& at, const World& world, const std::vector<std::size_t>& visible,

@@ -53,12 +53,10 @@ class RecordWriter final : public GameRecording {
   std::uint64_t messages_ = 0;
   std::uint64_t steps_ = 0;
   // Lines filled again and again, so their storage is kept too.
-  MsgLine msg_;
   StepLine step_;
   SenseLine sense_;
   MartiansLine martians_;
   CmdLine cmd_;
-  RecvLine recv_;
 };
 
 }  // namespace rover
