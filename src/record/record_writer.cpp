@@ -1,11 +1,11 @@
 #include "record/record_writer.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "net/control_field.h"
 #include "record/line_writer.h"
 #include "record/map_bytes.h"
-#include "record/mover_hash.h"
 
 namespace rover {
 
@@ -18,6 +18,49 @@ void takeIds(std::vector<int>& ids, const World& world, const std::vector<std::s
     const WorldObject& object = world.roverObjects[i].object;
     if ((object.kind == ObjectKind::MartianObj) == martians) ids.push_back(object.id);
   }
+}
+
+class Fnv1a {
+ public:
+  // Each value's bytes little-endian, whatever the host: the record format fixes the order.
+  void bytes(std::uint64_t value, int count) {
+    for (int i = 0; i < count; ++i) {
+      hash_ ^= static_cast<unsigned char>(value >> (8 * i));
+      hash_ *= 0x100000001b3ULL;
+    }
+  }
+  void i32(std::int32_t value) { bytes(static_cast<std::uint32_t>(value), 4); }
+  void reals(std::initializer_list<double> values) {
+    for (const double value : values) {
+      std::uint64_t bits;
+      std::memcpy(&bits, &value, sizeof bits);
+      bytes(bits, 8);
+    }
+  }
+  void mover(const MotionState& m, ControlState c) {
+    reals({m.speed, m.rotation, m.heading, m.position.x, m.position.y, m.direction.x, m.direction.y});
+    i32(c.turn);
+    i32(c.accel);
+  }
+  std::uint64_t value() const { return hash_; }
+
+ private:
+  std::uint64_t hash_ = 0xcbf29ce484222325ULL;
+};
+
+// FNV-1a (64 bit) over the exact bits of every mover's state: the rover's
+// motion and controls, then each live Martian's index, motion, controls and
+// wander angle, in list order. A record keeps it per physics step, so a
+// replay proves the simulation identical without storing full precision.
+std::uint64_t moverHash(const World& world) {
+  Fnv1a h;
+  h.mover(world.rover, world.roverControl);
+  for (const Martian& martian : world.martians) {
+    h.i32(martian.index);
+    h.mover(martian.motion, martian.control);
+    h.reals({martian.wanderAngle});
+  }
+  return h.value();
 }
 
 // The event of a step's message letter: B, C, K or S (home).
@@ -72,9 +115,7 @@ void RecordWriter::write(const Line& line) {
 }
 
 void RecordWriter::runStarting(int number) {
-  RunStartLine line;
-  line.at = {number, TimeValue::fromNanos(0)};
-  write(line);
+  write(RunStartLine{{{number, TimeValue::fromNanos(0)}}});
 }
 
 void RecordWriter::inputReading(InputPhase phase, const Stamp& at) {
@@ -84,15 +125,10 @@ void RecordWriter::inputReading(InputPhase phase, const Stamp& at) {
 
 void RecordWriter::received(std::string_view bytes, bool eof) {
   receiveInFlight_ = false;
-  RecvLineOf<std::string_view> line;
-  line.at = phaseAt_;
-  line.phase = phase_;
-  if (eof) {
-    line.eof = true;
-  } else {
-    line.bytes = bytes;
-  }
-  write(line);
+  write(RecvLineOf<std::string_view>{{phaseAt_},
+                                     phase_,
+                                     eof ? std::optional(true) : std::nullopt,
+                                     eof ? std::nullopt : std::optional(bytes)});
 }
 
 void RecordWriter::commandsApplied(const Stamp& at, const std::vector<std::string>& commands) {
