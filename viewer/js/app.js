@@ -7,6 +7,8 @@
   const painter = new RV.MapPainter(canvas);
   const plots = new RV.Plots($('plots'));
   const panels = new RV.Panels(document);
+  const runList = new RV.RunList($('run-select'), $('result-rows'), $('results-total'),
+    function (number) { selectRun(number); });
   const playback = new RV.Playback();
   const transform = new RV.ViewTransform();
   const scrubber = $('scrubber');
@@ -33,51 +35,104 @@
 
   // ---- opening a record ----
 
-  async function open(name, getBytes) {
+  // Limits from the address (?max-size=, ?max-line=); a bad one is reported
+  // when a record is opened.
+  let limits = RV.DEFAULT_LIMITS;
+  let limitsError = null;
+  try {
+    limits = RV.limitsFromQuery(location.search);
+  } catch (e) {
+    limitsError = e;
+  }
+
+  // Each open gets a number; an older load still reading stops at its next
+  // piece of text once a newer one has started.
+  let loads = 0;
+  let finished = 0; // loads that ended, shown or refused
+  const SUPERSEDED = new Error('superseded');
+
+  function setControls(enabled) {
+    for (const el of document.querySelectorAll('#bar button, #run-select, #scrubber')) el.disabled = !enabled;
+  }
+
+  // Forgets the record on show and empties every panel, the run list and
+  // the map: after a failed load nothing of it, or of an earlier record,
+  // may stay on screen.
+  function clearRecord() {
+    record = null;
+    shownRun = null;
     playback.pause();
+    playback.run = null;
+    playback.t = 0;
+    runList.clear();
+    panels.clear();
+    $('file-name').textContent = '';
+    RV.setText($('time'), '–');
+    scrubber.max = '0';
+    scrubber.value = '0';
+    setControls(false);
+    requestFrame();
+  }
+
+  async function open(name, getStream) {
+    const load = ++loads;
+    RV.lastLoad = null;
+    RV.lastRead = 0;
+    clearRecord();
     document.body.dataset.state = 'loading';
     showMessage('warning', 'Loading ' + name + '…');
     const started = performance.now();
+    let shown = started;
     try {
-      const bytes = await getBytes();
-      const decoded = await RV.decodeRecordBytes(bytes);
-      const loaded = RV.readRecord(decoded.text);
-      if (decoded.note) loaded.warnings.unshift(decoded.note);
-      if (loaded.runs.length === 0) loaded.warnings.unshift('The record holds no run.');
-      record = loaded;
-      RV.lastLoad = { name: name, bytes: bytes.length, ms: performance.now() - started };
-      $('file-name').textContent = name;
-      showMessage(loaded.warnings.length ? 'warning' : null, loaded.warnings.join('\n'));
-      panels.showRecord(loaded, name, selectRun);
-      runSelect.replaceChildren();
-      for (const run of loaded.runs) {
-        const option = document.createElement('option');
-        option.value = String(run.number);
-        option.textContent = run.number + (run.end ? ' · ' + run.end.outcome : ' · no result');
-        runSelect.append(option);
-      }
-      const enabled = loaded.runs.length > 0;
-      for (const el of document.querySelectorAll('#bar button, #run-select, #scrubber')) el.disabled = !enabled;
-      fitted = true;
-      fitMap();
-      document.body.dataset.state = 'ready';
-      const wanted = RV.readHash(location.hash);
-      if (enabled) selectRun(wanted.run || loaded.runs[0].number, wanted.t || 0);
-      requestFrame();
+      if (limitsError) throw limitsError;
+      const reader = new RV.RecordReader(limits);
+      const source = await getStream();
+      const read = await RV.streamRecordText(source, function (text, bytes) {
+        if (load !== loads) throw SUPERSEDED;
+        RV.lastRead = bytes;
+        reader.pushText(text);
+        const now = performance.now();
+        if (now - shown > 250) {
+          shown = now;
+          showMessage('warning', 'Loading ' + name + '… ' + (bytes / 1e6).toFixed(1) + ' MB read');
+        }
+      }, limits);
+      if (load !== loads) return;
+      const loaded = reader.end();
+      if (read.note) loaded.warnings.unshift(read.note);
+      showRecord(loaded, name);
+      finished++;
+      RV.lastLoad = {
+        name: name, bytes: read.fileBytes, textBytes: read.bytes, started: started, ms: performance.now() - started,
+      };
     } catch (e) {
-      record = null;
-      shownRun = null;
-      playback.run = null;
-      for (const el of document.querySelectorAll('#bar button, #run-select, #scrubber')) el.disabled = true;
+      if (load !== loads || e === SUPERSEDED) return;
+      clearRecord();
       document.body.dataset.state = 'error';
       const text = e instanceof RV.RecordError ? e.message : 'Could not read ' + name + ': ' + (e && e.message ? e.message : e);
       showMessage('error', text);
-      requestFrame();
+      finished++;
     }
   }
 
+  function showRecord(loaded, name) {
+    record = loaded;
+    $('file-name').textContent = name;
+    showMessage(loaded.warnings.length ? 'warning' : null, loaded.warnings.join('\n'));
+    panels.showRecord(loaded, name);
+    runList.sync(loaded.runs);
+    const enabled = loaded.runs.length > 0;
+    setControls(enabled);
+    fitted = true;
+    fitMap();
+    document.body.dataset.state = 'ready';
+    const wanted = RV.readHash(location.hash);
+    if (enabled) selectRun(wanted.run || loaded.runs[0].number, wanted.t || 0);
+    requestFrame();
+  }
+
   function openFile(file) {
-    open(file.name, async function () { return new Uint8Array(await file.arrayBuffer()); });
+    open(file.name, function () { return file.stream(); });
   }
 
   $('file-input').addEventListener('change', function (e) {
@@ -99,11 +154,11 @@
   // ---- choosing the run and the moment ----
 
   function selectRun(number, t) {
-    const run = record && record.runs.find(function (r) { return r.number === number; });
+    const run = record.runs[number - 1];
     if (!run) return selectRun(record.runs[0].number, 0);
     playback.setRun(run);
     playback.seek(t || 0);
-    runSelect.value = String(number);
+    runList.mark(run.number);
     scrubber.max = String(Math.ceil(run.endTime));
     panels.showRun(run);
     shownRun = run;
@@ -175,7 +230,7 @@
     else if (e.key === 'Home') act = actions['to-start'];
     else if (e.key === 'End') act = actions['to-end'];
     else if (e.key === 'ArrowUp' || e.key === 'ArrowDown') {
-      const k = record.runs.indexOf(playback.run) + (e.key === 'ArrowUp' ? -1 : 1);
+      const k = playback.run.number - 1 + (e.key === 'ArrowUp' ? -1 : 1);
       if (k >= 0 && k < record.runs.length) act = function () { selectRun(record.runs[k].number, 0); };
       else act = function () {};
     }
@@ -248,6 +303,8 @@
     frameRequested = false;
     if (playback.frame(now)) updateMoment(false);
     draw();
+    // The load's last stage: the first frame that shows the record.
+    if (RV.lastLoad && RV.lastLoad.drawnMs === undefined) RV.lastLoad.drawnMs = performance.now() - RV.lastLoad.started;
     if (playback.playing) requestFrame();
     else RV.setText(playButton, '▶');
   }
@@ -282,6 +339,8 @@
         playing: playback.playing,
         message: $('message').hidden ? '' : $('message').textContent,
         load: RV.lastLoad,
+        loads: finished,
+        read: RV.lastRead,
       };
     },
   };
@@ -289,6 +348,6 @@
   // ---- a record named in the URL ----
 
   const url = new URLSearchParams(location.search).get('record');
-  if (url) open(url.split('/').pop() || url, function () { return RV.fetchRecordBytes(url); });
+  if (url) open(url.split('/').pop() || url, function () { return RV.fetchRecordStream(url); });
   else requestFrame();
 })();

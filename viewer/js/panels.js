@@ -28,11 +28,11 @@ RV.Panels = class {
     this.telemetry = doc.getElementById('telemetry');
     this.telemetryTime = doc.getElementById('telemetry-time');
     this.control = doc.getElementById('control-state');
-    this.results = doc.getElementById('results');
     this.info = doc.getElementById('record-info');
   }
 
-  showRecord(record, name, selectRun) {
+  // The record panel: what the header says, and how the game ended.
+  showRecord(record, name) {
     const h = record.header;
     const rows = [
       ['file', name],
@@ -51,35 +51,19 @@ RV.Panels = class {
       dd.textContent = v;
       this.info.append(dt, dd);
     }
-    const body = this.results.tBodies[0];
-    body.replaceChildren();
-    let total = 0n;
-    let allScored = true;
-    for (const run of record.runs) {
-      const tr = document.createElement('tr');
-      tr.dataset.run = String(run.number);
-      const e = run.end;
-      const cells = [String(run.number), e ? e.outcome : 'no result', e ? RV.intText(e.score) : '–',
-        e ? RV.intText(e.runMs) : '–', e ? RV.intText(BigInt(e.bounces.wall || 0) + BigInt(e.bounces.boulder || 0)) : '–'];
-      for (const c of cells) {
-        const td = document.createElement('td');
-        td.textContent = c;
-        tr.append(td);
-      }
-      tr.addEventListener('click', function () { selectRun(run.number); });
-      body.append(tr);
-      if (e) total += BigInt(e.score);
-      else allScored = false;
-    }
-    RV.setText(this.results.tFoot.rows[0].cells[1], allScored && record.runs.length ? RV.intText(total) : '–');
   }
 
   showRun(run) {
     RV.setText(this.outcome, RV.outcomeText(run));
     RV.setText(this.details, RV.runDetails(run));
-    for (const tr of this.results.tBodies[0].rows) {
-      tr.classList.toggle('current', tr.dataset.run === String(run.number));
-    }
+  }
+
+  // Nothing open: what the page shows before a record, and after one that
+  // failed to load (none of it may stay on screen).
+  clear() {
+    RV.setText(this.outcome, 'No record open.');
+    for (const el of [this.details, this.telemetry, this.telemetryTime, this.control]) RV.setText(el, '');
+    this.info.replaceChildren();
   }
 
   showMoment(run, t, rover, message) {
