@@ -18,6 +18,7 @@
   let record = null;
   let fitted = true; // until the user pans or zooms, the map follows the window
   let frameRequested = false;
+  let drawing = false;
   let lastHashWrite = 0;
   let shownRun = null;
   RV.lastLoad = null;
@@ -60,6 +61,7 @@
   // may stay on screen.
   function clearRecord() {
     record = null;
+    $('live').hidden = true;
     shownRun = null;
     playback.pause();
     playback.run = null;
@@ -78,6 +80,7 @@
     const load = ++loads;
     RV.lastLoad = null;
     RV.lastRead = 0;
+    stopLive();
     clearRecord();
     document.body.dataset.state = 'loading';
     showMessage('warning', 'Loading ' + name + '…');
@@ -107,12 +110,16 @@
       };
     } catch (e) {
       if (load !== loads || e === SUPERSEDED) return;
-      clearRecord();
-      document.body.dataset.state = 'error';
-      const text = e instanceof RV.RecordError ? e.message : 'Could not read ' + name + ': ' + (e && e.message ? e.message : e);
-      showMessage('error', text);
-      finished++;
+      failLoad(e, name);
     }
+  }
+
+  function failLoad(e, name) {
+    clearRecord();
+    document.body.dataset.state = 'error';
+    const text = e instanceof RV.RecordError ? e.message : 'Could not read ' + name + ': ' + (e && e.message ? e.message : e);
+    showMessage('error', text);
+    finished++;
   }
 
   function showRecord(loaded, name) {
@@ -120,7 +127,7 @@
     $('file-name').textContent = name;
     showMessage(loaded.warnings.length ? 'warning' : null, loaded.warnings.join('\n'));
     panels.showRecord(loaded, name);
-    runList.sync(loaded.runs);
+    runList.sync(loaded.runs, false);
     const enabled = loaded.runs.length > 0;
     setControls(enabled);
     fitted = true;
@@ -130,6 +137,119 @@
     if (enabled) selectRun(wanted.run || loaded.runs[0].number, wanted.t || 0);
     requestFrame();
   }
+
+  // ---- live mode: a game followed while it is played ----
+
+  let live = null;
+
+  function stopLive() {
+    if (live) live.close();
+    live = null;
+  }
+
+  function openLive(url) {
+    const load = ++loads;
+    const name = 'live ' + url;
+    const started = performance.now();
+    RV.lastLoad = null;
+    stopLive();
+    clearRecord();
+    document.body.dataset.state = 'loading';
+    if (limitsError) return failLoad(limitsError, name);
+    showMessage('warning', 'Connecting to the live game at ' + url + '…');
+    const mine = function (f) {
+      return function (arg) { if (load === loads) f(arg); };
+    };
+    live = new RV.LiveView(url, limits, {
+      started: mine(function (rec) {
+        record = rec;
+        $('file-name').textContent = name;
+        panels.showRecord(rec, name, 'live: the game is being played');
+        fitted = true;
+        fitMap();
+        document.body.dataset.state = 'live';
+        $('live').hidden = false;
+        showMessage(null, '');
+        requestFrame();
+      }),
+      changed: mine(requestFrame),
+      reset: mine(function () {
+        clearRecord();
+        document.body.dataset.state = 'loading';
+        showMessage('warning', 'The record was replaced by another game: starting again.');
+      }),
+      status: mine(function (text) { showMessage(text ? 'warning' : null, text); }),
+      ended: mine(function (note) { endLive(note, name, started); }),
+      failed: mine(function (e) { stopLive(); failLoad(e, name); }),
+    }, new URLSearchParams(location.search).has('stamps'));
+    RV.liveStamps = live.stamps;
+  }
+
+  // Brings the page up to the lines that arrived: new runs listed, the
+  // newest moment shown while the page follows it. Runs once per frame.
+  function liveFrame() {
+    if (!live || !record) return;
+    const changed = live.commit();
+    if (changed.length === 0 && !live.moved) return;
+    live.moved = false;
+    runList.sync(record.runs, true);
+    const newest = record.runs[record.runs.length - 1];
+    if (!newest) return;
+    if (!playback.run) setControls(true);
+    if (live.following || !playback.run) {
+      if (playback.run !== newest) selectRun(newest.number, newest.endTime);
+      else playback.seek(newest.endTime);
+    }
+    if (changed.includes(playback.run)) {
+      scrubber.max = String(Math.ceil(playback.run.endTime));
+      panels.showRun(playback.run, true);
+    }
+    updateMoment(false);
+    live.stamp(changed);
+  }
+
+  // The game ended (or its record stopped growing): the page becomes an
+  // ordinary replay, keeping the moment it shows.
+  function endLive(note, name, started) {
+    liveFrame();
+    let done;
+    try {
+      done = live.end();
+    } catch (e) {
+      stopLive();
+      return failLoad(e, name);
+    }
+    stopLive();
+    if (note) done.warnings.unshift(note);
+    record = done;
+    $('live').hidden = true;
+    panels.showRecord(done, name);
+    runList.sync(done.runs, false);
+    setControls(done.runs.length > 0);
+    document.body.dataset.state = 'ready';
+    showMessage(done.warnings.length ? 'warning' : null, done.warnings.join('\n'));
+    if (playback.run) {
+      scrubber.max = String(Math.ceil(playback.run.endTime));
+      panels.showRun(playback.run);
+      updateMoment(true);
+    }
+    finished++;
+    RV.lastLoad = { name: name, started: started, ms: performance.now() - started };
+  }
+
+  // The user moved in time or to another run: the page stops following the
+  // game until "live" is clicked.
+  function userMoved() {
+    if (live) live.following = false;
+  }
+
+  $('live').addEventListener('click', function () {
+    if (!live) return;
+    live.following = true;
+    live.moved = true;
+    playback.pause();
+    requestFrame();
+  });
 
   function openFile(file) {
     open(file.name, function () { return file.stream(); });
@@ -160,7 +280,7 @@
     playback.seek(t || 0);
     runList.mark(run.number);
     scrubber.max = String(Math.ceil(run.endTime));
-    panels.showRun(run);
+    panels.showRun(run, live !== null);
     shownRun = run;
     updateMoment(true);
   }
@@ -173,6 +293,7 @@
     const end = run.endTime;
     RV.setText($('time'), Math.floor(playback.t) + ' / ' + end + ' ms');
     RV.setText(playButton, playback.playing ? '⏸' : '▶');
+    $('live').classList.toggle('behind', live !== null && !live.following);
     const now = performance.now();
     if (writeHash || now - lastHashWrite > 500) {
       lastHashWrite = now;
@@ -181,8 +302,9 @@
     requestFrame();
   }
 
-  runSelect.addEventListener('change', function () { selectRun(Number(runSelect.value), 0); });
+  runSelect.addEventListener('change', function () { userMoved(); selectRun(Number(runSelect.value), 0); });
   scrubber.addEventListener('input', function () {
+    userMoved();
     playback.seek(Number(scrubber.value));
     updateMoment(true);
   });
@@ -196,6 +318,7 @@
   speedSelect.addEventListener('change', function () { playback.speed = Number(speedSelect.value); });
 
   function togglePlay() {
+    userMoved();
     if (playback.playing) playback.pause();
     else playback.play();
     updateMoment(true);
@@ -209,12 +332,13 @@
     'to-end': function () { playback.seek(playback.end()); },
   };
   for (const id in actions) {
-    $(id).addEventListener('click', function () { playback.pause(); actions[id](); updateMoment(true); });
+    $(id).addEventListener('click', function () { userMoved(); playback.pause(); actions[id](); updateMoment(true); });
   }
   playButton.addEventListener('click', togglePlay);
 
   $('plots').addEventListener('click', function (e) {
     if (!playback.run) return;
+    userMoved();
     const rect = e.target.getBoundingClientRect();
     playback.seek(plots.timeAt(e.clientX - rect.left, playback.run));
     updateMoment(true);
@@ -237,6 +361,7 @@
     if (!act) return;
     // Ours, not the focused button's or the range input's own handling.
     e.preventDefault();
+    userMoved();
     if (act !== togglePlay) playback.pause();
     act();
     updateMoment(true);
@@ -246,6 +371,8 @@
     if (!record) return;
     const wanted = RV.readHash(location.hash);
     if (wanted.run === null) return;
+    if (playback.run && wanted.run === playback.run.number && Math.floor(wanted.t) === Math.floor(playback.t)) return;
+    userMoved();
     if (!playback.run || wanted.run !== playback.run.number) selectRun(wanted.run, wanted.t || 0);
     else if (wanted.t !== null && Math.floor(wanted.t) !== Math.floor(playback.t)) { playback.seek(wanted.t); updateMoment(false); }
   });
@@ -294,15 +421,27 @@
   // ---- drawing ----
 
   function requestFrame() {
-    if (frameRequested) return;
+    // A frame that is being drawn already shows what asked for it.
+    if (frameRequested || drawing) return;
     frameRequested = true;
     requestAnimationFrame(frame);
   }
 
   function frame(now) {
     frameRequested = false;
-    if (playback.frame(now)) updateMoment(false);
-    draw();
+    drawing = true;
+    try {
+      const wasPlaying = playback.playing;
+      if (playback.frame(now)) updateMoment(false);
+      // Playing on to the newest moment of a live game follows it again.
+      if (live && record && wasPlaying && !playback.playing && record.runs[record.runs.length - 1] === playback.run) {
+        live.following = true;
+      }
+      liveFrame();
+      draw();
+    } finally {
+      drawing = false;
+    }
     // The load's last stage: the first frame that shows the record.
     if (RV.lastLoad && RV.lastLoad.drawnMs === undefined) RV.lastLoad.drawnMs = performance.now() - RV.lastLoad.started;
     if (playback.playing) requestFrame();
@@ -319,7 +458,7 @@
       panels.showMoment(run, playback.t, scene.rover, scene.telemetry);
     }
     painter.draw(scene);
-    plots.draw(run, playback.t, dpr());
+    plots.draw(run, playback.t, dpr(), live !== null && run !== null && !run.end);
   }
 
   // ---- for the browser tests ----
@@ -341,13 +480,17 @@
         load: RV.lastLoad,
         loads: finished,
         read: RV.lastRead,
+        live: live ? { following: live.following, lines: live.reader.lines } : null,
       };
     },
+    record: function () { return record; },
   };
 
   // ---- a record named in the URL ----
 
-  const url = new URLSearchParams(location.search).get('record');
-  if (url) open(url.split('/').pop() || url, function () { return RV.fetchRecordStream(url); });
+  const query = new URLSearchParams(location.search);
+  const url = query.get('record');
+  if (query.get('live')) openLive(query.get('live'));
+  else if (url) open(url.split('/').pop() || url, function () { return RV.fetchRecordStream(url); });
   else requestFrame();
 })();

@@ -8,7 +8,8 @@ RV.setText = function (el, text) {
   if (el.textContent !== text) el.textContent = text;
 };
 
-RV.outcomeText = function (run) {
+RV.outcomeText = function (run, growing) {
+  if (!run.end && growing) return 'Run ' + run.number + ': being played';
   if (!run.end) return 'Run ' + run.number + ': no result (the record stops during this run)';
   return 'Run ' + run.number + ': ' + run.end.outcome + '; score ' + RV.intText(run.end.score);
 };
@@ -31,8 +32,9 @@ RV.Panels = class {
     this.info = doc.getElementById('record-info');
   }
 
-  // The record panel: what the header says, and how the game ended.
-  showRecord(record, name) {
+  // The record panel: what the header says, and how the game ended (or
+  // `status`, while it is played).
+  showRecord(record, name, status) {
     const h = record.header;
     const rows = [
       ['file', name],
@@ -41,7 +43,7 @@ RV.Panels = class {
       ['seed', RV.intText(h.seed)],
       ['map', 'size ' + RV.intText(h.map.size) + ', time limit ' + RV.intText(record.map.timeLimit) + ' ms, ' +
         record.map.objects.length + ' objects, ' + record.map.runs.length + ' runs'],
-      ['status', record.footer ? String(record.footer.status) : 'no footer (game killed or still running)'],
+      ['status', status || (record.footer ? String(record.footer.status) : 'no footer (game killed or still running)')],
     ];
     this.info.replaceChildren();
     for (const [k, v] of rows) {
@@ -53,8 +55,9 @@ RV.Panels = class {
     }
   }
 
-  showRun(run) {
-    RV.setText(this.outcome, RV.outcomeText(run));
+  // `growing`: the record is still being written.
+  showRun(run, growing) {
+    RV.setText(this.outcome, RV.outcomeText(run, growing));
     RV.setText(this.details, RV.runDetails(run));
   }
 

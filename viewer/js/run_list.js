@@ -33,12 +33,15 @@ RV.RunList = class {
     RV.setText(this.totalCell, '–');
   }
 
-  // Lists the runs not listed yet and updates those whose result arrived.
-  sync(runs) {
+  // Lists the runs not listed yet and updates those whose result arrived;
+  // `growing`: the record is still being written, so a run without result
+  // is being played.
+  sync(runs, growing) {
+    this.growing = growing;
     const still = [];
     for (const k of this.unended) {
-      if (runs[k].end) this.fill(k, runs[k]);
-      else still.push(k);
+      this.fill(k, runs[k]);
+      if (!runs[k].end) still.push(k);
     }
     this.unended = still;
     if (runs.length > this.rows.length) {
@@ -75,10 +78,11 @@ RV.RunList = class {
 
   fill(k, run) {
     const e = run.end;
-    this.options[k].textContent = run.number + (e ? ' · ' + e.outcome : ' · no result');
+    const none = this.growing ? 'playing' : 'no result';
+    RV.setText(this.options[k], run.number + ' · ' + (e ? e.outcome : none));
     const cells = this.rows[k].children;
     cells[0].textContent = String(run.number);
-    cells[1].textContent = e ? e.outcome : 'no result';
+    cells[1].textContent = e ? e.outcome : none;
     cells[2].textContent = e ? RV.intText(e.score) : '–';
     cells[3].textContent = e ? RV.intText(e.runMs) : '–';
     cells[4].textContent = e ? RV.intText(BigInt(e.bounces.wall) + BigInt(e.bounces.boulder)) : '–';

@@ -1,0 +1,35 @@
+"""The only way tools/live turns a URL path into a file: inside one folder,
+a regular file, nothing that resolves outside it (symbolic links included).
+Anything else is None, which the server answers with 404."""
+
+import os
+import stat
+import urllib.parse
+
+
+def open_inside(root, url_rest):
+    """Opens the file that `url_rest` (the URL path after the folder's
+    prefix, still percent-encoded) names inside the folder `root` (a real
+    path). Returns an open binary file, or None."""
+    try:
+        text = urllib.parse.unquote(url_rest, errors="strict")
+    except UnicodeDecodeError:
+        return None
+    if "\0" in text or "\\" in text or text.startswith("/"):
+        return None
+    parts = text.split("/")
+    # No "..", no ".", no empty part: one spelling per file, and none that
+    # climbs. A folder is never listed.
+    if any(part in ("", ".", "..") for part in parts):
+        return None
+    real = os.path.realpath(os.path.join(root, *parts))
+    if os.path.commonpath([real, root]) != root:
+        return None
+    try:
+        fd = os.open(real, os.O_RDONLY | os.O_NOFOLLOW | os.O_NONBLOCK | os.O_CLOEXEC)
+    except OSError:
+        return None
+    if not stat.S_ISREG(os.fstat(fd).st_mode):
+        os.close(fd)
+        return None
+    return os.fdopen(fd, "rb")
