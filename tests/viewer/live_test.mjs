@@ -164,6 +164,20 @@ async function assertLiveAt(page, text) {
     .catch(async (e) => assert.deepEqual(await bar(page), want, e.message + ' ' + JSON.stringify(await state(page))));
 }
 
+// Moves the scrubber to the middle of the run on show; returns the bar then.
+async function scrubBack(page) {
+  await page.evaluate(() => {
+    const s = document.getElementById('scrubber');
+    s.value = String(Math.floor(Number(s.max) / 2));
+    s.dispatchEvent(new Event('input', { bubbles: true }));
+  });
+  const shown = await bar(page);
+  assert.ok(await page.$eval('#live', (el) => el.classList.contains('behind')), '"live" says the page is behind');
+  const [t, end] = shown.time.split(' / ').map(parseFloat);
+  assert.ok(t < end, 'moved back: ' + shown.time);
+  return shown;
+}
+
 async function waitForEnd(page) {
   await page.waitForFunction(() => ['ready', 'error'].includes(RV.testHook.state().page), { timeout: WAIT_MS });
   const s = await state(page);
@@ -220,7 +234,7 @@ const cases = {
     let live = await startLive(['--stale', '60', file]);
     assert.match(live.output(), new RegExp('view 1: ' + live.base + 'viewer/\\?live=/live/1 '));
     const page = await newPage(browser);
-    await page.goto(live.base + 'viewer/?live=/live/1');
+    await page.goto(live.base + 'viewer/?live=/live/1&stamps');
     await page.waitForFunction(() => /Waiting for the game to start/.test(RV.testHook.state().message),
       { timeout: WAIT_MS });
 
@@ -238,15 +252,39 @@ const cases = {
     live = await startLive(['--port', String(live.port), '--stale', '60', file]);
     await waitForLines(page, grower.lines);
     await assertLiveAt(page, grower.text);
-    for (const at of [1800, 2400, recordLines.length - 1]) {
-      await grower.toMiddleOfLine(at);
-      await waitForLines(page, grower.lines);
-      await assertLiveAt(page, grower.text);
-    }
+    await grower.toMiddleOfLine(1800);
+    await waitForLines(page, grower.lines);
+    await assertLiveAt(page, grower.text);
+
+    // Scrubbed back, the page stays at that moment while lines arrive; a
+    // click on "live" follows the game again.
+    const back = await scrubBack(page);
+    await grower.toMiddleOfLine(2400);
+    await waitForLines(page, grower.lines);
+    const still = await bar(page);
+    assert.deepEqual([still.run, still.time.split(' / ')[0], still.live], [back.run, back.time.split(' / ')[0], 'live'],
+      'the moment stays where the user put it');
+    assert.notEqual(still.time, back.time, 'while the run grows');
+    await page.click('#live');
+    await assertLiveAt(page, grower.text);
+
+    // Scrubbed back when the game ends: the replay keeps that moment.
+    await grower.toMiddleOfLine(recordLines.length - 1);
+    await waitForLines(page, grower.lines);
+    await assertLiveAt(page, grower.text);
+    const kept = await scrubBack(page);
     await grower.to(plainText.length);
     await waitForEnd(page);
+    assert.deepEqual(await bar(page), Object.assign(kept, { live: null }), 'the replay keeps the moment');
     assert.deepEqual(await model(page), await finishedModel(browser, live), 'the followed model is the finished one');
     assert.deepEqual(page.pageErrors, []);
+
+    // The latency benchmark's stamps: every T message once, in order, at
+    // wall-clock times that never go back.
+    const stamps = await page.evaluate(() => RV.liveStamps);
+    const sent = recordLines.map((l) => JSON.parse(l)).filter((i) => i.type === 'msg' && i.text[0] === 'T');
+    assert.deepEqual(stamps.map((s) => [s[0], s[1]]), sent.map((i) => [i.run, i.t]));
+    assert.ok(stamps.every((s, k) => k === 0 || s[2] >= stamps[k - 1][2]) && stamps[0][2] > 1.5e12, 'wall-clock stamps');
     await page.screenshot({ path: path.join(opt.out, 'live_follow.png') });
     await live.stop();
   },
@@ -294,12 +332,20 @@ const cases = {
 
   // A record that stops growing without its footer leaves live mode after
   // --stale seconds and is shown as a cut record; a second stream after the
-  // end is refused with 204, so the browser does not reconnect.
+  // end is refused with 204, so the browser does not reconnect. A record of
+  // another version is refused, live as from a file.
   async stale(browser) {
     const file = path.join(work, 'game.jsonl');
     const grower = new Grower(file, false);
     await grower.toMiddleOfLine(900);
-    const live = await startLive(['--stale', '1', file]);
+    const newer = path.join(work, 'version_2.jsonl');
+    fs.writeFileSync(newer, plainText.slice(0, 50000).replace('"version":1', '"version":2'));
+    const live = await startLive(['--stale', '1', file, newer]);
+    const refused = await newPage(await browser.createBrowserContext());
+    await refused.goto(live.base + 'viewer/?live=/live/2');
+    await refused.waitForFunction(() => RV.testHook.state().page === 'error', { timeout: WAIT_MS });
+    assert.match((await state(refused)).message, /^Unsupported record version 2/);
+    assert.deepEqual(refused.pageErrors, []);
     const page = await newPage(browser);
     await page.goto(live.base + 'viewer/?live=/live/1');
     const s = await waitForEnd(page);
