@@ -14,6 +14,7 @@ import os
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, ".."))
 import lockstep_client  # noqa: E402
