@@ -394,6 +394,11 @@ const cases = {
     const got = {};
     for (const target of Object.keys(expect)) got[target] = await rawGet(port, target);
     assert.deepEqual(got, expect);
+    const rebound = await new Promise((resolve, reject) => {
+      http.get({ host: '127.0.0.1', port, path: '/records/1', headers: { Host: 'games.example:' + port } },
+        (res) => { res.resume(); resolve(res.statusCode); }).on('error', reject);
+    });
+    assert.equal(rebound, 403, 'a request for another host name (DNS rebinding) is refused');
     const index = await get(live.base);
     assert.ok(index.body.includes('href="/viewer/?live=/live/2"'), 'the index links each live view');
 

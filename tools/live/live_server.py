@@ -39,9 +39,11 @@ POLICY = ("default-src 'self'; img-src 'self' data:; object-src 'none'; base-uri
 
 class LiveHandler(http.server.BaseHTTPRequestHandler):
     server_version = "rover-live"
-    # Set by make_server: the viewer's real folder and {id: (path, follower)}.
+    # Set by make_server: the viewer's real folder, {id: (path, follower)},
+    # and the Host headers accepted (None: any).
     viewer_root = None
     records = {}
+    allowed_hosts = None
 
     def log_message(self, format, *args):
         pass
@@ -50,6 +52,10 @@ class LiveHandler(http.server.BaseHTTPRequestHandler):
         self.do_GET(head=True)
 
     def do_GET(self, head=False):
+        if self.allowed_hosts is not None and self.headers.get("Host", "").lower() not in self.allowed_hosts:
+            # A page of another site that got its name resolved to this
+            # machine (DNS rebinding) must not read the games.
+            return self.send_bytes(b"unknown host\n", "text/plain; charset=utf-8", head, status=403)
         path = urllib.parse.urlsplit(self.path).path
         if path == "/":
             return self.send_bytes(self.index_page(), "text/html; charset=utf-8", head)
@@ -146,4 +152,9 @@ def make_server(host, port, viewer_root, records):
     """records: {id: (path, follower)}. Raises OSError when it cannot listen."""
     handler = type("Handler", (LiveHandler,), {"viewer_root": viewer_root, "records": records})
     server_class = type("Server", (LiveServer,), {"address_family": socket.AF_INET6 if ":" in host else socket.AF_INET})
-    return server_class((host, port), handler)
+    server = server_class((host, port), handler)
+    if host in ("127.0.0.1", "::1", "localhost"):
+        # On loopback only this machine's own names reach it.
+        port = server.server_address[1]
+        handler.allowed_hosts = {"%s:%d" % (name, port) for name in ("127.0.0.1", "localhost", "[::1]")}
+    return server

@@ -9,7 +9,9 @@
 // address, and each open stream holds one.
 
 RV.LiveFeed = class {
-  // on: { lines(list), reset(), end(), stale(seconds), fault(text), waiting(), connection(text) };
+  // on: { lines(list), reset(), end(), stale(seconds), fault(text), closed(), waiting(), connection(text) };
+  // closed: the browser gave up on the stream (an address that is not a
+  // stream, or 204 after the end);
   // each runs inside a try, so that nothing a stream brings escapes as an
   // uncaught error.
   constructor(url, on) {
@@ -36,7 +38,7 @@ RV.LiveFeed = class {
       // (the address is wrong, or the stream is over).
       if (this.source.readyState === EventSource.CLOSED) {
         this.close();
-        on.fault('the live stream ' + url + ' could not be opened or was closed');
+        on.closed();
       } else {
         on.connection('The connection to the live stream was lost; trying again…');
       }

@@ -26,6 +26,10 @@ RV.LiveView = class {
       stale: (seconds) => page.ended('The record has not grown for ' + seconds + ' s and has no footer: the game ' +
         'was probably killed. It is shown as it stands.'),
       fault: (text) => page.failed(new RV.RecordError('The live view stopped: ' + text + '.')),
+      // A stream refused after the footer came (204) ends as the footer's
+      // own end event would.
+      closed: () => (this.reader.record && this.reader.record.footer ? page.ended(null)
+        : page.failed(new RV.RecordError('The live stream ' + url + ' could not be opened, or it was closed.'))),
       connection: (text) => page.status(text),
     });
   }
