@@ -333,7 +333,8 @@ const cases = {
   // A record that stops growing without its footer leaves live mode after
   // --stale seconds and is shown as a cut record; a second stream after the
   // end is refused with 204, so the browser does not reconnect. A record of
-  // another version is refused, live as from a file.
+  // another version, or over the page's size limit, is refused, live as
+  // from a file.
   async stale(browser) {
     const file = path.join(work, 'game.jsonl');
     const grower = new Grower(file, false);
@@ -345,6 +346,9 @@ const cases = {
     await refused.goto(live.base + 'viewer/?live=/live/2');
     await refused.waitForFunction(() => RV.testHook.state().page === 'error', { timeout: WAIT_MS });
     assert.match((await state(refused)).message, /^Unsupported record version 2/);
+    await refused.goto(live.base + 'viewer/?live=/live/1&max-size=20000');
+    await refused.waitForFunction(() => RV.testHook.state().page === 'error', { timeout: WAIT_MS });
+    assert.match((await state(refused)).message, /^The record is larger than the limit of 20000 bytes;/);
     assert.deepEqual(refused.pageErrors, []);
     const page = await newPage(browser);
     await page.goto(live.base + 'viewer/?live=/live/1');
@@ -379,8 +383,10 @@ const cases = {
     fs.symlinkSync('/etc/passwd', path.join(viewer, 'passwd.html'));
     fs.symlinkSync('index.html', path.join(viewer, 'inside.html'));
     const record = path.join(work, 'later.jsonl');
+    const carriage = path.join(work, 'carriage.jsonl');
+    fs.writeFileSync(carriage, recordLines.slice(0, 5).join('\n') + '\n{"type":"msg",\r"run":1}\n' + recordLines[5] + '\n');
     const toolFiles = fs.readdirSync(path.dirname(opt.live)).sort();
-    const live = await startLive(['--viewer', viewer, path.join(opt.records, 'game.jsonl'), record]);
+    const live = await startLive(['--viewer', viewer, path.join(opt.records, 'game.jsonl'), record, carriage]);
     const port = live.port;
     const expect = {
       '/': 200, '/viewer/': 200, '/viewer/index.html': 200, '/viewer/js/app.js': 200, '/viewer/inside.html': 200,
@@ -388,7 +394,7 @@ const cases = {
       '/viewer/../viewer/index.html': 404, '/viewer/%2e%2e/viewer/index.html': 404,
       '/viewer/%2E%2E/%2E%2E/etc/passwd': 404, '/viewer/..%2f..%2fetc%2fpasswd': 404, '/viewer//etc/passwd': 404,
       '/viewer/%2fetc%2fpasswd': 404, '/etc/passwd': 404, '/viewer/etc/passwd': 404, '/viewer/passwd.html': 404,
-      '/records/3': 404, '/records/..%2f..%2fetc%2fpasswd': 404, ['/records/' + encodeURIComponent(record)]: 404,
+      '/records/4': 404, '/records/..%2f..%2fetc%2fpasswd': 404, ['/records/' + encodeURIComponent(record)]: 404,
       '/live/%2e%2e': 404, '/tools/live/live': 404,
     };
     const got = {};
@@ -401,6 +407,11 @@ const cases = {
     assert.equal(rebound, 403, 'a request for another host name (DNS rebinding) is refused');
     const index = await get(live.base);
     assert.ok(index.body.includes('href="/viewer/?live=/live/2"'), 'the index links each live view');
+
+    // A carriage return would cut a line of the event stream in two: the
+    // lines before it are served, then a fault.
+    const cut = await get(live.base + 'live/3', {}, /event: fault\n.*\n/);
+    assert.match(cut.body, /^retry: \d+\n\n(event: waiting\ndata: \n\n)?id: 5\.[0-9a-f]{8}\n(data: .*\n){5}\nevent: fault\ndata: line 6 holds a carriage return\n/);
 
     // The listening socket is bound to 127.0.0.1 (0100007F in /proc).
     const hexPort = port.toString(16).toUpperCase().padStart(4, '0');

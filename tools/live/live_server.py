@@ -16,7 +16,6 @@ import http.server
 import os
 import shutil
 import socket
-import stat
 import urllib.parse
 
 import event_stream
@@ -70,7 +69,7 @@ class LiveHandler(http.server.BaseHTTPRequestHandler):
                 if record is None:
                     break
                 if prefix == "/records/":
-                    return self.send_file(open_record(record[0]), record[0], head)
+                    return self.send_file(safe_paths.open_regular(record[0]), record[0], head)
                 if head:
                     return self.send_bytes(b"", "text/event-stream", head)
                 return event_stream.serve_stream(self, record[1], self.headers.get("Last-Event-ID"))
@@ -125,18 +124,6 @@ class LiveHandler(http.server.BaseHTTPRequestHandler):
         return ("<!doctype html><html lang=\"en\"><head><meta charset=\"utf-8\"><title>Live games</title>"
                 "</head><body><h1>Live games</h1><table><tr><th>view</th><th>record</th><th>state</th>"
                 "<th>so far</th><th></th></tr>%s</table></body></html>\n" % "".join(rows)).encode()
-
-
-def open_record(path):
-    """A given record's file: a regular file, not a symbolic link."""
-    try:
-        fd = os.open(path, os.O_RDONLY | os.O_NOFOLLOW | os.O_NONBLOCK | os.O_CLOEXEC)
-    except OSError:
-        return None
-    if not stat.S_ISREG(os.fstat(fd).st_mode):
-        os.close(fd)
-        return None
-    return os.fdopen(fd, "rb")
 
 
 class LiveServer(http.server.ThreadingHTTPServer):

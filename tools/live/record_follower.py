@@ -59,7 +59,8 @@ class RecordFollower:
         self._head = b""
         self._kind = None  # "plain" or "gzip" once two bytes came
         self._inflater = None
-        self._pending = b""
+        self._pending = []  # the partial last line, in pieces
+        self._pending_bytes = 0
         self._last_growth = self.clock()
 
     # ---- what clients ask, under self.cond ----
@@ -198,18 +199,29 @@ class RecordFollower:
         self._text_bytes += len(text)
         if self._text_bytes > self.max_size:
             raise _Fault("the record is larger than the limit of %d bytes" % self.max_size)
-        pieces = (self._pending + text).split(b"\n")
-        self._pending = pieces.pop()
-        if len(self._pending) > self.max_line:
-            raise _Fault("line %d is longer than the limit of %d bytes" % (len(self.lines) + 1, self.max_line))
-        if not pieces:
+        if b"\n" not in text:
+            # A long line in many pieces is joined once, when it ends.
+            self._pending.append(text)
+            self._pending_bytes += len(text)
+            if self._pending_bytes > self.max_line:
+                raise _Fault(self._line_fault(len(self.lines) + 1, "is longer than the limit"))
             return
-        for line in pieces:
+        pieces = (b"".join(self._pending) + text).split(b"\n")
+        last = pieces.pop()
+        self._pending, self._pending_bytes = [last], len(last)
+        fault = None
+        for k, line in enumerate(pieces):
             if len(line) > self.max_line:
-                raise _Fault("line %d is longer than the limit of %d bytes" % (len(self.lines) + 1, self.max_line))
-            if b"\r" in line:
+                fault = self._line_fault(len(self.lines) + k + 1, "is longer than the limit")
+            elif b"\r" in line:
                 # An event stream would split the line there.
-                raise _Fault("line %d holds a carriage return" % (len(self.lines) + 1))
+                fault = self._line_fault(len(self.lines) + k + 1, "holds a carriage return")
+            if fault:
+                del pieces[k:]
+                break
+        if fault is None and len(last) > self.max_line:
+            fault = self._line_fault(len(self.lines) + len(pieces) + 1, "is longer than the limit")
+        # The lines before a fault still reach the spectators.
         with self.cond:
             crc = self.crcs[-1] if self.crcs else 0
             for line in pieces:
@@ -218,8 +230,15 @@ class RecordFollower:
                 self.crcs.append(crc)
                 if line.startswith(FOOTER_PREFIX):
                     self.state = ENDED
-            if self.state == WAITING:
+            if self.state == WAITING and self.lines:
                 self.state = GROWING
+        if fault:
+            raise _Fault(fault)
+
+    def _line_fault(self, number, what):
+        if what.endswith("limit"):
+            return "line %d %s of %d bytes" % (number, what, self.max_line)
+        return "line %d %s" % (number, what)
 
     def _set_fault(self, text):
         with self.cond:

@@ -25,8 +25,15 @@ def open_inside(root, url_rest):
     real = os.path.realpath(os.path.join(root, *parts))
     if os.path.commonpath([real, root]) != root:
         return None
+    return open_regular(real)
+
+
+def open_regular(path):
+    """Opens `path` if it is a regular file and not a symbolic link (a FIFO
+    would block, a device could be anything). Returns an open binary file,
+    or None."""
     try:
-        fd = os.open(real, os.O_RDONLY | os.O_NOFOLLOW | os.O_NONBLOCK | os.O_CLOEXEC)
+        fd = os.open(path, os.O_RDONLY | os.O_NOFOLLOW | os.O_NONBLOCK | os.O_CLOEXEC)
     except OSError:
         return None
     if not stat.S_ISREG(os.fstat(fd).st_mode):

@@ -55,3 +55,11 @@ RV.limitsFromQuery = function (search) {
   }
   return limits;
 };
+
+// The error of a record over the size limit; `what` tells how it was
+// counted ("decompressed" for gzip).
+RV.tooLarge = function (limits, what) {
+  return new RV.RecordError('The record is larger than the limit of ' + RV.sizeText(limits.maxBytes) +
+    (what ? ' ' + what : '') + '; reading stopped there and nothing is shown. ' +
+    'To open it, raise the limit in the page address, e.g. ?max-size=' + RV.largerSize(limits.maxBytes) + '.');
+};

@@ -63,9 +63,7 @@ RV.streamRecordText = async function (source, onText, limits) {
       // the better message.
       total += room;
       onText(decoder.decode(bytes.subarray(0, room), { stream: true }), total);
-      throw new RV.RecordError('The record is larger than the limit of ' + RV.sizeText(limits.maxBytes) +
-        (compressed ? ' decompressed' : '') + '; reading stopped there and nothing is shown. ' +
-        'To open it, raise the limit in the page address, e.g. ?max-size=' + RV.largerSize(limits.maxBytes) + '.');
+      throw RV.tooLarge(limits, compressed ? 'decompressed' : '');
     }
     total += bytes.length;
     onText(decoder.decode(bytes, { stream: true }), total);

@@ -31,6 +31,7 @@ RV.RecordReader = class {
   constructor(limits) {
     this.limits = limits;
     this.lines = 0;
+    this.size = 0; // characters of the complete lines, with their newlines
     this.partial = '';
     this.record = null;
     this.builder = null;
@@ -52,7 +53,6 @@ RV.RecordReader = class {
         line = this.partial + line;
         this.partial = '';
       }
-      this.checkLength(line.length, this.lines + 1);
       this.addLine(line);
       start = newline + 1;
     }
@@ -69,9 +69,14 @@ RV.RecordReader = class {
     }
   }
 
-  // One complete line, without its newline.
+  // One complete line, without its newline. The limits hold here too for
+  // lines that come one by one (the live view), where characters stand in
+  // for bytes.
   addLine(line) {
     const number = ++this.lines;
+    this.checkLength(line.length, number);
+    this.size += line.length + 1;
+    if (this.size > this.limits.maxBytes) throw RV.tooLarge(this.limits, '');
     if (line.length === 0) throw this.fail(number, 'is empty');
     if (this.record && this.record.footer) throw this.fail(number, 'follows the footer');
     if (RV.nestingDepthOver(line, this.limits.maxDepth)) {
