@@ -20,7 +20,6 @@
   let frameRequested = false;
   let drawing = false;
   let lastHashWrite = 0;
-  let shownRun = null;
   RV.lastLoad = null;
 
   function dpr() {
@@ -62,7 +61,6 @@
   function clearRecord() {
     record = null;
     $('live').hidden = true;
-    shownRun = null;
     playback.pause();
     playback.run = null;
     playback.t = 0;
@@ -281,7 +279,6 @@
     runList.mark(run.number);
     scrubber.max = String(Math.ceil(run.endTime));
     panels.showRun(run, live !== null);
-    shownRun = run;
     updateMoment(true);
   }
 
