@@ -21,7 +21,7 @@ RV.LiveView = class {
         this.stamped.clear();
         page.reset();
       },
-      waiting: () => page.status('Waiting for the game to start: the record does not exist yet.'),
+      waiting: () => page.status('Waiting for the game to start: its record holds no line yet.'),
       end: () => page.ended(null),
       stale: (seconds) => page.ended('The record has not grown for ' + seconds + ' s and has no footer: the game ' +
         'was probably killed. It is shown as it stands.'),
