@@ -128,14 +128,22 @@ RV.gunzipInto = async function (head, input, take) {
       }
     }
   })();
+  // The decompressor inflates a whole input chunk at once, and deflate
+  // expands up to about 1000 times: small pieces keep what it holds before
+  // the reader sees it (and can stop) to some MB.
+  const feed = async function (bytes) {
+    for (let at = 0; at < bytes.length && stop === null; at += RV.GZIP_PIECE) {
+      await writer.write(bytes.subarray(at, at + RV.GZIP_PIECE));
+    }
+  };
   let failure = null;
   try {
-    await writer.write(head.bytes);
+    await feed(head.bytes);
     if (!head.done) {
       while (stop === null) {
         const { done, value } = await input.read();
         if (done) break;
-        await writer.write(value);
+        await feed(value);
       }
     }
     // A transform stream takes its next chunk only once the output of the
@@ -151,6 +159,8 @@ RV.gunzipInto = async function (head, input, take) {
   if (stop !== null) throw stop;
   return failure;
 };
+
+RV.GZIP_PIECE = 16384;
 
 RV.fetchRecordStream = async function (url) {
   let response;
