@@ -17,6 +17,7 @@ packages=(
   python3
   chromium fonts-dejavu-core nodejs
   parallel slurm-wlm munge
+  bubblewrap util-linux  # the tournament's sandbox: bwrap, setpriv, prlimit
 )
 if [[ "${1:-}" == "--kits" ]]; then
   packages+=(default-jdk rustc cargo ocaml)  # ocaml brings its unix library
