@@ -43,9 +43,13 @@ async function until(what, check, ms = WAIT_MS) {
 
 // tools/live in its own empty folder; resolves once its first line (the
 // address) has come through the pipe.
+const running = new Set(); // tools/live processes to end if a case fails
+
 async function startLive(args) {
   const cwd = fs.mkdtempSync(path.join(work, 'cwd-'));
   const proc = spawn(opt.live, args, { cwd, stdio: ['ignore', 'pipe', 'pipe'] });
+  running.add(proc);
+  proc.on('exit', () => running.delete(proc));
   let out = '';
   let err = '';
   proc.stdout.on('data', (d) => { out += d; });
@@ -429,6 +433,7 @@ const cases = {
     const lines = path.join(work, 'address.txt');
     const fd = fs.openSync(lines, 'w');
     const second = spawn(opt.live, [record], { stdio: ['ignore', fd, 'ignore'] });
+    running.add(second);
     fs.closeSync(fd);
     await until('the address in a file', () => fs.readFileSync(lines, 'utf8').includes('\n'));
     assert.match(fs.readFileSync(lines, 'utf8'), /^http:\/\/127\.0\.0\.1:\d+\/\n/);
@@ -446,6 +451,7 @@ async function main() {
   try {
     await test(browser);
   } finally {
+    for (const proc of running) proc.kill('SIGKILL');
     await close();
   }
   console.log('live ' + opt.case + ': passed');
