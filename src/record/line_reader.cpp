@@ -46,28 +46,29 @@ class FieldReader {
 
   template <class T>
   void take(const Field<T>& m) {
-    read(member(m.name), m.name, m.value);
+    read(member(m.name.data()), m.name.data(), m.value);
   }
   template <class T>
   void take(const Optional<T>& m) {
     m.value.reset();
-    if (node_.IsObject() && node_.HasMember(m.name)) read(node_[m.name], m.name, m.value.emplace());
+    if (node_.IsObject() && node_.HasMember(m.name.data()))
+      read(node_[m.name.data()], m.name.data(), m.value.emplace());
   }
   void take(const Real& m) {
     // Non-finite reals are the strings "nan", "inf" and "-inf", which strtod reads.
-    const rapidjson::Value& value = member(m.name);
-    expect(value.IsString(), m.name, "is not a number");
+    const rapidjson::Value& value = member(m.name.data());
+    expect(value.IsString(), m.name.data(), "is not a number");
     char* end = nullptr;
     m.value = std::strtod(value.GetString(), &end);
-    expect(end != value.GetString() && *end == '\0', m.name, "is not a number");
+    expect(end != value.GetString() && *end == '\0', m.name.data(), "is not a number");
   }
   template <class E, std::size_t N>
   void take(const Choice<E, N>& m) {
     std::string text;
-    read(member(m.name), m.name, text);
+    read(member(m.name.data()), m.name.data(), text);
     const auto found =
         std::find_if(m.names.begin(), m.names.end(), [&](const char* name) { return text == name; });
-    if (found == m.names.end()) fail("unknown \"" + std::string(m.name) + "\": \"" + text + "\"");
+    if (found == m.names.end()) fail("unknown \"" + std::string(m.name.data()) + "\": \"" + text + "\"");
     m.value = static_cast<E>(found - m.names.begin());
   }
   void take(const OutcomeOf& m) {
@@ -81,8 +82,8 @@ class FieldReader {
   }
   template <class... Members>
   void take(const Object<Members...>& m) {
-    const rapidjson::Value& value = member(m.name);
-    expect(value.IsObject(), m.name, "is not an object");
+    const rapidjson::Value& value = member(m.name.data());
+    expect(value.IsObject(), m.name.data(), "is not an object");
     std::apply(FieldReader(value, line_), m.members);
   }
 

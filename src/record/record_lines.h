@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <variant>
 #include <vector>
@@ -29,27 +30,27 @@ namespace rover {
 // array of its members' values when the struct says kTuple.
 template <class T>
 struct Field {
-  const char* name;
+  std::string_view name;
   T& value;
 };
 // Left out when empty.
 template <class T>
 struct Optional {
-  const char* name;
+  std::string_view name;
   std::optional<T>& value;
 };
 inline constexpr int kShortest = -1;
 // A real with this many decimals, as the wire writes it, or kShortest: the
 // shortest text that reads back to the same double. Non-finite: "nan", "inf", "-inf".
 struct Real {
-  const char* name;
+  std::string_view name;
   double& value;
   int decimals;
 };
 // An enumeration written as one of its names.
 template <class E, std::size_t N>
 struct Choice {
-  const char* name;
+  std::string_view name;
   E& value;
   const std::array<const char*, N>& names;
 };
@@ -60,8 +61,8 @@ struct OutcomeOf {
 // A nested object of the given members.
 template <class... Members>
 struct Object {
-  Object(const char* objectName, Members... list) : name(objectName), members(list...) {}
-  const char* name;
+  Object(std::string_view objectName, Members... list) : name(objectName), members(list...) {}
+  std::string_view name;
   std::tuple<Members...> members;
 };
 
