@@ -1,6 +1,5 @@
 #include "record/record_writer.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "net/control_field.h"
@@ -171,9 +170,10 @@ void RecordWriter::stepped(const Stamp& at, const World& world, const StepResult
   step_.speed = rover.speed;
   step_.rotation = rover.rotation;
   step_.control = controlField(world.roverControl);
-  char hash[17];
-  std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(moverHash(world)));
-  step_.hash.assign(hash, 16);
+  // 16 lower-case hex digits, most significant first (no printf on this path).
+  const std::uint64_t hash = moverHash(world);
+  step_.hash.resize(16);
+  for (int i = 0; i < 16; ++i) step_.hash[i] = "0123456789abcdef"[(hash >> (60 - 4 * i)) & 0xf];
   write(step_);
 
   for (const LostMartian& lost : result.lost) {
