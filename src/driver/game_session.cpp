@@ -44,13 +44,14 @@ void GameSession::playRealTime() {
   while (!game_->finished()) textLoopStep(*game_, clock_);
 }
 
-void GameSession::playVirtualTime() {
+void GameSession::playVirtualTime(const std::function<void()>& afterEvents) {
   game_->start();
   while (!game_->finished()) {
     // As in real time, an empty queue means a broken schedule.
     if (game_->queueEmpty()) raiseKind(FailureKind::Option);
     clock_.sleepUntil(game_->nextDue());  // a virtual clock jumps
     game_->runDueEvents();
+    if (afterEvents) afterEvents();
     game_->endInstant();
   }
 }

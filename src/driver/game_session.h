@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -60,8 +61,9 @@ class GameSession {
   // Starts the game and plays it in virtual time until it has finished: the
   // clock jumps to each due time, and every instant ends with the wait for
   // the lockstep replies owed. Lockstep games play so, and so does the
-  // replay of a record of either mode.
-  void playVirtualTime();
+  // replay of a record of either mode. `afterEvents`, when given, runs
+  // between an instant's events and its wait (a test's client answers there).
+  void playVirtualTime(const std::function<void()>& afterEvents = {});
 
  private:
   Clock& clock_;

@@ -128,24 +128,20 @@ struct GameHarness {
     clock.set(origin + ms(millis));
     game.runDueEvents();
   }
-  // Plays the game to its end one instant at a time: after every instant
-  // the client answers each new "T" with reply(k, text), k counting the
-  // game's "T" messages from 1. In real time the replies arrive after the
-  // instant, so the next poll reads them; in lockstep the game waits for them.
+  // Plays the game to its end in the session's virtual time: after every
+  // instant the client answers each new "T" with reply(k, text), k counting
+  // the game's "T" messages from 1. In real time the replies arrive after
+  // the instant, so the next poll reads them; in lockstep the game waits for them.
   void playAnswering(const std::function<std::string(int k, const std::string& text)>& reply) {
-    game.start();
     std::size_t read = 0;
     int telemetry = 0;
-    while (!game.finished()) {
-      clock.set(game.nextDue());
-      game.runDueEvents();
+    session.playVirtualTime([&] {
       const std::string stream = transport.sent();
       for (std::size_t end; (end = stream.find(';', read)) != std::string::npos; read = end + 1) {
         const std::string text = stream.substr(read, end + 1 - read);
         if (text[0] == 'T') transport.pushInput(reply(++telemetry, text));
       }
-      game.endInstant();
-    }
+    });
   }
 
   int count(ActionKind kind) const {
