@@ -49,9 +49,9 @@ std::string smallObjectsMap() {
   char line[64];
   for (int i = 0; i < kSmallBoulders; ++i) {
     // Scattered over the terrain by a fixed stride, two or three digits each.
-    const int x = (i * 7919) % 1999 - 999;
-    const int y = (i * 104729) % 1999 - 999;
-    std::snprintf(line, sizeof line, "{\"x\": %d, \"y\": %d, \"r\": %d}%s\n", x, y, 1 + i % 5,
+    const long long x = (i * 7919LL) % 1999 - 999;
+    const long long y = (i * 104729LL) % 1999 - 999;
+    std::snprintf(line, sizeof line, "{\"x\": %lld, \"y\": %lld, \"r\": %d}%s\n", x, y, 1 + i % 5,
                   i + 1 < kSmallBoulders ? "," : "");
     text += line;
   }
