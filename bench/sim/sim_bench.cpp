@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "sim/martian.h"
-#include "sim/object_grid.h"
 #include "sim/sensing.h"
+#include "sim/static_objects.h"
 #include "sim/world.h"
 #include "sim/world_step.h"
 
@@ -28,18 +28,16 @@ VehicleParams params(double front, double rear) {
 
 // A 1000 x 1000 field with home, 100 craters and `boulders` boulders
 // scattered by a fixed generator, and `martians` Martians spread across it.
-// Each benchmark takes an argument "indexed": 0 walks every object (the
-// rules have no grid), 1 searches the grid.
 struct DenseMap {
   WorldRules rules;
   World world;
 };
 
-DenseMap denseMap(int boulders, int martians, bool indexed) {
+DenseMap denseMap(int boulders, int martians) {
   Random random(3, 5);
   auto coordinate = [&] { return random.nextUnit() * 1000.0 - 500.0; };
   DenseMap map;
-  std::vector<WorldObject>& objects = map.rules.objects;
+  std::vector<WorldObject> objects;
   objects.push_back(homeObject());
   for (int i = 0; i < (boulders > 0 ? 100 : 0); ++i) {
     objects.push_back(
@@ -52,7 +50,7 @@ DenseMap denseMap(int boulders, int martians, bool indexed) {
   map.rules.roverModel = makeMotionModel(params(50.0, 10.0));
   map.rules.martianModel = makeMotionModel(params(10.0, 10.0));
   map.rules.wallBound = 500.0 - kWallInset;
-  if (indexed) map.rules.grid = std::make_shared<const ObjectGrid>(objects, 500.0);
+  map.rules.statics = std::make_shared<const StaticObjects>(objects, 500.0);
   map.world.rover = startMotionState(-20.0, 30.0, 30.0, 0.0);
   for (int i = 0; i < martians; ++i) {
     Martian m;
@@ -63,17 +61,14 @@ DenseMap denseMap(int boulders, int martians, bool indexed) {
     m.control.accel = 1;
     map.world.martians.push_back(m);
   }
-  for (const Martian& m : map.world.martians) {
-    map.world.roverObjects.push_back({{ObjectKind::MartianObj, {}, m.index}, false});
-  }
-  for (const WorldObject& o : objects) map.world.roverObjects.push_back({o, false});
+  map.world.roverObjects = RoverObjects(map.world.martians, map.rules.statics);
   return map;
 }
 
 // One sensing pass among 10,101 objects and 1,000 Martians; the view
 // (range(0), both ways) covers the whole field at 2000.
 void BM_SensePass(benchmark::State& state) {
-  DenseMap map = denseMap(10000, 1000, state.range(1) != 0);
+  DenseMap map = denseMap(10000, 1000);
   const ViewEllipse view = makeViewEllipse(params(static_cast<double>(state.range(0)), state.range(0) / 2.0));
   std::size_t visible = 0;
   for (auto _ : state) {
@@ -82,28 +77,26 @@ void BM_SensePass(benchmark::State& state) {
   }
   state.counters["visible"] = static_cast<double>(visible);
 }
-BENCHMARK(BM_SensePass)
-    ->ArgNames({"view", "indexed"})
-    ->ArgsProduct({{50, 200, 2000}, {0, 1}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SensePass)->ArgNames({"view"})->Arg(50)->Arg(200)->Arg(2000)->Unit(benchmark::kMillisecond);
 
 // One decision tick: each of 1,000 Martians looks ahead among 10,101 static objects.
 void BM_MartianRound(benchmark::State& state) {
-  DenseMap map = denseMap(10000, 1000, state.range(0) != 0);
+  DenseMap map = denseMap(10000, 1000);
   const SteerConstants constants = makeSteerConstants(params(10.0, 10.0));
   Random random;
   for (auto _ : state) {
-    for (Martian& m : map.world.martians) decideMartian(m, map.world.rover, map.rules, constants, random);
+    for (Martian& m : map.world.martians)
+      decideMartian(m, map.world.rover, *map.rules.statics, constants, random);
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK(BM_MartianRound)->ArgNames({"indexed"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MartianRound)->Unit(benchmark::kMillisecond);
 
 // One physics step of 1,000 Martians and the rover, which has just sensed
 // with a 50 m view, among `boulders` boulders (with 100 craters and home)
 // or home alone. Each step starts from the same world.
 void BM_WorldStep(benchmark::State& state) {
-  DenseMap map = denseMap(static_cast<int>(state.range(0)), 1000, state.range(1) != 0);
+  DenseMap map = denseMap(static_cast<int>(state.range(0)), 1000);
   sensePass(makeViewEllipse(params(50.0, 25.0)), map.world, map.rules);
   World world;
   for (auto _ : state) {
@@ -113,10 +106,7 @@ void BM_WorldStep(benchmark::State& state) {
     benchmark::DoNotOptimize(worldStep(world, map.rules, 0.01));
   }
 }
-BENCHMARK(BM_WorldStep)
-    ->ArgNames({"boulders", "indexed"})
-    ->ArgsProduct({{0, 10000}, {0, 1}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WorldStep)->ArgNames({"boulders"})->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace rover
