@@ -1,7 +1,5 @@
 #include "sim/rover_objects.h"
 
-#include <algorithm>
-
 #include "sim/static_objects.h"
 #include "sim/world.h"
 
@@ -23,12 +21,19 @@ RoverObject RoverObjects::operator[](std::size_t entry) const {
   return {(*statics_)[entry - martianIds_.size()], visible_[entry] != 0};
 }
 
-bool RoverObjects::removeMartian(int index) {
-  const auto id = std::find(martianIds_.begin(), martianIds_.end(), index);
-  if (id == martianIds_.end()) return false;
-  visible_.erase(visible_.begin() + (id - martianIds_.begin()));
-  martianIds_.erase(id);
-  return true;
+void RoverObjects::removeMartians(std::span<const char> gone) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < martianIds_.size(); ++i) {
+    if (gone[i] != 0) continue;
+    martianIds_[kept] = martianIds_[i];
+    visible_[kept] = visible_[i];
+    ++kept;
+  }
+  const std::size_t removed = martianIds_.size() - kept;
+  if (removed == 0) return;
+  martianIds_.resize(kept);
+  visible_.erase(visible_.begin() + static_cast<std::ptrdiff_t>(kept),
+                 visible_.begin() + static_cast<std::ptrdiff_t>(kept + removed));
 }
 
 }  // namespace rover

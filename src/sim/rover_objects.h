@@ -45,8 +45,11 @@ class RoverObjects {
   std::span<const char> staticFlags() const { return std::span(visible_).subspan(martianIds_.size()); }
   std::span<char> staticFlags() { return std::span(visible_).subspan(martianIds_.size()); }
 
-  // Removes the entry of the Martian with this index; false when there is none.
-  bool removeMartian(int index);
+  // Removes the entries of the Martians whose flag in `gone` (one per Martian
+  // entry, in list order) is set, in one pass however many there are.
+  void removeMartians(std::span<const char> gone);
+  // The Martian index that entry i (< martianCount()) names.
+  int martianId(std::size_t i) const { return martianIds_[i]; }
 
   class Iterator {
    public:

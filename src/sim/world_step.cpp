@@ -16,21 +16,26 @@ double squaredDistance(Vec2 a, Vec2 b) {
   return d.x * d.x + d.y * d.y;
 }
 
-void removeMartian(World& world, int index) {
-  auto& martians = world.martians;
-  const auto live =
-      std::find_if(martians.begin(), martians.end(), [&](const Martian& m) { return m.index == index; });
-  if (live == martians.end() || !world.roverObjects.removeMartian(index)) {
-    raiseFail("Martian to remove is not listed");
+// The Martians flagged in `gone` (by place in the list) leave both lists,
+// in one pass however many fell into craters at once.
+void removeLost(World& world, const std::vector<char>& gone) {
+  RoverObjects& list = world.roverObjects;
+  std::vector<Martian>& martians = world.martians;
+  if (list.martianCount() != martians.size()) raiseFail("Martian to remove is not listed");
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < martians.size(); ++i) {
+    if (list.martianId(i) != martians[i].index) raiseFail("Martian to remove is not listed");
+    if (gone[i] == 0) martians[kept++] = martians[i];
   }
-  martians.erase(live);
+  martians.resize(kept);
+  list.removeMartians(gone);
 }
 
 // Walls first, then the static objects in order; returns false when the
-// Martian fell into a crater and has been removed from both lists.
-bool resolveMartianContacts(World& world, std::size_t position, const StaticObjects& statics,
-                            double wallBound, StepResult& result) {
-  Martian& martian = world.martians[position];
+// Martian fell into a crater: it is then lost, and leaves the lists once all
+// have been tested (no Martian's contacts depend on another's).
+bool resolveMartianContacts(Martian& martian, const StaticObjects& statics, double wallBound,
+                            StepResult& result) {
   if (const auto wall = findWallContact(martian.motion.position, wallBound)) {
     martian.motion = bounceOff(martian.motion, wall->normal, wall->depth);
     return true;
@@ -41,7 +46,6 @@ bool resolveMartianContacts(World& world, std::size_t position, const StaticObje
   const WorldObject& object = statics[*hit];
   if (object.kind == ObjectKind::Crater) {
     result.lost.push_back({martian.index, object.id, p});
-    removeMartian(world, martian.index);
     return false;
   }
   martian.motion =
@@ -122,9 +126,13 @@ StepResult worldStep(World& world, const WorldRules& rules, double dt) {
     martian.motion = stepMotion(rules.martianModel, martian.control, martian.motion, dt);
   }
   StepResult result;
-  for (std::size_t i = 0; i < world.martians.size();) {
-    if (resolveMartianContacts(world, i, statics, rules.wallBound, result)) ++i;
+  std::vector<char> gone;  // by place in the list, once a Martian is lost
+  for (std::size_t i = 0; i < world.martians.size(); ++i) {
+    if (resolveMartianContacts(world.martians[i], statics, rules.wallBound, result)) continue;
+    if (gone.empty()) gone.assign(world.martians.size(), 0);
+    gone[i] = 1;
   }
+  if (!gone.empty()) removeLost(world, gone);
   return resolveRoverContacts(world, statics, rules.wallBound, std::move(result));
 }
 

@@ -33,7 +33,9 @@ TEST(ObjectGrid, VisitsEveryObjectNearASearch) {
     for (int q = 0; q < 40; ++q) {
       const Vec2 a = {g.between(-1.5, 1.5) * half, g.between(-1.5, 1.5) * half};
       const double angle = g.between(-kPi, kPi);
-      const double extent = g.chance(0.1) ? 0.0 : g.between(0.0, 2.0) * half;
+      const double extent = g.chance(0.1)   ? 0.0
+                            : g.chance(0.5) ? g.between(0.0, 20.0)
+                                            : g.between(0.0, 2.0) * half;
       const Vec2 b = a + Vec2{std::cos(angle), std::sin(angle)} * extent;
       const double reach = g.chance(0.2) ? 0.0 : g.between(0.0, 6.0);
       const bool segment = q % 2 == 0;

@@ -183,11 +183,16 @@ TEST(WorldStep, MartianBoulderAndWallContacts) {
 
 TEST(WorldStep, MartianFallingIntoACraterLeavesBothLists) {
   const WorldRules rules = rulesWith({crater(10.0, 0.0, 1.0)}, 100.0);
-  World world = stillRover(-20.0, 0.0, rules,
-                           {martianAt(0, 30.0, 0.0), martianAt(1, 10.5, 0.0), martianAt(2, 40.0, 0.0)});
+  World world = stillRover(
+      -20.0, 0.0, rules,
+      {martianAt(0, 30.0, 0.0), martianAt(1, 10.5, 0.0), martianAt(2, 40.0, 0.0), martianAt(3, 9.8, 0.1)});
   world.martians[2].control = {0, 1};
   const StepResult r = worldStep(world, rules, 0.01);
   EXPECT_FALSE(r.event.has_value());
+  ASSERT_EQ(r.lost.size(), 2u);  // in list order, where each fell
+  EXPECT_EQ(r.lost[0].index, 1);
+  EXPECT_EQ(r.lost[1].index, 3);
+  EXPECT_EQ(r.lost[1].position.x, 9.8);
   ASSERT_EQ(world.martians.size(), 2u);
   EXPECT_EQ(world.martians[0].index, 0);
   EXPECT_EQ(world.martians[1].index, 2);
