@@ -29,6 +29,12 @@ constexpr double kUnitSlack = 1e-9;
 
 constexpr std::uint32_t kNoIndex = UINT32_MAX;
 
+// How much farther than contact a Martian's contact search looks, and so
+// the most it can be found clear by: about a second of a Martian's travel,
+// against the search's cost growing with the square of its reach.
+constexpr double kClearanceSearch = 1.0;
+constexpr double kMartianContact2 = kMartianRadius * kMartianRadius;
+
 }  // namespace
 
 StaticObjects::StaticObjects(std::vector<WorldObject> objects, double halfSize)
@@ -40,23 +46,49 @@ StaticObjects::StaticObjects(std::vector<WorldObject> objects, double halfSize)
   if (objects_.size() >= kShortList && objects_.size() < kNoIndex) grid_.emplace(objects_, halfSize);
 }
 
-std::optional<std::size_t> StaticObjects::martianContact(Vec2 p) const {
-  if (!grid_ || !finite(p)) {
-    for (std::size_t k = 0; k < objects_.size(); ++k) {
+StaticObjects::MartianContact StaticObjects::martianContact(Vec2 p) const {
+  MartianContact found;
+  if (!finite(p)) {
+    for (std::size_t k = 0; k < objects_.size() && !found.object; ++k) {
       const WorldObject& o = objects_[k];
-      if (martianTouches(p, o.kind, o.circle.center, o.circle.radius)) return k;
+      if (martianTouches(p, o.kind, o.circle.center, o.circle.radius)) found.object = k;
     }
-    return std::nullopt;
+    return found;
   }
-  // Of the objects near p that it touches, the lowest index: the one the
-  // walk above meets first.
+  // Of the objects near p that it touches, the lowest index: the one a walk
+  // meets first. The others, searched a little farther than contact, bound
+  // how far the Martian may move before it could touch one.
   std::uint32_t first = kNoIndex;
-  grid_->visitNearBox(p, p, kMartianRadius, [&](const ObjectGrid::Slot& slot) {
-    if (slot.index < first && martianTouches(p, slot.kind, slot.center, slot.radius)) first = slot.index;
-    return false;
-  });
-  if (first == kNoIndex) return std::nullopt;
-  return first;
+  double clearance = kClearanceSearch;
+  const auto consider = [&](std::uint32_t k, const WorldObject& o) {
+    const Vec2 c = o.circle.center;
+    const double r = o.circle.radius;
+    if (martianTouches(p, o.kind, c, r)) {
+      first = std::min(first, k);
+      return;
+    }
+    // Away from the circle of contact, less an allowance for the rounding
+    // of the contact test at the points it covers.
+    const double reachOf = o.kind == ObjectKind::Crater ? std::fabs(r) : std::sqrt(kMartianContact2 + r * r);
+    const double away =
+        length(p - c) - reachOf -
+        1e-9 * (1.0 + std::fabs(p.x) + std::fabs(p.y) + std::fabs(c.x) + std::fabs(c.y) + std::fabs(r));
+    clearance = std::min(clearance, away);
+  };
+  if (!grid_) {
+    for (std::size_t k = 0; k < objects_.size(); ++k) consider(static_cast<std::uint32_t>(k), objects_[k]);
+  } else {
+    grid_->visitNearBox(p, p, kMartianRadius + kClearanceSearch, [&](const ObjectGrid::Slot& slot) {
+      consider(slot.index, objects_[slot.index]);
+      return false;
+    });
+  }
+  if (first != kNoIndex) {
+    found.object = first;
+  } else {
+    found.clearance = std::max(clearance, 0.0);
+  }
+  return found;
 }
 
 std::optional<std::size_t> StaticObjects::roverContact(Vec2 p, std::span<const char> visible) const {

@@ -40,8 +40,14 @@ class StaticObjects {
   const WorldObject& operator[](std::size_t k) const { return objects_[k]; }
   const std::vector<WorldObject>& list() const { return objects_; }
 
-  // The first object in list order that a Martian at p touches.
-  std::optional<std::size_t> martianContact(Vec2 p) const;
+  // What a Martian's contact search finds: the first object in list order
+  // that it touches, and how far it may move from p before it could touch
+  // any (0 when it touches one).
+  struct MartianContact {
+    std::optional<std::size_t> object;
+    double clearance = 0.0;
+  };
+  MartianContact martianContact(Vec2 p) const;
 
   // The first object in list order whose flag in `visible` (one per object)
   // is set and that the rover at p touches.

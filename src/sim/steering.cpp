@@ -63,7 +63,11 @@ SteerResult steerAround(Vec2 center, double radius, const MotionState& state,
   return {x, arrivalAccel(x, distance / state.speed, constants)};
 }
 
-SteerResult combine(const std::vector<Wish>& wishes) {
+SteerResult combine(std::initializer_list<Wish> wishes) {
+  return combine(std::span<const Wish>(wishes.begin(), wishes.size()));
+}
+
+SteerResult combine(std::span<const Wish> wishes) {
   double total = 0.0;
   double x = 0.0;
   double a = 0.0;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <vector>
+#include <initializer_list>
+#include <span>
 
 #include "sim/constants.h"
 #include "sim/motion.h"
@@ -38,7 +39,8 @@ SteerResult steerTo(Vec2 target, const MotionState& state, const SteerConstants&
 SteerResult steerAround(Vec2 center, double radius, const MotionState& state,
                         const SteerConstants& constants);
 // The weighted blend of the wishes; weights summing below one act weakly.
-SteerResult combine(const std::vector<Wish>& wishes);
+SteerResult combine(std::initializer_list<Wish> wishes);
+SteerResult combine(std::span<const Wish> wishes);
 // The notches that carry out a blended wish.
 ControlState toControl(SteerResult steer, const VehicleParams& params);
 

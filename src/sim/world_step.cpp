@@ -41,7 +41,10 @@ bool resolveMartianContacts(Martian& martian, const StaticObjects& statics, doub
     return true;
   }
   const Vec2 p = martian.motion.position;
-  const std::optional<std::size_t> hit = statics.martianContact(p);
+  if (martian.clearance.covers(p)) return true;
+  const StaticObjects::MartianContact contact = statics.martianContact(p);
+  martian.clearance = {p, contact.clearance};
+  const std::optional<std::size_t> hit = contact.object;
   if (!hit) return true;
   const WorldObject& object = statics[*hit];
   if (object.kind == ObjectKind::Crater) {

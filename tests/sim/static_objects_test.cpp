@@ -57,7 +57,7 @@ std::vector<char> flags(Generator& g, std::size_t count, double p) {
 TEST(StaticObjects, EveryQueryAgreesWithTheListWalk) {
   Generator g(20240614);
   int walked = 0, searched = 0;
-  int martianHits = 0, roverHits = 0, aheadHits = 0, insides = 0, hidden = 0, degenerate = 0;
+  int martianHits = 0, roverHits = 0, cleared = 0, aheadHits = 0, insides = 0, hidden = 0, degenerate = 0;
   for (int round = 0; round < 300; ++round) {
     const double half = g.chance(0.3) ? 10.0 : g.between(20.0, 400.0);
     const std::vector<WorldObject> objects = g.objects(half);
@@ -65,8 +65,19 @@ TEST(StaticObjects, EveryQueryAgreesWithTheListWalk) {
     ++(statics.grid() != nullptr ? searched : walked);
     for (int q = 0; q < 60; ++q) {
       MotionState mover = g.mover(half, objects);
-      const std::optional<std::size_t> martian = statics.martianContact(mover.position);
+      const StaticObjects::MartianContact contact = statics.martianContact(mover.position);
+      const std::optional<std::size_t> martian = contact.object;
       ASSERT_EQ(martian, testing::walkMartianContact(objects, mover.position)) << where(round, "Martian", q);
+      // Wherever the Martian goes within its clearance, it touches nothing.
+      if (contact.clearance > 0) {
+        ++cleared;
+        const double angle = g.between(-kPi, kPi);
+        const double step = contact.clearance * (g.chance(0.5) ? 1 - 1e-12 : g.unit());
+        const Vec2 to = mover.position + Vec2{std::cos(angle), std::sin(angle)} * step;
+        if (Clearance{mover.position, contact.clearance}.covers(to)) {
+          ASSERT_EQ(testing::walkMartianContact(objects, to), std::nullopt) << where(round, "clearance", q);
+        }
+      }
       const std::vector<char> visible = flags(g, objects.size(), 0.7);
       const std::optional<std::size_t> rover = statics.roverContact(mover.position, visible);
       ASSERT_EQ(rover, testing::walkRoverContact(objects, mover.position, visible))
@@ -116,6 +127,7 @@ TEST(StaticObjects, EveryQueryAgreesWithTheListWalk) {
   EXPECT_GE(walked, 40);
   EXPECT_GE(searched, 200);
   EXPECT_GE(martianHits, 1000);
+  EXPECT_GE(cleared, 3000);
   EXPECT_GE(roverHits, 1000);
   EXPECT_GE(aheadHits, 3000);
   EXPECT_GE(insides, 20000);
