@@ -71,9 +71,12 @@ SteerResult combine(std::span<const Wish> wishes) {
   double total = 0.0;
   double x = 0.0;
   double a = 0.0;
-  for (const Wish& wish : wishes) total += wish.w;
-  for (const Wish& wish : wishes) x += wish.w * wish.x;
-  for (const Wish& wish : wishes) a += wish.w * wish.a;
+  // Three sums, each in list order.
+  for (const Wish& wish : wishes) {
+    total += wish.w;
+    x += wish.w * wish.x;
+    a += wish.w * wish.a;
+  }
   // Weights summing below one act weakly instead of being scaled up.
   const double divisor = (std::isnan(total) || total < 1.0) ? 1.0 : total;
   return {x / divisor, a / divisor};
