@@ -1,6 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need; does
 # nothing when they are all present already.
+#
+#   scripts/install-deps.sh [--kits]
+#
+# --kits adds the toolchains of the Java, Rust and OCaml starter kits (about
+# 170 MB to download, 0.7 GB installed), which the tests need and the demo
+# does not.
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
@@ -11,7 +17,11 @@ packages=(
   python3
   chromium fonts-dejavu-core nodejs
   parallel slurm-wlm munge
+  bubblewrap util-linux  # the tournament's sandbox: bwrap, setpriv, prlimit
 )
+if [[ "${1:-}" == "--kits" ]]; then
+  packages+=(default-jdk rustc cargo ocaml)  # ocaml brings its unix library
+fi
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -8,7 +8,7 @@
 #     that can run under the sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --kits
 jobs=$(nproc)
 
 # Fresh build folders: nothing from an earlier run is reused.

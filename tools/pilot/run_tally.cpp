@@ -1,19 +1,8 @@
 #include "run_tally.h"
 
-namespace rover::pilot {
+#include "rover/outcome.h"
 
-std::string outcomeText(char ending) {
-  switch (ending) {
-    case 'S':
-      return "reached home";
-    case 'C':
-      return "crashed into crater";
-    case 'K':
-      return "killed by Martian";
-    default:
-      return "time limit exceeded";
-  }
-}
+namespace rover::pilot {
 
 void RunTally::startRun(int number) {
   number_ = number;
@@ -29,7 +18,7 @@ void RunTally::onEvent(const EventMessage& event) {
 }
 
 std::string RunTally::finish(const EndMessage& end) const {
-  return "run " + std::to_string(number_) + ": " + outcomeText(ending_) +
+  return "run " + std::to_string(number_) + ": " + client::outcomeText(ending_) +
          "; time = " + std::to_string(end.timeMs) + " ms; score = " + std::to_string(end.scoreMs) +
          "; bounces = " + std::to_string(bounces_);
 }

@@ -23,7 +23,4 @@ class RunTally {
   char ending_ = 0;  // the event that ended the run, if any
 };
 
-/// The outcome text for the event that ended a run (0 when none did).
-std::string outcomeText(char ending);
-
 }  // namespace rover::pilot
