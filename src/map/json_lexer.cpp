@@ -179,12 +179,14 @@ JsonLexer::Lane JsonLexer::lane() {
         }
         // "0" takes no further integer digits, so "01" is two tokens. The
         // digits' value is taken on the way, for an integer that fits.
+        // Unsigned, so that a long number only wraps; its value is taken
+        // from the text instead.
         const unsigned char* const digits = q;
-        std::int64_t value = 0;
+        std::uint64_t value = 0;
         if (*q == '0') {
           ++q;
         } else {
-          while (q < end && isDigitByte(*q)) value = value * 10 + (*q++ - '0');
+          while (q < end && isDigitByte(*q)) value = value * 10 + static_cast<std::uint64_t>(*q++ - '0');
         }
         if (q == end || *q >= 0x80) return stopAt(q);
         bool real = false;
@@ -215,7 +217,8 @@ JsonLexer::Lane JsonLexer::lane() {
         if (!real && q - digits <= kExactDigits) {
           token_.kind = TokenKind::Integer;
           token_.bigInteger = false;
-          token_.integer = *p == '-' ? -value : value;
+          const auto magnitude = static_cast<std::int64_t>(value);
+          token_.integer = *p == '-' ? -magnitude : magnitude;
         } else {
           numberToken({reinterpret_cast<const char*>(p), static_cast<std::size_t>(q - p)}, real);
         }

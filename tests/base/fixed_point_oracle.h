@@ -61,16 +61,21 @@ class FixedPointCheck {
   std::string first_;
 };
 
-// "-" when negative, then q / 10^decimals with `decimals` digits after the point.
-inline std::string scaledText(bool negative, std::uint64_t q, int decimals) {
+// Writes "-" when negative, then q / 10^decimals with `decimals` digits
+// after the point, into `out` (32 bytes); returns the text.
+inline std::string_view scaledText(char* out, bool negative, std::uint64_t q, int decimals) {
   std::uint64_t scale = 1;
   for (int i = 0; i < decimals; ++i) scale *= 10;
-  char digits[24];
-  std::string text = negative ? "-" : "";
-  text.append(digits, std::to_chars(digits, digits + sizeof digits, q / scale).ptr);
-  if (decimals == 0) return text;
-  const std::string fraction(digits, std::to_chars(digits, digits + sizeof digits, q % scale).ptr);
-  return text + "." + std::string(static_cast<std::size_t>(decimals) - fraction.size(), '0') + fraction;
+  char* p = out;
+  if (negative) *p++ = '-';
+  p = std::to_chars(p, out + 32, q / scale).ptr;
+  if (decimals > 0) {
+    *p++ = '.';
+    std::uint64_t fraction = q % scale;
+    for (int i = decimals - 1; i >= 0; --i, fraction /= 10) p[i] = static_cast<char>('0' + fraction % 10);
+    p += decimals;
+  }
+  return {out, static_cast<std::size_t>(p - out)};
 }
 
 // Every binary value that lies exactly halfway between two texts: k/16 for
@@ -83,15 +88,17 @@ inline void checkTies(std::int64_t limit, int ulps, FixedPointCheck& check) {
     double step;              // the binary spacing of the ties: 1/16 or 1/4
     std::uint64_t numerator;  // |x| * 10^decimals = |k| * numerator / 2
   };
+  char evenText[32], belowText[32], aboveText[32];
   for (const Grid grid : {Grid{3, 1.0 / 16, 125}, Grid{1, 1.0 / 4, 5}}) {
     for (std::int64_t k = 1; k <= limit; k += 2) {
       const std::uint64_t lower = (static_cast<std::uint64_t>(k) * grid.numerator - 1) / 2;
       const std::uint64_t even = lower % 2 == 0 ? lower : lower + 1;
       for (const bool negative : {false, true}) {
         const double tie = static_cast<double>(negative ? -k : k) * grid.step;
-        check.expect(tie, grid.decimals, scaledText(negative, even, grid.decimals));
-        const std::string below = scaledText(negative, lower, grid.decimals);
-        const std::string above = scaledText(negative, lower + 1, grid.decimals);
+        check.expect(tie, grid.decimals, scaledText(evenText, negative, even, grid.decimals));
+        if (ulps == 0) continue;
+        const std::string_view below = scaledText(belowText, negative, lower, grid.decimals);
+        const std::string_view above = scaledText(aboveText, negative, lower + 1, grid.decimals);
         double down = tie;
         double up = tie;
         for (int u = 0; u < ulps; ++u) {
