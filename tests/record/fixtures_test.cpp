@@ -20,7 +20,7 @@
 #include "recorded_runs.h"
 #include "sim/motion.h"
 #include "sim/run_score.h"
-#include "sim/sensing.h"
+#include "sim/view_ellipse.h"
 #include "verify.h"
 
 namespace rover {

@@ -10,7 +10,7 @@
 #include "record/line_reader.h"
 #include "record_file.h"
 #include "sim/motion.h"
-#include "sim/sensing.h"
+#include "sim/view_ellipse.h"
 
 namespace rover::replay {
 
