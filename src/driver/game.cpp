@@ -34,6 +34,7 @@ Game::Game(const GameSetup& setup)
       closeAfterWait_(setup.mode == PlayMode::Lockstep),
       exitWhenDone_(setup.exitWhenDone),
       rules_(makeWorldRules(map_)),
+      staticText_(*rules_.statics),
       view_(makeViewEllipse(map_.vehicleParams)),
       steer_(makeSteerConstants(map_.martianParams)),
       random_(setup.seed) {}
@@ -172,7 +173,7 @@ void Game::martianTick() {
 void Game::telemetry(const TimeValue& t, bool periodic) {
   const std::vector<std::size_t> visible = sensePass(view_, map_.world, rules_, &occluded_);
   listener_.sensed(stamp(t), map_.world, visible, occluded_, periodic);
-  sendTelemetry(output_, t - runStart_, map_.world, visible);
+  sendTelemetry(output_, t - runStart_, map_.world, visible, staticText_);
   reportMessage(t);
   input_.telemetrySent(t);
 }

@@ -14,6 +14,7 @@
 #include "map/map_spec.h"
 #include "net/client_input.h"
 #include "net/output_buffer.h"
+#include "net/static_object_text.h"
 #include "sim/martian.h"
 #include "sim/random.h"
 #include "sim/sensing.h"
@@ -92,6 +93,7 @@ class Game {
   std::function<void(const ScheduledEvent&)> observer_;
 
   WorldRules rules_;
+  StaticObjectText staticText_;  // of rules_.statics
   ViewEllipse view_;
   SteerConstants steer_;
   Random random_;  // one generator for all Martians of all runs
