@@ -171,8 +171,8 @@ void Game::martianTick() {
 }
 
 void Game::telemetry(const TimeValue& t, bool periodic) {
-  const std::vector<std::size_t> visible = sensePass(view_, map_.world, rules_, &occluded_);
-  listener_.sensed(stamp(t), map_.world, visible, occluded_, periodic);
+  const std::vector<std::size_t>& visible = sensing_.pass(view_, map_.world, rules_);
+  listener_.sensed(stamp(t), map_.world, visible, sensing_.occluded(), periodic);
   sendTelemetry(output_, t - runStart_, map_.world, visible, staticText_);
   reportMessage(t);
   input_.telemetrySent(t);

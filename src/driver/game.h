@@ -104,11 +104,11 @@ class Game {
   bool runFinished_ = true;
   bool finished_ = false;
   TimeValue runStart_;
-  RunReport current_;                  // the run in play: its counts so far
-  std::optional<RunReport> closing_;   // a run that ended and is not closed yet
-  std::vector<std::string> applied_;   // scratch for each poll's commands
-  std::vector<std::size_t> occluded_;  // scratch for each sensing pass
-  TimeValue lastInstant_;              // due time of the latest event performed
+  RunReport current_;                 // the run in play: its counts so far
+  std::optional<RunReport> closing_;  // a run that ended and is not closed yet
+  std::vector<std::string> applied_;  // scratch for each poll's commands
+  Sensing sensing_;
+  TimeValue lastInstant_;  // due time of the latest event performed
 };
 
 }  // namespace rover
