@@ -62,7 +62,7 @@ void sendTelemetry(OutputBuffer& out, const TimeValue& runTime, const World& wor
   for (std::size_t index : visible) {
     if (index >= list.size()) raiseKind(FailureKind::Subscript);
     if (index < list.martianCount()) {
-      writeMartian(out, martianOf(world, list[index].object));
+      writeMartian(out, martianAtEntry(world, index));
     } else {
       if (!textFits) raiseFail("the static objects' text is another map's");
       out.append(statics[index - list.martianCount()]);

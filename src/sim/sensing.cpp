@@ -23,7 +23,7 @@ const std::vector<std::size_t>& Sensing::pass(const ViewEllipse& view, World& wo
   seen_.clear();
   constexpr std::size_t kMartian = std::numeric_limits<std::size_t>::max();
   for (std::size_t i = 0; i < list.martianCount(); ++i) {
-    const CircleObject circle = objectCircle(world, list[i].object);
+    const CircleObject circle = {martianAtEntry(world, i).motion.position, kMartianRadius};
     const bool inside = insideViewEllipse(view, e, cosH, sinH, circle);
     list.setVisible(i, inside);
     if (inside) {
