@@ -54,7 +54,9 @@ class Game {
   // Text mode after the last run: the loops stop and the server ends.
   bool finished() const { return finished_; }
 
-  const MapSpec& map() const { return map_; }  // map().world is the current run's world
+  const MapSpec& map() const { return map_; }
+  // The current run's cells; before the first run, worldBeforeRuns's.
+  const World& world() const { return world_; }
   const std::vector<RunReport>& results() const { return results_; }
   int roundCounter() const { return roundCounter_; }
   const TimeValue& runStart() const { return runStart_; }
@@ -83,7 +85,7 @@ class Game {
   // Tells the listener about the message just sent, stamped with event time t.
   void reportMessage(const TimeValue& t);
 
-  MapSpec& map_;
+  const MapSpec& map_;
   OutputBuffer& output_;
   ClientInput& input_;
   Clock& clock_;
@@ -97,6 +99,7 @@ class Game {
   ViewEllipse view_;
   SteerConstants steer_;
   Random random_;  // one generator for all Martians of all runs
+  World world_;
 
   EventQueue queue_;
   std::vector<RunReport> results_;  // every run that ended, as its result said
