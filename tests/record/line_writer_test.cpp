@@ -1,5 +1,5 @@
 // The record writer's string escape against a byte-by-byte oracle, on
-// random byte strings of every length around the eight-byte blocks it scans,
+// random byte strings of every length around the 32-byte blocks it scans,
 // with every byte value in every place of a block.
 
 #include <cstdint>
@@ -48,8 +48,8 @@ TEST(RecordStrings, EscapedAsTheOracleDoes) {
   };
   // Every byte value at every place of a block, among plain bytes.
   for (int byte = 0; byte < 256; ++byte) {
-    for (std::size_t place = 0; place < 17; ++place) {
-      std::string text(17, 'm');
+    for (std::size_t place = 0; place < 65; ++place) {
+      std::string text(65, 'm');
       text[place] = static_cast<char>(byte);
       ASSERT_EQ(msgLine(text), expected(text)) << byte << " at " << place;
     }
@@ -57,7 +57,7 @@ TEST(RecordStrings, EscapedAsTheOracleDoes) {
   // Random strings, mostly plain, of every length up to a few blocks.
   std::mt19937_64 g(7);
   for (int round = 0; round < 20000; ++round) {
-    std::string text(g() % 40, ' ');
+    std::string text(g() % 100, ' ');
     const bool wild = g() % 4 == 0;
     for (char& c : text) c = static_cast<char>(wild || g() % 16 == 0 ? g() % 256 : 0x20 + g() % 95);
     ASSERT_EQ(msgLine(text), expected(text)) << round;
