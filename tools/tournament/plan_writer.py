@@ -8,6 +8,8 @@ import subprocess
 import sys
 
 from common.sandbox import SandboxError, check_sandbox, require_root, tool
+from common.server_command import game_limit_s
+from common.server_programs import server_options
 from common.sandbox_files import controller_files, unreadable
 from common.uid_pool import UidPoolError, claim_uid
 from tournament_dir import GAME_COLUMNS, PLAN_FORMAT, Game, game_id, write_json_atomically
@@ -60,7 +62,7 @@ def plan_games(tournament):
     return games
 
 
-def _check_sandbox(tournament):
+def _check_sandbox(tournament, limit_s):
     """The sandbox works here for every controller: a trivial command in each
     one's full sandbox. Warns about controllers whose files the sandbox's user
     cannot read; their games will fail with that reason."""
@@ -75,7 +77,7 @@ def _check_sandbox(tournament):
                 if problem:
                     print(f"tournament: warning: controllers[{index}] ({controller.name}): {problem}; "
                           "its games will fail", file=sys.stderr)
-                check_sandbox(files, tournament.limits, tournament.game_time_limit_s, claimed.uid)
+                check_sandbox(files, tournament.limits, limit_s, claimed.uid)
     except (SandboxError, UidPoolError) as error:
         raise PlanError(f"sandbox: {error}") from None
 
@@ -90,9 +92,13 @@ def write_plan(tournament, tournament_path, out, build, viewer_source):
     maps = {}
     for index, entry in enumerate(tournament.maps):
         limit, runs = _check_map(mapcheck, index, entry)
-        maps[entry.name] = {"file": f"maps/{entry.name}.json", "time_limit_ms": limit, "runs": runs}
+        maps[entry.name] = {"file": f"maps/{entry.name}.json", "time_limit_ms": limit, "runs": runs,
+                            "mode": entry.mode, "reply_timeout_ms": entry.reply_timeout_ms}
     if tournament.sandbox == "bwrap":
-        _check_sandbox(tournament)
+        # The CPU limit follows the longest game's wall-clock limit.
+        longest = max(game_limit_s(tournament.game_time_limit_s, info["mode"], info["runs"], info["time_limit_ms"])
+                      for info in maps.values())
+        _check_sandbox(tournament, longest)
 
     os.makedirs(os.path.join(out, "maps"), exist_ok=True)
     os.makedirs(os.path.join(out, "games"), exist_ok=True)
@@ -112,6 +118,9 @@ def write_plan(tournament, tournament_path, out, build, viewer_source):
         "server": os.path.abspath(server),
         "replay": os.path.abspath(replay),
         "game_time_limit_s": tournament.game_time_limit_s,
+        "mode": tournament.mode,
+        # Reply times and telemetry lateness, where the server writes them.
+        "timing": "--timing" in server_options(server),
         "prefix": tournament.prefix,
         "sandbox": tournament.sandbox,
         "limits": tournament.limits.as_dict(),
