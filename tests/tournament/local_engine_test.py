@@ -135,6 +135,10 @@ class LocalEngineTest(unittest.TestCase):
         self.assertEqual([(r["number"], r["outcome"]) for r in timed_out["runs"]], [(1, "time limit exceeded")])
         with open(os.path.join(hung, "games", "hang.open_plain.s7.r1", "hung.pid"), encoding="utf-8") as stream:
             self.assertFalse(os.path.exists(f"/proc/{stream.read()}"))
+        # The killed server's temporary results file is gone; its partial
+        # record stays, and the leaderboard links it.
+        self.assertEqual([name for name in os.listdir(os.path.join(hung, "games", "hang.open_plain.s7.r1"))
+                          if name.startswith(".")], [])
 
         failed = read_json(os.path.join(quits, "games", "quit.open_plain.s7.r1", "game.json"))
         self.assertEqual(failed["status"], "failed")
@@ -147,9 +151,13 @@ class LocalEngineTest(unittest.TestCase):
         for out, status, total in ((hung, "timed_out", timed_out["runs"][0]["score"] + worst),
                                    (quits, "failed", 2 * worst)):
             tournament(["report", out])
-            (standing,) = read_json(os.path.join(out, "leaderboard.json"))["standings"]
+            board = read_json(os.path.join(out, "leaderboard.json"))
+            (standing,) = board["standings"]
             self.assertEqual(standing[status], 1)
             self.assertEqual(standing["total_score"], total)
+        self.assertEqual(board["game_scores"][0]["record"], None)  # the server never got a client
+        self.assertEqual(read_json(os.path.join(hung, "leaderboard.json"))["game_scores"][0]["record"],
+                         "games/hang.open_plain.s7.r1/record.jsonl.gz")
 
 
 if __name__ == "__main__":
