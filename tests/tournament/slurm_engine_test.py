@@ -15,6 +15,7 @@ import time
 import unittest
 
 from careful_runner_test import STALLER
+from realtime_test import short_map
 from sandbox_test import OPEN_PLAIN
 from tournament_fixture import (BOUND_S, SYSTEM_PYTHON, TOOL, ci_tournament, game_ids, plan, read_json, scratch,
                                 tournament, wait_for_controllers, wait_until_gone, write_tournament)
@@ -72,16 +73,22 @@ class SlurmEngineTest(unittest.TestCase):
         open(flag, "w").close()
         controllers = [{"name": "staller", "command": [SYSTEM_PYTHON, "-c", STALLER, "{host}", "{port}", flag],
                         "folder": flags}]
-        out = plan(write_tournament(folder, {"controllers": controllers, "maps": [OPEN_PLAIN], "seeds": [1, 2],
-                                             "game_time_limit_s": BOUND_S}), os.path.join(folder, "out"))
+        # Real-time games go into arrays of their own.
+        quick = short_map(folder, "quick", [{"x": -9, "y": 3, "dir": 0}])
+        out = plan(write_tournament(folder, {"controllers": controllers, "seeds": [1, 2], "game_time_limit_s": BOUND_S,
+                                             "maps": [OPEN_PLAIN, {"name": "quick", "path": quick,
+                                                                   "mode": "realtime"}]}),
+                   os.path.join(folder, "out"))
         runner = subprocess.Popen([sys.executable, TOOL, "run", out, "--engine", "slurm"], stdout=subprocess.PIPE,
                                   stderr=subprocess.PIPE, text=True)
         wait_for_controllers(self, flag, 2)  # both games are being played
         runner.send_signal(signal.SIGTERM)
         stdout, stderr = runner.communicate(timeout=BOUND_S)
         self.assertEqual(runner.returncode, 128 + signal.SIGTERM, stdout + stderr)
-        job = stdout.split("array: ")[1].split()[0]
-        self.assertIn(f"tournament: stopped by SIGTERM: cancelled the Slurm jobs {job} with scancel", stderr)
+        self.assertIn("submitted 4 games as 4 tasks in 2 arrays: ", stdout)
+        jobs = stdout.split("arrays: ")[1].split()
+        self.assertIn(f"tournament: stopped by SIGTERM: cancelled the Slurm jobs {' '.join(jobs)} with scancel",
+                      stderr)
         deadline = time.monotonic() + BOUND_S
         while not squeue_empty() and time.monotonic() < deadline:
             time.sleep(0.2)
@@ -94,6 +101,8 @@ class SlurmEngineTest(unittest.TestCase):
         tournament(["run", out, "--engine", "slurm"])
         for game in game_ids(out):
             self.assertEqual(read_json(os.path.join(out, "games", game, "game.json"))["status"], "completed")
+            self.assertEqual(read_json(os.path.join(out, "games", game, "results.json"))["mode"],
+                             "realtime" if ".quick." in game else "lockstep")
 
 
 if __name__ == "__main__":
