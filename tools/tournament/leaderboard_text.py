@@ -1,6 +1,6 @@
 """Words and figures shared by the leaderboard's terminal table and page."""
 
-MODE_WORDS = {"lockstep": "lockstep", "realtime": "real time"}
+MODE_WORDS = {"lockstep": "lockstep", "realtime": "real-time"}
 
 
 def mode_tables(document):
