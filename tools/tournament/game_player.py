@@ -1,7 +1,6 @@
 """tournament play DIR GAME: plays one game and writes its game.json."""
 
 import fcntl
-import hashlib
 import os
 import shutil
 import subprocess
@@ -11,6 +10,7 @@ import time
 from common.controller_ending import controller_reason, printable
 from common.game_guard import GameEnding
 from common.game_run import play_sandboxed, play_unsandboxed
+from common.map_summary import file_sha256
 from common.results_check import ExpectedGame, NonConforming, check_results, parse_results, read_results
 from common.sandbox import SandboxError, require_root
 from common.sandbox_files import controller_files, unreadable
@@ -27,14 +27,6 @@ REPLAY_BOUND_S = 300
 RECORD_FILE = "record.jsonl.gz"
 RESULTS_FILE = "results.json"
 TIMING_FILE = "timing.json"
-
-
-def _map_sha256(path):
-    digest = hashlib.sha256()
-    with open(path, "rb") as stream:
-        for block in iter(lambda: stream.read(1 << 20), b""):
-            digest.update(block)
-    return digest.hexdigest()
 
 
 def _runs_from_record(replay, record, expected):
@@ -89,7 +81,7 @@ def _play_in(plan, folder, game, here):
     limit_s = game_time_limit(plan, map_info)
     map_file = os.path.abspath(os.path.join(folder, map_info["file"]))
     mode = map_mode(map_info)
-    expected = ExpectedGame(_map_sha256(map_file), mode, game.server_seed,
+    expected = ExpectedGame(file_sha256(map_file), mode, game.server_seed,
                             map_info.get("reply_timeout_ms", 0) if mode == "lockstep" else None, map_info["runs"],
                             map_info["time_limit_ms"])
     server_argv = _server_argv(plan, game, map_file, here)

@@ -2,11 +2,10 @@
 
 import hashlib
 import os
-import re
 import shutil
-import subprocess
 import sys
 
+from common.map_summary import MapProblem, summarise_map
 from common.sandbox import SandboxError, check_sandbox, require_root, tool
 from common.server_command import game_limit_s
 from common.server_programs import server_options
@@ -38,15 +37,13 @@ def _program(build, name):
 
 def _check_map(mapcheck, index, entry):
     """Loads the map as the server does; its time limit and run count."""
-    checked = subprocess.run([mapcheck, entry.path], capture_output=True, text=True, check=False)
-    if checked.returncode != 0:
-        problem = (checked.stderr.strip().splitlines() or ["mapcheck failed"])[0]
-        raise TournamentFileError(f"maps[{index}]: does not load: {problem}")
-    limit = re.search(r"^  time limit: (-?\d+) ms$", checked.stdout, re.MULTILINE)
-    runs = re.search(r"^  runs: +(\d+)$", checked.stdout, re.MULTILINE)
-    if not limit or not runs:
-        raise PlanError(f"cannot read mapcheck's summary of {entry.path}")
-    return int(limit.group(1)), int(runs.group(1))
+    try:
+        summary = summarise_map(mapcheck, entry.path)
+    except MapProblem as problem:
+        raise TournamentFileError(f"maps[{index}]: does not load: {problem}") from None
+    except RuntimeError as error:
+        raise PlanError(str(error)) from None
+    return summary.time_limit_ms, summary.runs
 
 
 def plan_games(tournament):

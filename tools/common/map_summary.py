@@ -1,0 +1,45 @@
+"""A map's time limit and run count, read by mapcheck exactly as the server
+loads the map."""
+
+import hashlib
+import re
+import subprocess
+from dataclasses import dataclass
+
+MAPCHECK_BOUND_S = 120
+
+
+class MapProblem(Exception):
+    """The map does not load: mapcheck's first line (file:line:column: kind: message)."""
+
+
+@dataclass
+class MapSummary:
+    time_limit_ms: int
+    runs: int
+
+
+def summarise_map(mapcheck, path):
+    """Raises MapProblem when the map does not load, RuntimeError when
+    mapcheck's summary cannot be read."""
+    try:
+        checked = subprocess.run([mapcheck, path], capture_output=True, text=True, errors="replace",
+                                 timeout=MAPCHECK_BOUND_S, check=False)
+    except subprocess.TimeoutExpired:
+        raise MapProblem(f"{path}: mapcheck gave no answer within {MAPCHECK_BOUND_S} s") from None
+    if checked.returncode != 0:
+        raise MapProblem((checked.stderr.strip().splitlines() or ["mapcheck failed"])[0])
+    limit = re.search(r"^  time limit: (-?\d+) ms$", checked.stdout, re.MULTILINE)
+    runs = re.search(r"^  runs: +(\d+)$", checked.stdout, re.MULTILINE)
+    if not limit or not runs:
+        raise RuntimeError(f"cannot read mapcheck's summary of {path}")
+    return MapSummary(int(limit.group(1)), int(runs.group(1)))
+
+
+def file_sha256(path):
+    """The hex SHA-256 of a file's bytes, as results files and records name their map."""
+    digest = hashlib.sha256()
+    with open(path, "rb") as stream:
+        for block in iter(lambda: stream.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
