@@ -1,10 +1,12 @@
 // mapcheck FILE: loads a map exactly as the server does. A good map gets a
 // summary on standard output and status 0; a bad one gets one line on
-// standard error with the place and the reason, and status 1.
+// standard error with the place and the reason (and a hint line for "//"
+// notes, which the reader does not take as comments), and status 1.
 #include <cstdio>
 #include <string>
 
 #include "base/failure.h"
+#include "comment_hint.h"
 #include "map/map_loader.h"
 #include "map_summary.h"
 
@@ -20,6 +22,7 @@ int main(int argc, char** argv) {
     return 0;
   } catch (const rover::Failure& failure) {
     std::fputs(rover::describeFailure(path, failure).c_str(), stderr);
+    std::fputs(rover::slashNotesHint(path).c_str(), stderr);
     return 1;
   }
 }
