@@ -61,6 +61,10 @@ def verdict(ending, results, problem, limit_s, controller_err):
     message = results.get("message") or ""
     lines = [f"play: the game failed after {len(results['runs'])} runs: {results.get('line') or 'no line'}"
              + (f": {printable(message)}" if message else "")]
+    if message == "EOF" and ending.controller_left and ending.controller_exit not in (0, None):
+        # It crashed: its own last words say more than the server's EOF.
+        return OTHER, lines + [f"play: the controller exited with status {ending.controller_exit} during the "
+                               "game"] + said
     if results["mode"] == "lockstep" and LATE.search(message):
         return STOPPED_REPLYING, lines + [f"play: the controller stopped replying; {LOCKSTEP_HINT}"] + said
     words = hint(message)
