@@ -57,9 +57,18 @@ BY_KEY = {check.key: check for check in CHECKS}
 STREAM_KEYS = ("no_bare", "two_replies", "newline", "illegal", "flood")
 
 
-def percentile_99(values):
+def percentile(values, fraction):
+    """Nearest rank: the smallest value with `fraction` of them at or below it."""
     ordered = sorted(values)
-    return ordered[max(0, math.ceil(0.99 * len(ordered)) - 1)] if ordered else None
+    return ordered[max(0, math.ceil(fraction * len(ordered)) - 1)] if ordered else None
+
+
+def reply_summary(latencies):
+    """"median 0.3 ms, 99th percentile 0.5 ms, maximum 1.2 ms over 213 replies"."""
+    if not latencies:
+        return "no replies measured"
+    return (f"median {percentile(latencies, 0.5):.1f} ms, 99th percentile {percentile(latencies, 0.99):.1f} ms, "
+            f"maximum {max(latencies):.1f} ms over {len(latencies)} replies")
 
 
 def situation_faults(situation, played):
@@ -94,15 +103,15 @@ def situation_faults(situation, played):
 
 
 def mode_faults(played_situations, slow_ms):
-    """{check key: [(situation, what was seen)]} over one mode's games, the
-    99th percentile of the reply times included."""
+    """({check key: [(situation, what was seen)]}, the reply times in ms)
+    over one mode's games, the 99th percentile of the reply times included."""
     faults, latencies = {}, []
     for situation, played in played_situations:
         latencies += played.stream.latencies_ms
         for key, seen in situation_faults(situation, played).items():
             faults.setdefault(key, []).append((situation, seen))
     # A game cut short as slow has most of its replies above the threshold.
-    p99 = percentile_99(latencies)
+    p99 = percentile(latencies, 0.99)
     if p99 is not None and p99 > slow_ms:
-        faults["slow"] = [(None, f"99th percentile {p99:.0f} ms over {len(latencies)} replies")]
-    return faults, p99, len(latencies)
+        faults["slow"] = [(None, reply_summary(latencies))]
+    return faults, latencies
