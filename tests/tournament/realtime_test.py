@@ -5,17 +5,24 @@
   few seconds: every game completes with all its runs, with its timing file,
   and the leaderboard shows telemetry lateness and standard errors;
 - a map set to real time inside a lockstep tournament is played in real
-  time, after the lockstep games, and ranked in a table of its own."""
+  time, after the lockstep games, and ranked in a table of its own;
+- the same lockstep game with and without --timing gives byte-identical
+  results files and records, and the timing file reads as the report reads it."""
 
+import gzip
 import json
 import os
 import sys
+import time
 import unittest
 
 from tournament_fixture import BUILD, SOURCE, SYSTEM_PYTHON, plan, read_json, scratch, tournament, write_tournament
 
 sys.path.insert(0, os.path.join(SOURCE, "tools"))
+from common.game_run import play_unsandboxed  # noqa: E402
+from common.server_command import server_words  # noqa: E402
 from common.server_programs import server_options  # noqa: E402
+from common.timing_file import read_timing  # noqa: E402
 
 FIXED_PORT_BOT = os.path.join(SOURCE, "tests", "tournament", "bots", "fixed_port_bot.py")
 PARAMS = {"maxSpeed": 10, "accel": 2, "brake": 4, "turn": 20, "hardTurn": 60, "rotAccel": 120, "frontView": 30,
@@ -98,6 +105,33 @@ class RealTimeTest(unittest.TestCase):
         self.assertEqual((board["mode"], list(board["standings"][0]["maps"])), ("lockstep", ["open_plain"]))
         self.assertEqual((board["other_mode"]["mode"], list(board["other_mode"]["standings"][0]["maps"])),
                          ("realtime", ["quick"]))
+
+    def test_timing_changes_no_byte_of_the_results_or_the_record(self):
+        server = os.path.join(BUILD, "server")
+        if "--timing" not in server_options(server):
+            self.skipTest("this server has no --timing")
+        outputs = {}
+        for timing in (None, "timing.json"):
+            here = os.path.join(self.folder, str(timing))
+            os.makedirs(here)
+            argv = server_words(server, os.path.join(SOURCE, "maps", "boulder_field.json"), "lockstep", 0, seed=4,
+                                record=os.path.join(here, "record.jsonl.gz"),
+                                results=os.path.join(here, "results.json"),
+                                timing=os.path.join(here, timing) if timing else None)
+            ending = play_unsandboxed(argv, pilot(), here, here, 120, time.monotonic())
+            self.assertEqual((ending.ending, ending.server_exit, ending.controller_exit), (None, 0, 0))
+            outputs[timing] = [read_bytes(os.path.join(here, name)) for name in ("results.json", "record.jsonl.gz")]
+        self.assertEqual(outputs[None], outputs["timing.json"])
+        # One reply per T of the game, every one of them timed.
+        histogram = read_timing(os.path.join(self.folder, "timing.json", "timing.json"), "lockstep")
+        telemetry = gzip.decompress(outputs[None][1]).count(b'"text":"T ')
+        self.assertEqual(histogram.total, telemetry)
+        self.assertLessEqual(histogram.quantile(0.5), histogram.maximum)
+
+
+def read_bytes(path):
+    with open(path, "rb") as stream:
+        return stream.read()
 
 
 if __name__ == "__main__":
