@@ -10,7 +10,12 @@ MAPCHECK_BOUND_S = 120
 
 
 class MapProblem(Exception):
-    """The map does not load: mapcheck's first line (file:line:column: kind: message)."""
+    """The map does not load: mapcheck's first line (file:line:column: kind:
+    message); `more` holds its other lines (a hint), if any."""
+
+    def __init__(self, line, more=()):
+        super().__init__(line)
+        self.more = list(more)
 
 
 @dataclass
@@ -28,7 +33,8 @@ def summarise_map(mapcheck, path):
     except subprocess.TimeoutExpired:
         raise MapProblem(f"{path}: mapcheck gave no answer within {MAPCHECK_BOUND_S} s") from None
     if checked.returncode != 0:
-        raise MapProblem((checked.stderr.strip().splitlines() or ["mapcheck failed"])[0])
+        lines = checked.stderr.strip().splitlines() or ["mapcheck failed"]
+        raise MapProblem(lines[0], lines[1:])
     limit = re.search(r"^  time limit: (-?\d+) ms$", checked.stdout, re.MULTILINE)
     runs = re.search(r"^  runs: +(\d+)$", checked.stdout, re.MULTILINE)
     if not limit or not runs:
