@@ -98,8 +98,10 @@ class _Relay:
 
     def _send(self, chunks, to_controller):
         for data, letters in chunks:
-            to_controller.sendall(data)
+            # Stamped before the write: a fast controller's answer can reach
+            # the kernel before sendall returns to Python.
             sent = time.time()
+            to_controller.sendall(data)
             for letter in letters:
                 self.stream.delivered(letter, sent)
 
