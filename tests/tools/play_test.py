@@ -50,6 +50,14 @@ def stop(runner):
         runner.communicate(timeout=BOUND_S)
 
 
+def command_line(pid):
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as stream:
+            return stream.read().replace(b"\0", b" ").decode("utf-8", "replace")
+    except OSError:
+        return None
+
+
 def processes_mentioning(*texts):
     """Pids of live processes whose command line holds every one of texts."""
     found = []
@@ -120,10 +128,10 @@ class PlayTest(unittest.TestCase):
         _, stderr = runner.communicate(timeout=BOUND_S)
         self.assertEqual(runner.returncode, 130)
         self.assertEqual(stderr, "play: stopped by SIGINT; the server and the controller are gone\n")
-        left = processes_mentioning(marker) + processes_mentioning(game_folder)
+        left = {pid: command_line(pid) for pid in processes_mentioning(marker) + processes_mentioning(game_folder)}
         for pid in left:
             os.kill(pid, signal.SIGKILL)
-        self.assertEqual(left, [])
+        self.assertEqual(left, {})
         self.assertEqual(set(glob.glob(os.path.join(tempfile.gettempdir(), "rover-play-*"))), before)
 
 

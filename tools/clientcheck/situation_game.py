@@ -17,6 +17,7 @@ from common.game_run import filled, takes_port
 from common.processes import kill_group, start_activated_server, start_controller
 from common.results_check import NonConforming, read_results
 from common.server_command import server_words
+from common.stop_hold import StopHold
 from controller_stream import ControllerStream
 from delivery import Delivery
 
@@ -209,13 +210,14 @@ def play_situation(situation, map_path, server, command, folder, slow_ms, deadli
     try:
         with relay_listener:
             server_port = server_listener.getsockname()[1]
-            with server_listener:  # the server's own copy stays open
+            with server_listener, StopHold():  # the server's own copy of the listener stays open
                 server_process = start_activated_server(argv, server_listener.fileno(),
                                                         os.path.join(folder, "server.out"),
                                                         os.path.join(folder, "server.err"))
             words = filled(command, "127.0.0.1", relay_listener.getsockname()[1])
             try:
-                controller = start_controller(words, os.getcwd())
+                with StopHold():
+                    controller = start_controller(words, os.getcwd())
             except OSError as error:
                 return Played(ControllerStream(situation.lockstep), "did not start", error.strerror)
             outputs = [CappedOutput(controller.stdout, os.path.join(folder, "controller.out")),

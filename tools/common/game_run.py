@@ -12,6 +12,7 @@ from common.processes import kill_group
 from common.sandbox import SANDBOX_HOST, SandboxError, check_command, check_sandbox, controller_layers, \
     game_words, layered
 from common.sandbox_helper import SANDBOX_PORT
+from common.stop_hold import StopHold
 
 # The helper reports within the game's limit plus the guards' grace periods;
 # past this margin the runner stops waiting for it.
@@ -53,10 +54,11 @@ def play_sandboxed(server_argv, controller_words, folder, files, hidden, limits,
     no account of the game."""
     words = filled(controller_words, SANDBOX_HOST, SANDBOX_PORT)
     layers = controller_layers(files, hidden, limits, limit_s, uid)
-    helper = subprocess.Popen(game_words(folder, limit_s, layered(layers, check_command()), server_argv,
-                                         layered(layers, words)),
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              start_new_session=True)
+    with StopHold():
+        helper = subprocess.Popen(game_words(folder, limit_s, layered(layers, check_command()), server_argv,
+                                             layered(layers, words)),
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                  start_new_session=True)
     try:
         out, err = helper.communicate(timeout=limit_s + HELPER_MARGIN_S)
     except subprocess.TimeoutExpired:
