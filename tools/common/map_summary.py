@@ -2,7 +2,7 @@
 loads the map."""
 
 import hashlib
-import re
+import json
 import subprocess
 from dataclasses import dataclass
 
@@ -28,18 +28,21 @@ def summarise_map(mapcheck, path):
     """Raises MapProblem when the map does not load, RuntimeError when
     mapcheck's summary cannot be read."""
     try:
-        checked = subprocess.run([mapcheck, path], capture_output=True, text=True, errors="replace",
+        checked = subprocess.run([mapcheck, "--json", path], capture_output=True, text=True, errors="replace",
                                  timeout=MAPCHECK_BOUND_S, check=False)
     except subprocess.TimeoutExpired:
         raise MapProblem(f"{path}: mapcheck gave no answer within {MAPCHECK_BOUND_S} s") from None
     if checked.returncode != 0:
         lines = checked.stderr.strip().splitlines() or ["mapcheck failed"]
         raise MapProblem(lines[0], lines[1:])
-    limit = re.search(r"^  time limit: (-?\d+) ms$", checked.stdout, re.MULTILINE)
-    runs = re.search(r"^  runs: +(\d+)$", checked.stdout, re.MULTILINE)
-    if not limit or not runs:
+    try:
+        summary = json.loads(checked.stdout)  # docs/mapcheck.md
+        limit, runs = summary["time_limit_ms"], summary["runs"]
+    except (ValueError, KeyError, TypeError):
+        limit = runs = None
+    if not isinstance(limit, int) or not isinstance(runs, list):
         raise RuntimeError(f"cannot read mapcheck's summary of {path}")
-    return MapSummary(int(limit.group(1)), int(runs.group(1)))
+    return MapSummary(limit, len(runs))
 
 
 def file_sha256(path):

@@ -1,7 +1,10 @@
-// mapcheck FILE: loads a map exactly as the server does. A good map gets a
-// summary on standard output and status 0; a bad one gets one line on
-// standard error with the place and the reason (and a hint line for "//"
-// notes, which the reader does not take as comments), and status 1.
+// mapcheck [--json] FILE: loads a map exactly as the server does. A good
+// map gets a summary on standard output (with --json, one JSON object:
+// docs/mapcheck.md) and status 0; a bad one gets one line on standard error
+// with the place and the reason (and a hint line for "//" notes, which the
+// reader does not take as comments), and status 1. As for the server's long
+// options, --json counts only when a file follows it: "mapcheck --json"
+// alone reads a file named --json, as does "mapcheck ./--json".
 #include <cstdio>
 #include <string>
 
@@ -11,14 +14,15 @@
 #include "map_summary.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("usage: mapcheck file\n", stderr);
+  const bool json = argc == 3 && std::string(argv[1]) == "--json";
+  if (argc != 2 && !json) {
+    std::fputs("usage: mapcheck [--json] file\n", stderr);
     return 1;
   }
-  std::string path = argv[1];
+  const std::string path = argv[argc - 1];
   try {
     rover::MapSpec map = rover::loadMap(path);
-    std::fputs(rover::summarizeMap(path, map).c_str(), stdout);
+    std::fputs((json ? rover::summarizeMapJson(path, map) : rover::summarizeMap(path, map)).c_str(), stdout);
     return 0;
   } catch (const rover::Failure& failure) {
     std::fputs(rover::describeFailure(path, failure).c_str(), stderr);

@@ -13,18 +13,15 @@ have yet. The other finished games wait, counted as such."""
 import os
 from dataclasses import dataclass, field
 
+from common.outcomes import HOME, unplayed_run_score
 from common.results_check import NonConforming, check_runs
 from common.timing_file import read_timing
-from leaderboard_tally import HOME_CODE, Tally, overall_mean_and_error
+from leaderboard_tally import Tally, overall_mean_and_error
 from tournament_dir import game_folder, load_games, load_plan, map_mode, read_outcome
 
 STATUSES = ("completed", "failed", "timed out")
 MODES = ("lockstep", "realtime")
 TIMING_FILE = "timing.json"
-
-
-def unplayed_run_score(time_limit_ms):
-    return 1000 + 2 * time_limit_ms
 
 
 @dataclass
@@ -89,7 +86,7 @@ def score_game(game, outcome, map_info, timing_path=None):
     status, reason, runs = _checked(outcome, map_info)
     unplayed = max(map_info["runs"] - len(runs), 0)
     score = sum(run["score"] for run in runs) + unplayed * unplayed_run_score(map_info["time_limit_ms"])
-    home = sum(1 for run in runs if run["code"] == HOME_CODE)
+    home = sum(1 for run in runs if run["code"] == HOME)
     timing = read_timing(timing_path, mode) if timing_path else None
     return GameScore(game.game, game.controller, game.map, game.seed, game.repeat, mode, status, reason, len(runs),
                      unplayed, home, score, timing)

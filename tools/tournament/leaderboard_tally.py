@@ -8,7 +8,6 @@ from dataclasses import dataclass, field
 
 from common.timing_file import Histogram, NotTiming
 
-HOME_CODE = 3
 # The statistics of the timing histograms, and their names in the leaderboard.
 QUANTILES = (("median", 0.5), ("p99", 0.99))
 TIMING_NAME = {"lockstep": "reply_ms", "realtime": "telemetry_late_ms"}
