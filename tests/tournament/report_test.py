@@ -26,7 +26,7 @@ SCORES = {
     ("a", "z"): [20000, 24000, 30000, 26000], ("b", "z"): [21000, 25000, None, None],
     ("a", "y"): [6000, 8000, 13000, 9000], ("b", "y"): [7000] * 4,
 }
-BOUNDS = [100, 1000, 10000]  # µs
+EDGES = [100, 1000, 10000]  # µs: buckets below 100, 100-999, 1000-9999, from 10000 up
 # (game, counts, maximum in µs): reply times in lockstep, lateness in real time.
 TIMING = [
     ("a.open_plain.s1.r1", [3, 1, 0, 0], 900),
@@ -49,14 +49,21 @@ def write_json(path, value):
 
 
 def write_timing(path, mode, counts, maximum):
-    """A timing file of two runs, whose histograms add up to counts."""
-    first = [count // 2 for count in counts]
-    name = "reply_us" if mode == "lockstep" else "telemetry_late_us"
-    counters = ({"replies": 0, "late_replies": 0} if mode == "lockstep" else {"commands": 0, "polls_with_input": 0})
-    runs = [dict(counters, number=n, **{name: {"counts": part, "max_us": top if sum(part) else None}})
-            for n, part, top in ((1, first, min(maximum, 100)), (2, [c - f for c, f in zip(counts, first)], maximum))]
-    write_json(path, {"format": "rover-timing", "version": 1, "mode": mode, "bucket_bounds_us": BOUNDS,
-                      "runs": runs})
+    """A timing file of two runs whose histograms add up to counts: the
+    second holds the highest bucket and the maximum, the first the rest."""
+    top = max(index for index, count in enumerate(counts) if count)
+    lower = [count if index < top else 0 for index, count in enumerate(counts)]
+    rest = [count - low for count, low in zip(counts, lower)]
+    below = max((index for index, count in enumerate(lower) if count), default=None)
+    first_max = 0 if below is None or below == 0 else EDGES[below - 1]
+    if mode == "lockstep":
+        counters, name = {"replies": 0, "late_replies": 0, "ahead_replies": 0}, "reply_us"
+    else:
+        counters, name = {"commands": 0, "polls": 0, "polls_with_input": 0, "telemetry": 0}, "telemetry_late_us"
+    runs = [dict(counters, number=number, ended=True, **{name: {"counts": part, "max": top_value, "sum": 0}})
+            for number, part, top_value in ((1, lower, first_max), (2, rest, maximum))]
+    write_json(path, {"format": "rover-timing", "version": 1, "mode": mode, "bucket_edges_us": EDGES,
+                      "runs": runs, "status": "completed"})
 
 
 class ReportTest(unittest.TestCase):
@@ -75,6 +82,12 @@ class ReportTest(unittest.TestCase):
             write_timing(os.path.join(out, "games", game, "timing.json"), "realtime" if ".y." in game else "lockstep",
                          counts, maximum)
         self._write_records(out)
+        # Left out of b's figures: a maximum its counts deny, other buckets.
+        for game, edges, maximum in (("b.y.s3.r1", EDGES, 5), ("b.y.s4.r1", [1, 2, 3], 7)):
+            write_json(os.path.join(out, "games", game, "timing.json"), {
+                "format": "rover-timing", "version": 1, "mode": "realtime", "bucket_edges_us": edges,
+                "runs": [{"number": 1, "commands": 0, "polls_with_input": 0,
+                          "telemetry_late_us": {"counts": [0, 0, 0, 1], "max": maximum}}]})
         tournament(["report", out])
         board = read_json(os.path.join(out, "leaderboard.json"))
 

@@ -1,15 +1,17 @@
-"""Reads the server's timing file (server --timing FILE): per run, how long
-the controller's replies took (lockstep) or how late telemetry left against
-its schedule (real time), as histograms over fixed buckets, so that games
-merge exactly. The file may come from where a controller could write:
-everything is checked, and a file that does not conform counts as none."""
+"""Reads the server's timing file (server --timing FILE, docs/timing.md):
+per run, how long the controller's replies took (lockstep) or how late
+telemetry left against its schedule (real time), as histograms over fixed
+buckets, so that games merge exactly. The file may come from where a
+controller could write: what is used is checked, and a file that does not
+conform counts as none. Fields the tournament does not use are left alone."""
 
 import json
 import math
 
 TIMING_FORMAT = "rover-timing"
 MAX_TIMING_BYTES = 4 * 1024 * 1024
-# Each mode's histogram in a run entry, and the run's other counts.
+EDGES_FIELD = "bucket_edges_us"
+# Each mode's histogram in a run entry, and the run's counts beside it.
 HISTOGRAM_FIELD = {"lockstep": "reply_us", "realtime": "telemetry_late_us"}
 COUNT_FIELDS = {"lockstep": ("replies", "late_replies"), "realtime": ("commands", "polls_with_input")}
 
@@ -19,13 +21,13 @@ class NotTiming(Exception):
 
 
 class Histogram:
-    """Counts over fixed buckets: counts[i] holds the values up to
-    bounds[i] (and above bounds[i - 1]); the last count those above every
-    bound. Values are integer microseconds."""
+    """Counts over fixed buckets in whole microseconds: counts[0] holds the
+    values below edges[0], counts[i] those from edges[i - 1] up to (not
+    including) edges[i], the last count those from the last edge up."""
 
-    def __init__(self, bounds, counts=None, maximum=None):
-        self.bounds = tuple(bounds)
-        self.counts = list(counts) if counts is not None else [0] * (len(self.bounds) + 1)
+    def __init__(self, edges, counts=None, maximum=0):
+        self.edges = tuple(edges)
+        self.counts = list(counts) if counts is not None else [0] * (len(self.edges) + 1)
         self.maximum = maximum
 
     @property
@@ -33,23 +35,21 @@ class Histogram:
         return sum(self.counts)
 
     def merge(self, other):
-        if other.bounds != self.bounds:
+        if other.edges != self.edges:
             raise NotTiming("its buckets differ from the other games'")
         self.counts = [a + b for a, b in zip(self.counts, other.counts)]
-        if other.maximum is not None:
-            self.maximum = other.maximum if self.maximum is None else max(self.maximum, other.maximum)
+        self.maximum = max(self.maximum, other.maximum)
 
     def quantile(self, fraction):
-        """The upper bound of the bucket that holds the value of rank
-        ceil(fraction x total) (never above the maximum); None when empty."""
+        """The upper edge of the bucket that holds the value of rank
+        ceil(fraction x total), never above the maximum; None when empty."""
         if not self.total:
             return None
         rank, seen = max(1, math.ceil(fraction * self.total)), 0
         for index, count in enumerate(self.counts):
             seen += count
             if seen >= rank:
-                bound = self.bounds[index] if index < len(self.bounds) else self.maximum
-                return bound if self.maximum is None else min(bound, self.maximum)
+                return min(self.edges[index], self.maximum) if index < len(self.edges) else self.maximum
         return self.maximum
 
 
@@ -59,17 +59,20 @@ def _count(value, where):
     return value
 
 
-def _histogram(value, bounds, where):
-    if not isinstance(value, dict) or set(value) != {"counts", "max_us"}:
+def _histogram(value, edges, where):
+    if not isinstance(value, dict) or not {"counts", "max"} <= set(value):
         raise NotTiming(f"{where} is not a histogram")
     counts = value["counts"]
-    if not isinstance(counts, list) or len(counts) != len(bounds) + 1:
+    if not isinstance(counts, list) or len(counts) != len(edges) + 1:
         raise NotTiming(f"{where}.counts does not have one count per bucket")
     counts = [_count(c, f"{where}.counts") for c in counts]
-    maximum = None if value["max_us"] is None else _count(value["max_us"], f"{where}.max_us")
-    if (maximum is None) != (sum(counts) == 0):
-        raise NotTiming(f"{where}.max_us does not match its counts")
-    return Histogram(bounds, counts, maximum)
+    maximum = _count(value["max"], f"{where}.max")
+    top = next((index for index in range(len(counts) - 1, -1, -1) if counts[index]), None)
+    # The maximum lies in the highest bucket that counts anything.
+    if top is None and maximum or top is not None and not (
+            (edges[top - 1] if top else 0) <= maximum < (edges[top] if top < len(edges) else math.inf)):
+        raise NotTiming(f"{where}.max does not match its counts")
+    return Histogram(edges, counts, maximum)
 
 
 def parse_timing(data, mode):
@@ -85,21 +88,21 @@ def parse_timing(data, mode):
         raise NotTiming(f"is not a version 1 {TIMING_FORMAT} file")
     if document.get("mode") != mode:
         raise NotTiming(f"is not of a {mode} game")
-    bounds = document.get("bucket_bounds_us")
-    if not isinstance(bounds, list) or not bounds or any(
-            isinstance(b, bool) or not isinstance(b, int) or b <= 0 for b in bounds) or bounds != sorted(set(bounds)):
-        raise NotTiming("bucket_bounds_us is not a rising list of positive integers")
+    edges = document.get(EDGES_FIELD)
+    if not isinstance(edges, list) or not edges or any(
+            isinstance(e, bool) or not isinstance(e, int) or e <= 0 for e in edges) or edges != sorted(set(edges)):
+        raise NotTiming(f"{EDGES_FIELD} is not a rising list of positive integers")
     runs = document.get("runs")
     if not isinstance(runs, list):
         raise NotTiming("runs is not a list")
-    merged = Histogram(bounds)
+    merged = Histogram(edges)
     for index, run in enumerate(runs):
         where = f"runs[{index}]"
         if not isinstance(run, dict) or run.get("number") != index + 1:
             raise NotTiming(f"{where} is not run {index + 1}")
         for name in COUNT_FIELDS[mode]:
             _count(run.get(name), f"{where}.{name}")
-        merged.merge(_histogram(run.get(HISTOGRAM_FIELD[mode]), bounds, f"{where}.{HISTOGRAM_FIELD[mode]}"))
+        merged.merge(_histogram(run.get(HISTOGRAM_FIELD[mode]), edges, f"{where}.{HISTOGRAM_FIELD[mode]}"))
     return merged
 
 

@@ -68,7 +68,7 @@ class Tally:
         if game.timing is not None:
             self.timing_games += 1
             if self.timing is None:
-                self.timing = Histogram(game.timing.bounds)
+                self.timing = Histogram(game.timing.edges)
             try:
                 self.timing.merge(game.timing)
             except NotTiming:  # not the buckets of the others: left out
