@@ -105,7 +105,7 @@ class PlayTest(unittest.TestCase):
         done = play([BOULDER_FIELD, "--", os.path.join(SOURCE, "no-such-controller"), "{port}"])
         self.assertEqual((done.returncode, done.stdout.splitlines()[-1]),
                          (3, "play: the controller could not start: No such file or directory"))
-        done = play([BOULDER_FIELD, "--", sys.executable, "-c", "import sys; sys.exit('no map for me')"])
+        done = play([BOULDER_FIELD, "--", sys.executable, "-c", "import sys; sys.exit('no map for me')", "{port}"])
         self.assertEqual(done.returncode, 3)
         self.assertIn("play: the controller exited with status 1 before it connected to the server\n"
                       "play: the controller's standard error ends: no map for me\n", done.stdout)
