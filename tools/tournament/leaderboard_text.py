@@ -19,7 +19,7 @@ def plus_minus(mean, error):
 
 
 def timing_text(summary):
-    """"0.2 / 1 / 5.1": median, 99th percentile and maximum in ms."""
+    """"0.2 / 1 / 5.1": median, 99th percentile and maximum in ms, 3 digits."""
     if not summary:
         return "-"
-    return " / ".join(f"{summary[name]:g}" for name in ("median", "p99", "max"))
+    return " / ".join(f"{summary[name]:.3g}" for name in ("median", "p99", "max"))
