@@ -75,5 +75,5 @@ if grep -q __pycache__ <<<"$contents"; then
 fi
 
 echo "lintian $(lintian --version | awk '{print $2}'):"
-lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian found errors in $deb"
+lintian --fail-on error --display-info --tag-display-limit 0 "$deb" || fail "lintian found errors in $deb"
 echo "$deb"
