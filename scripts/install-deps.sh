@@ -25,6 +25,7 @@ packages=(
   xvfb x11-utils xdotool imagemagick
   chromium fonts-dejavu-core nodejs
   parallel slurm-wlm munge
+  bubblewrap util-linux  # the tournament's sandbox: bwrap, setpriv, prlimit
 )
 if [[ "${1:-}" == "--package" ]]; then
   packages=("${build[@]}" "${packaging[@]}")

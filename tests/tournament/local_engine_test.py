@@ -114,8 +114,10 @@ class LocalEngineTest(unittest.TestCase):
                 "open('hung.pid', 'w').write(str(os.getpid()))\n"
                 "time.sleep(3600)\n", "{host}", "{port}"]
         maps = [os.path.join(SOURCE, "maps", "open_plain.json")]
+        # Unsandboxed, so that the test can see the controller's own pid.
         hung = plan(write_tournament(folder, {"controllers": [{"name": "hang", "command": hang}], "maps": maps,
-                                              "seeds": [7], "game_time_limit_s": 8}, "hung.json"),
+                                              "seeds": [7], "game_time_limit_s": 8, "sandbox": "none"},
+                                     "hung.json"),
                     os.path.join(folder, "hung"))
         quits = plan(write_tournament(folder, {"controllers": [{"name": "quit", "command": ["false", "{port}"]}],
                                                "maps": maps, "seeds": [7], "game_time_limit_s": 600},

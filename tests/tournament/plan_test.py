@@ -1,12 +1,16 @@
 """tournament plan: the games it writes, and a one-line error naming the field
 for each kind of bad tournament file. No game is played here."""
 
+import contextlib
 import copy
+import io
 import os
+import shutil
+import subprocess
 import sys
 import unittest
 
-from tournament_fixture import BUILD, SOURCE, plan, read_json, scratch, tournament, write_tournament
+from tournament_fixture import BUILD, SOURCE, TOOL, plan, read_json, scratch, tournament, write_tournament
 
 GOOD = {
     "controllers": [{"name": "a", "command": ["false", "{host}", "{port}"]},
@@ -37,6 +41,7 @@ def changed(path, value):
 class PlanTest(unittest.TestCase):
     def setUp(self):
         self.folder = scratch(self)
+        os.chmod(self.folder, 0o755)  # the sandbox's user reads bot.sh
         bot = os.path.join(self.folder, "bot.sh")
         with open(bot, "w", encoding="utf-8") as stream:
             stream.write("#!/bin/sh\nexit 0\n")
@@ -89,19 +94,21 @@ class PlanTest(unittest.TestCase):
             (changed(("game_time_limit_s",), -1), "game_time_limit_s: must be a number of seconds above 0"),
             (changed(("controllers", 1, "name"), "a"), 'controllers[1].name: "a" is used twice'),
             (changed(("controllers", 0, "name"), "a.b"), "controllers[0].name: must be 1-64 letters"),
+            # A final newline would pass a "$" and split games.tsv's line.
+            (changed(("controllers", 0, "name"), "a\n"), "controllers[0].name: must be 1-64 letters"),
             (changed(("controllers", 0, "command"), ["false", "{host}"]), "controllers[0].command: has no {port}"),
             (changed(("controllers", 0, "command"), ["no-such-program-here", "{port}"]),
-             'controllers[0].command: program "no-such-program-here" is not on PATH'),
+             'controllers[0].command: program "no-such-program-here" is not on the sandbox\'s PATH'),
             (changed(("controllers", 0, "command"), ["./bot.sh", "{port}"]),
              'controllers[0].command: program "./bot.sh" is a relative path'),
             (changed(("controllers", 0, "command"), ["{dir}/missing", "{port}"]),
              f'controllers[0].command: program "{self.folder}/missing" does not exist'),
-            (changed(("prefix",), ["no-such-limiter"]), 'prefix: program "no-such-limiter" is not on PATH'),
+            (changed(("prefix",), ["no-such-limiter"]), 'prefix: program "no-such-limiter" is not on the sandbox\'s'),
             (changed(("maps", 0), "nowhere.json"), f"maps[0]: {self.folder}/nowhere.json is not a file"),
             (changed(("maps", 1, "name"), "open_plain"), 'maps[1]: the name "open_plain" is used twice'),
             (changed(("maps", 0), bad_map), "maps[0]: does not load: "),
         ]
-        for data, expected in cases:
+        for data, expected in cases + self._sandbox_cases():
             with self.subTest(expected=expected):
                 path = write_tournament(self.folder, data, "bad.json")
                 out = os.path.join(self.folder, "bad_out")
@@ -111,6 +118,85 @@ class PlanTest(unittest.TestCase):
                 self.assertTrue(done.stderr.startswith(f"tournament: {expected}"), done.stderr)
                 self.assertEqual(done.stderr.count("\n"), 1, done.stderr)
                 self.assertFalse(os.path.exists(os.path.join(out, "plan.json")))
+
+    def _sandbox_cases(self):
+        """Refusals of the sandbox's own: a program that only the organiser's
+        PATH finds, two bots in one folder, a bad limit."""
+        bin_folder = os.path.join(self.folder, "bin")
+        os.makedirs(os.path.join(self.folder, "two"))
+        for path in (os.path.join(bin_folder, "mybot"), os.path.join(self.folder, "two", "a.py"),
+                     os.path.join(self.folder, "two", "b.py")):
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w", encoding="utf-8") as stream:
+                stream.write("#!/bin/sh\n")
+            os.chmod(path, 0o755)
+        os.environ["PATH"] = bin_folder + os.pathsep + os.environ["PATH"]
+        self.addCleanup(lambda: os.environ.update(PATH=os.environ["PATH"].split(os.pathsep, 1)[1]))
+        two = [{"name": name, "command": ["python3", f"{{dir}}/two/{name}.py", "{port}"]} for name in ("a", "b")]
+        return [
+            (changed(("controllers", 0, "command"), ["mybot", "{port}"]),
+             'controllers[0].command: program "mybot" is not on the sandbox\'s PATH (/usr/local/bin:/usr/bin:/bin)'),
+            (changed(("controllers",), two),
+             f"controllers[1]: its folder {self.folder}/two and that of controllers[0] ({self.folder}/two) are the "
+             "same or nested"),
+            (changed(("controllers", 1, "folder"), "/"), "controllers[1].folder: cannot be the root folder"),
+            (changed(("limits",), {"processes": 0}), "limits.processes: must be an integer from 4 to 4096"),
+            (changed(("limits",), {"memory": 1}), "limits.memory: unknown limit"),
+            (changed(("sandbox",), "docker"), 'sandbox: must be "bwrap" (the default) or "none"'),
+        ]
+
+    def test_sandbox_plans_need_root_and_one_program_may_serve_two_controllers(self):
+        # One file, two argument lists: one folder is fine.
+        same = changed(("controllers",), [{"name": name, "command": ["{dir}/bot.sh", name, "{port}"]}
+                                          for name in ("x", "y")])
+        out = plan(write_tournament(self.folder, same), os.path.join(self.folder, "same"))
+        self.assertEqual(read_json(os.path.join(out, "plan.json"))["sandbox"], "bwrap")
+
+        # Files the sandbox's user cannot read: a warning, then failed games.
+        os.chmod(os.path.join(self.folder, "bot.sh"), 0o700)
+        done = tournament(["plan", os.path.join(self.folder, "tournament.json"), "-o",
+                           os.path.join(self.folder, "unreadable"), "--build", BUILD])
+        self.assertEqual(done.stderr, f"tournament: warning: controllers[0] (x): the sandbox's user cannot use "
+                                      f"{self.folder}/bot.sh (mode 0700); its games will fail\n"
+                                      f"tournament: warning: controllers[1] (y): the sandbox's user cannot use "
+                                      f"{self.folder}/bot.sh (mode 0700); its games will fail\n")
+        tournament(["play", os.path.join(self.folder, "unreadable"), "x.open_plain.s5.r1"])
+        failed = read_json(os.path.join(self.folder, "unreadable", "games", "x.open_plain.s5.r1", "game.json"))
+        self.assertEqual((failed["status"], failed["reason"], failed["server_exit"]),
+                         ("failed", f"the controller's files: the sandbox's user cannot use {self.folder}/bot.sh "
+                                    "(mode 0700)", None))
+        os.chmod(os.path.join(self.folder, "bot.sh"), 0o755)
+
+        # The same plan as an ordinary user: refused in one line, nothing written.
+        os.chmod(self.folder, 0o755)
+        python = shutil.which("python3", path="/usr/local/bin:/usr/bin:/bin")
+        done = subprocess.run(["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", python, TOOL, "plan",
+                               os.path.join(self.folder, "tournament.json"), "-o",
+                               os.path.join(self.folder, "unprivileged"), "--build", BUILD],
+                              capture_output=True, text=True, timeout=600, check=False)
+        self.assertEqual((done.returncode, done.stdout), (1, ""))
+        self.assertEqual(done.stderr, 'tournament: sandbox: the sandbox needs root (run as root, or write '
+                                      '"sandbox": "none" to run controllers unsandboxed)\n')
+
+        # A sandbox step that fails is named.
+        sys.path.insert(0, os.path.join(SOURCE, "tools"))
+        from common import sandbox  # pylint: disable=import-outside-toplevel
+        from common.sandbox_files import controller_files  # pylint: disable=import-outside-toplevel
+        from common.sandbox_limits import Limits  # pylint: disable=import-outside-toplevel
+        real_tool = sandbox.tool
+        sandbox.tool = lambda name: "/bin/false" if name == "setpriv" else real_tool(name)
+        self.addCleanup(setattr, sandbox, "tool", real_tool)
+        with self.assertRaisesRegex(sandbox.SandboxError, r"^the sandbox does not work here: the drop to uid 6\d+ "
+                                                          r"\(setpriv\) failed: exit status 1$"):
+            sandbox.check_sandbox(controller_files(["/bin/true"]), Limits(), 10, 60999)
+        # And a game on a machine where it fails: nothing recorded, exit 1.
+        sys.path.insert(0, os.path.join(SOURCE, "tools", "tournament"))
+        from game_player import play  # pylint: disable=import-outside-toplevel
+        errors = io.StringIO()
+        with contextlib.redirect_stderr(errors), contextlib.redirect_stdout(io.StringIO()):
+            self.assertEqual(play(out, "x.open_plain.s5.r1"), 1)
+        self.assertIn("(setpriv) failed: exit status 1; nothing recorded, a later run plays it", errors.getvalue())
+        self.assertFalse(os.path.exists(os.path.join(out, "games", "x.open_plain.s5.r1", "game.json")))
 
 
 if __name__ == "__main__":

@@ -2,9 +2,12 @@
 
 import json
 import os
+import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BUILD = os.environ.get("ROVER_BUILD_DIR", os.path.join(SOURCE, "build", "release"))
@@ -12,6 +15,10 @@ TOOL = os.path.join(SOURCE, "tools", "tournament", "tournament")
 # Far above what any of these games needs on a loaded machine; only the
 # hung controller's tournament sets a short limit on purpose.
 GENEROUS_LIMIT_S = 600
+# How long a test waits for processes to appear or to go.
+BOUND_S = 60
+# The Python a sandboxed controller can run: the system's, not a PATH shim.
+SYSTEM_PYTHON = shutil.which("python3", path="/usr/local/bin:/usr/bin:/bin")
 
 
 def tournament(args, check=True):
@@ -33,7 +40,7 @@ def ci_tournament(folder):
         if controller["name"] == "pilot":
             controller["command"] = [os.path.join(BUILD, "pilot"), "{host}", "{port}"]
         else:
-            controller["command"] = [sys.executable, os.path.join(SOURCE, "examples", "simple_pilot.py"),
+            controller["command"] = [SYSTEM_PYTHON, os.path.join(SOURCE, "examples", "simple_pilot.py"),
                                      "{host}", "{port}"]
     data["maps"] = [os.path.join(SOURCE, "examples", path) for path in data["maps"]]
     data["game_time_limit_s"] = GENEROUS_LIMIT_S
@@ -67,3 +74,46 @@ def scratch(test):
     folder = tempfile.TemporaryDirectory(prefix="rover_tournament_")
     test.addCleanup(folder.cleanup)
     return folder.name
+
+
+def processes_mentioning(text):
+    """Pids of live processes whose command line holds text."""
+    found = []
+    for name in os.listdir("/proc"):
+        if name.isdigit() and int(name) != os.getpid():
+            try:
+                with open(f"/proc/{name}/cmdline", "rb") as stream:
+                    if text.encode() in stream.read():
+                        found.append(int(name))
+            except OSError:
+                pass
+    return found
+
+
+def wait_for_controllers(test, text, count):
+    """Waits until `count` controllers run (their own processes, not the
+    sandbox's, whose command lines hold the controller's too) mentioning text."""
+    def controllers():
+        return [pid for pid in processes_mentioning(text) if _first_word(pid) == SYSTEM_PYTHON]
+    deadline = time.monotonic() + BOUND_S
+    while len(controllers()) < count and time.monotonic() < deadline:
+        time.sleep(0.05)
+    test.assertGreaterEqual(len(controllers()), count)
+
+
+def _first_word(pid):
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as stream:
+            return stream.read().split(b"\0")[0].decode()
+    except OSError:
+        return None
+
+
+def wait_until_gone(test, text):
+    deadline = time.monotonic() + BOUND_S
+    while processes_mentioning(text) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    left = processes_mentioning(text)
+    for pid in left:  # ours: started by this test's games
+        os.kill(pid, signal.SIGKILL)
+    test.assertEqual(left, [], f"processes left mentioning {text}")

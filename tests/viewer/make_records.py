@@ -2,10 +2,12 @@
 """Plays the viewer's test map with the real server in lockstep and keeps
 the records, plain and gzip, for the browser tests.
 
-    make_records.py --server build/release/server --map tests/viewer/bounce_map.json --out DIR
+    make_records.py --server build/release/server --map tests/viewer/bounce_map.json --out DIR [--many-runs N]
 
 Writes DIR/game.jsonl and DIR/game.jsonl.gz. Both games are played alike, so
-the two records must hold the same lines; that is checked here too.
+the two records must hold the same lines; that is checked here too. With
+--many-runs, also DIR/many_runs.jsonl.gz: a game of N one-step runs
+(make_runs_map.py).
 """
 import argparse
 import gzip
@@ -26,16 +28,18 @@ def free_port():
         return s.getsockname()[1]
 
 
-def record_game(server, game_map, path):
+def record_game(server, game_map, path, output=subprocess.PIPE):
+    """Plays one game. The server's output is read at the end, so a game of
+    many runs (a line each) sends it to a file instead."""
     if os.path.exists(path):
         os.remove(path)
     port = free_port()
     # The largest seed, beyond 2^53, so the viewer must show it exactly.
     command = [server, "--lockstep", "--reply-timeout", "0", "--seed", SEED, "-p", str(port), "--record", path, game_map]
-    proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    proc = subprocess.Popen(command, stdout=output, stderr=subprocess.STDOUT, text=True)
     try:
         line = ""
-        while "waiting for client connection" not in line:
+        while output == subprocess.PIPE and "waiting for client connection" not in line:
             more = proc.stdout.readline()
             if not more:
                 raise SystemExit("server did not start: %r (command: %s)" % (line, " ".join(command)))
@@ -50,7 +54,8 @@ def record_game(server, game_map, path):
         raise SystemExit("server exited with status %d:\n%s%s" % (proc.returncode, line, rest))
     if not os.path.exists(path):
         raise SystemExit("the server wrote no record at %s" % path)
-    print(rest, end="")
+    if rest:
+        print(rest, end="")
 
 
 def main():
@@ -58,6 +63,7 @@ def main():
     parser.add_argument("--server", required=True)
     parser.add_argument("--map", required=True)
     parser.add_argument("--out", required=True)
+    parser.add_argument("--many-runs", type=int, default=0)
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
     plain = os.path.join(args.out, "game.jsonl")
@@ -73,6 +79,14 @@ def main():
     if b'"kind":"bounce"' not in plain_bytes:
         raise SystemExit("the test game has no bounce; the browser tests need one")
     print("records: %s (%d bytes), %s" % (plain, len(plain_bytes), packed))
+    if args.many_runs:
+        many_map = os.path.join(args.out, "many_runs_map.json")
+        with open(many_map, "w") as f:
+            subprocess.run([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "make_runs_map.py"),
+                            str(args.many_runs)], stdout=f, check=True)
+        with open(os.path.join(args.out, "many_runs_server.txt"), "w") as log:
+            record_game(args.server, many_map, os.path.join(args.out, "many_runs.jsonl.gz"), output=log)
+        print("record of %d runs: %s" % (args.many_runs, os.path.join(args.out, "many_runs.jsonl.gz")))
 
 
 if __name__ == "__main__":

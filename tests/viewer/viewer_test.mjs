@@ -8,6 +8,7 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
+import zlib from 'node:zlib';
 import { pathToFileURL } from 'node:url';
 import {
   WAIT_MS, launchBrowser, newPage, patchAt, serveFolders, state, waitForLoad,
@@ -36,8 +37,8 @@ fs.mkdirSync(opt.out, { recursive: true });
 function shownResults(page) {
   return page.evaluate(() => ({
     options: document.querySelectorAll('#run-select option').length,
-    rows: [...document.querySelectorAll('#results tbody tr')].map((tr) => ({
-      run: Number(tr.cells[0].textContent), outcome: tr.cells[1].textContent, score: tr.cells[2].textContent,
+    rows: [...document.querySelectorAll('#result-rows .row')].map((row) => ({
+      run: Number(row.children[0].textContent), outcome: row.children[1].textContent, score: row.children[2].textContent,
     })),
     outcome: document.getElementById('outcome').textContent,
   }));
@@ -60,6 +61,44 @@ async function scrubTo(page, t) {
     s.dispatchEvent(new Event('input', { bubbles: true }));
   }, t);
   await nextFrames(page);
+}
+
+// Opens a file through the page's file input and waits for that load to end.
+async function upload(page, file) {
+  const before = (await state(page)).loads;
+  const input = await page.$('#file-input');
+  await input.uploadFile(file);
+  await page.waitForFunction((n) => RV.testHook.state().loads > n, { timeout: WAIT_MS }, before);
+  return state(page);
+}
+
+// All the page shows of a record: after a failed load, none of it may stay.
+function shownRecord(page) {
+  return page.evaluate(() => ({
+    options: document.querySelectorAll('#run-select option').length,
+    rows: document.querySelectorAll('#result-rows .row').length,
+    total: document.getElementById('results-total').textContent,
+    info: document.getElementById('record-info').textContent,
+    file: document.getElementById('file-name').textContent,
+    outcome: document.getElementById('outcome').textContent,
+    panels: ['outcome-details', 'telemetry', 'control-state'].map((id) => document.getElementById(id).textContent).join(''),
+    time: document.getElementById('time').textContent,
+    enabled: [...document.querySelectorAll('#bar button, #run-select, #scrubber')].filter((el) => !el.disabled).length,
+  }));
+}
+
+const NOTHING_SHOWN = {
+  options: 0, rows: 0, total: '–', info: '', file: '', outcome: 'No record open.', panels: '', time: '–', enabled: 0,
+};
+
+// The record with `line` put in place of line `at` (1-based; the lines from
+// there on move down), as a file in --out.
+function withLine(name, at, line) {
+  const all = plainText.split('\n');
+  all.splice(at - 1, 0, line);
+  const file = path.join(opt.out, name + '.jsonl');
+  fs.writeFileSync(file, all.join('\n'));
+  return file;
 }
 
 const cases = {
@@ -202,6 +241,126 @@ const cases = {
     assert.equal(c.page, 'ready', c.message);
     assert.match(c.message, /gzip stream ends early/);
     assert.deepEqual((await shownResults(page)).rows.filter((r) => r.outcome !== 'no result'), expected);
+  },
+
+  // A record of 2,000 runs (one physics step each) opens and lists every
+  // run, with its outcome and score, in the run menu and the results list.
+  async many_runs(page, web) {
+    const many = recordLines(zlib.gunzipSync(fs.readFileSync(path.join(opt.records, 'many_runs.jsonl.gz'))).toString());
+    const expected = runResults(many);
+    assert.ok(expected.length >= 1000, 'the test record has many runs');
+    await page.goto(web.origin + '/viewer/index.html?record=/records/many_runs.jsonl.gz');
+    const s = await waitForLoad(page);
+    assert.equal(s.page, 'ready', s.message);
+    assert.equal(s.runs, expected.length);
+    assertResultsShown(await shownResults(page), expected);
+    const options = await page.$$eval('#run-select option', (all) => all.map((o) => o.textContent));
+    assert.deepEqual(options, expected.map((r) => r.run + ' · ' + r.outcome), 'the run menu');
+    const total = expected.reduce((sum, r) => sum + BigInt(r.score), 0n);
+    assert.equal(await page.$eval('#results-total', (el) => el.textContent), String(total));
+    // The last run, chosen in the list, is marked there and on show.
+    await page.evaluate((n) => document.querySelector('#result-rows .row[data-run="' + n + '"] span').click(), expected.length);
+    const last = expected[expected.length - 1];
+    assert.equal((await state(page)).run, last.run);
+    assert.equal(await page.$eval('#result-rows .row.current', (el) => el.dataset.run), String(last.run));
+    assert.equal(await page.$eval('#run-select', (el) => el.value), String(last.run));
+  },
+
+  // The first line that cannot be in a record stops the load with a message
+  // naming it, and nothing of the record is shown. Brackets inside a string
+  // are no nesting; a line after the footer is.
+  async impossible_lines(page, web) {
+    await page.goto(web.origin + '/viewer/index.html');
+    await page.waitForFunction(() => window.RV && RV.testHook);
+    const footer = plainText.split('\n').length - 1; // the footer's line number; the file ends with a newline
+    const run2 = plainText.split('\n').findIndex((l) => l.startsWith('{"type":"run_start","run":2')) + 1;
+    const faults = [
+      ['empty', 7, '', /^Line 7 is empty/],
+      ['unknown_type', 7, '{"type":"teleport","run":1,"t":0}', /^Line 7 \(teleport\) is of an unknown type/],
+      ['second_header', 7, plainText.slice(0, plainText.indexOf('\n')), /^Line 7 \(header\) is a second header/],
+      ['not_json', 7, '{"type":"step","run":1,', /^Line 7 is not valid JSON/],
+      ['deep', 7, '{"type":"cmd","run":1,"t":0,"cmds":' + '['.repeat(65) + ']'.repeat(65) + '}', /^Line 7 is nested deeper than 64 levels/],
+      ['run_back', run2 + 2, '{"type":"cmd","run":1,"t":0,"cmds":["a"]}', new RegExp('^Line ' + (run2 + 2) + ' \\(cmd\\) goes back to run 1 during run 2')],
+      ['bad_field', 7, '{"type":"step","run":1,"t":10,"x":1,"y":2,"h":0,"v":0,"w":0,"c":["a","-"],"hash":"0"}', /^Line 7 \(step\) c is not a string/],
+      ['bad_score', run2 - 1, '{"type":"run_end","run":1,"t":99,"outcome":"x","code":1,"score":1.5,"run_ms":99,"bounces":{"boulder":0,"wall":0},"commands":0,"late_replies":0}', new RegExp('^Line ' + (run2 - 1) + ' \\(run_end\\) score is not an integer')],
+      ['after_footer', footer + 1, plainText.split('\n')[2], new RegExp('^Line ' + (footer + 1) + ' follows the footer')],
+    ];
+    for (const [name, at, line, message] of faults) {
+      const s = await upload(page, withLine(name, at, line));
+      assert.equal(s.page, 'error', name + ': ' + s.message);
+      assert.match(s.message, message, name);
+      assert.deepEqual(await shownRecord(page), NOTHING_SHOWN, name + ': nothing of the record is shown');
+    }
+    // 300 brackets inside a string nest nothing: the record opens.
+    const fine = await upload(page, withLine('brackets_in_text', 7,
+      '{"type":"cmd","run":1,"t":0,"cmds":["' + '['.repeat(300) + '"]}'));
+    assert.equal(fine.page, 'ready', fine.message);
+    assert.equal(fine.runs, results.length);
+  },
+
+  // The size limit counts decompressed bytes and can be changed in the
+  // address: the record's exact size opens, one byte less is refused. A
+  // small gzip file of a record followed by 50 MB of newlines stops at the
+  // first empty line, long before the rest is decompressed; a line longer
+  // than max-line stops at that line.
+  async limits(page, web) {
+    const size = Buffer.byteLength(plainText);
+    const open = async (query, record) => {
+      await page.goto(web.origin + '/viewer/index.html?' + query + '&record=' + record);
+      return waitForLoad(page);
+    };
+    for (const record of ['/records/game.jsonl', '/records/game.jsonl.gz']) {
+      const exact = await open('max-size=' + size, record);
+      assert.equal(exact.page, 'ready', record + ' at its size: ' + exact.message);
+      const over = await open('max-size=' + (size - 1), record);
+      assert.equal(over.page, 'error', record + ' one byte over');
+      assert.match(over.message, new RegExp('larger than the limit of ' + (size - 1) + ' bytes' +
+        (record.endsWith('.gz') ? ' decompressed' : '') + ';.*\\?max-size=2M\\.$'));
+      assert.equal(over.read, size - 1, 'read up to the limit, no further');
+      assert.deepEqual(await shownRecord(page), NOTHING_SHOWN);
+    }
+    const bad = await open('max-size=lots', '/records/game.jsonl');
+    assert.equal(bad.page, 'error');
+    assert.match(bad.message, /max-size=lots, which is not a size/);
+
+    const newlines = zlib.gzipSync(Buffer.concat([Buffer.from(plainText), Buffer.alloc(50e6, 10)]));
+    fs.writeFileSync(path.join(opt.out, 'newlines.jsonl.gz'), newlines);
+    const flood = await open('', '/out/newlines.jsonl.gz');
+    assert.equal(flood.page, 'error');
+    assert.match(flood.message, new RegExp('^Line ' + (plainText.split('\n').length) + ' is empty'));
+    assert.ok(flood.read < size + 5e6, 'stopped early: ' + flood.read + ' bytes decompressed of ' + (size + 50e6));
+
+    const header = plainText.indexOf('\n');
+    const long = await open('max-line=' + (header - 1), '/records/game.jsonl');
+    assert.equal(long.page, 'error');
+    assert.match(long.message, /^Line 1 is longer than the limit of/);
+    assert.equal((await open('max-line=' + header, '/records/game.jsonl')).page, 'ready');
+  },
+
+  // A load that fails takes away everything an earlier record showed: the
+  // run list, the panels, the map. Here the second record holds two good
+  // runs before a damaged line.
+  async cleared(page, web) {
+    await page.goto(web.origin + '/viewer/index.html');
+    await page.waitForFunction(() => window.RV && RV.testHook);
+    const good = await upload(page, path.join(opt.records, 'game.jsonl'));
+    assert.equal(good.page, 'ready');
+    assert.notDeepEqual(await shownRecord(page), NOTHING_SHOWN);
+    const start = firstBounce(lines);
+    await page.select('#run-select', String(start.run));
+    await scrubTo(page, start.t);
+    const where = await page.evaluate((x, y) => RV.testHook.worldToScreen(x, y), start.x, start.y);
+    assert.deepEqual((await patchAt(page, where.x, where.y))[4], ROVER_RGB, 'the rover before the failed load');
+
+    const all = plainText.split('\n');
+    const run3 = all.findIndex((l) => l.startsWith('{"type":"run_start","run":3')) + 1;
+    const bad = await upload(page, withLine('damaged_run_3', run3 + 3, '{"type":"step","run":3}'));
+    assert.equal(bad.page, 'error');
+    assert.match(bad.message, new RegExp('^Line ' + (run3 + 3) + ' \\(step\\) t is not an integer'));
+    assert.deepEqual(await shownRecord(page), NOTHING_SHOWN);
+    await nextFrames(page);
+    for (const rgb of await patchAt(page, where.x, where.y)) assert.notDeepEqual(rgb, ROVER_RGB, 'no rover after it');
+    assert.equal((await state(page)).run, null);
   },
 
   // Opened as a file, with no browser flags, the page reads a record given

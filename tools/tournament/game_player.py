@@ -1,156 +1,179 @@
 """tournament play DIR GAME: plays one game and writes its game.json."""
 
 import fcntl
-import json
+import hashlib
 import os
 import shutil
-import signal
+import socket
 import subprocess
 import sys
 import time
 
-from capped_output import CappedOutput
-from child_processes import kill_group, loopback_listener, start_activated_server, start_controller
+from common.controller_ending import controller_reason
+from common.game_guard import GameEnding, play_processes
+from common.processes import kill_group
+from common.results_check import ExpectedGame, NonConforming, check_results, parse_results, read_results
+from common.sandbox import (SANDBOX_HOST, SANDBOX_PORT, SandboxError, check_command, check_sandbox,
+                            controller_layers, game_words, layered, require_root)
+from common.sandbox_files import controller_files, unreadable
+from common.sandbox_limits import limits_from_plan
+from common.stop_signals import Stopped, stop_on_signals
+from common.uid_pool import UidPoolError, claim_uid
 from tournament_dir import (GAME_FORMAT, TournamentDirError, game_file, game_folder, load_games, load_plan,
                             read_outcome, write_json_atomically)
 
-# A controller that is gone while the server still runs: the server may be
-# sitting in accept and would wait forever, or may just be writing its
-# results after the client's EOF. This long is enough for the second case.
-SERVER_GRACE_S = 2.0
-# The server has ended the game; a controller sees the connection close and
-# should leave by itself. One that lingers is killed after this.
-CONTROLLER_GRACE_S = 5.0
-POLL_INTERVAL_S = 0.02
 REPLAY_BOUND_S = 300
+# The helper reports within the game's limit plus the guards' grace periods;
+# past this margin the runner stops waiting for it.
+HELPER_MARGIN_S = 60
 
 RECORD_FILE = "record.jsonl.gz"
 RESULTS_FILE = "results.json"
 
 
-class Stopped(Exception):
-    """The runner itself was told to stop (a cancelled or preempted job)."""
+def _map_sha256(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as stream:
+        for block in iter(lambda: stream.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
 
 
-def _stop(signum, _frame):
-    raise Stopped(signal.Signals(signum).name)
-
-
-def _read_json(path):
-    try:
-        with open(path, encoding="utf-8") as stream:
-            return json.load(stream)
-    except (FileNotFoundError, ValueError):
-        return None
-
-
-def _runs_from_record(replay, record):
-    """The runs a killed game finished, rebuilt from its record by replay."""
+def _runs_from_record(replay, record, expected):
+    """The runs a killed game finished, rebuilt from its record by replay and
+    checked like a results file; None when there are none to trust."""
     try:
         done = subprocess.run([replay, "results", record], capture_output=True, timeout=REPLAY_BOUND_S,
                               check=False)
-        document = json.loads(done.stdout) if done.returncode == 0 else None
-    except (subprocess.TimeoutExpired, ValueError, OSError):
-        document = None
-    return document["runs"] if document else None
-
-
-def _guard(server, controller, limit_s, start):
-    """Waits for both processes within the limits. How the wait ended:
-    None (both exited by themselves, or the server did and the controller
-    lingered), "timed out" or "controller exited"."""
-    deadline = start + limit_s
-    controller_gone = server_gone = None
-    while True:
-        server_code, controller_code = server.poll(), controller.poll()
-        now = time.monotonic()
-        if server_code is not None and controller_code is not None:
+        if done.returncode != 0:
             return None
-        if now >= deadline:
-            return "timed out"
-        if controller_code is not None:
-            controller_gone = controller_gone or now
-            if now - controller_gone >= SERVER_GRACE_S:
-                return "controller exited"
-        if server_code is not None:
-            server_gone = server_gone or now
-            if now - server_gone >= CONTROLLER_GRACE_S:
-                return None
-        time.sleep(POLL_INTERVAL_S)
+        return check_results(parse_results(done.stdout), expected)
+    except (subprocess.TimeoutExpired, OSError, NonConforming):
+        return None
 
 
-def _verdict(ending, limit_s, server_code, controller_code, results):
+def _verdict(ending, limit_s, results, problem, why_controller_left):
     """The status and the reason of a game."""
-    if ending == "timed out":
+    if ending.start_error is not None:
+        return "failed", f"controller did not start: {ending.start_error}"
+    if problem is not None:
+        return "failed", f"the results file does not conform: {problem}"
+    if ending.ending == "timed out":
         return "timed out", f"the wall-clock limit of {limit_s:g} s ran out"
-    if ending == "controller exited":
-        return "failed", f"controller exited {controller_code} while the server was still waiting"
+    if ending.ending == "controller exited":
+        return "failed", why_controller_left("while the server was still waiting")
     if results is None:
-        return "failed", f"server exited {server_code} and left no results file"
-    if server_code == 0 and results.get("status") == "completed":
+        return "failed", f"server exited {ending.server_exit} and left no results file"
+    if ending.server_exit == 0 and results["status"] == "completed":
         return "completed", None
-    return "failed", results.get("line") or f"server exited {server_code}"
+    # A controller that ended badly broke the game: its ending (a limit it
+    # hit, its exit status and last words) says more than the server's EOF.
+    if ending.controller_left and ending.controller_exit != 0:
+        return "failed", why_controller_left(None)
+    return "failed", results.get("line") or f"server exited {ending.server_exit}"
+
+
+def _server_argv(plan, game, map_file, here):
+    return [plan["server"], "--lockstep", "--reply-timeout", "0", "--seed", str(game.server_seed),
+            "--record", os.path.join(here, RECORD_FILE), "--results", os.path.join(here, RESULTS_FILE), map_file]
+
+
+def _filled(words, host, port):
+    return [w.replace("{host}", host).replace("{port}", str(port)) for w in words]
+
+
+def _play_unsandboxed(plan, game, server_argv, here, start):
+    # A port the kernel picks on 127.0.0.1: no races.
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(1)
+    words = _filled(plan["controllers"][game.controller], "127.0.0.1", listener.getsockname()[1])
+    return play_processes(server_argv, listener.detach(), plan["prefix"] + words, here, here,
+                          plan["game_time_limit_s"], start)
+
+
+def _play_sandboxed(plan, folder, game, server_argv, here, files, uid):
+    """Plays in the sandbox through sandbox_helper, which checks the sandbox
+    beside the game; raises SandboxError, naming the step, when the check
+    fails or the helper gives no account of the game."""
+    limits = limits_from_plan(plan["limits"])
+    limit_s = plan["game_time_limit_s"]
+    words = _filled(plan["controllers"][game.controller], SANDBOX_HOST, SANDBOX_PORT)
+    layers = controller_layers(files, [folder], limits, limit_s, uid)
+    helper = subprocess.Popen(game_words(here, limit_s, layered(layers, check_command()), server_argv,
+                                         layered(layers, plan["prefix"] + words)),
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              start_new_session=True)
+    try:
+        out, err = helper.communicate(timeout=limit_s + HELPER_MARGIN_S)
+    except subprocess.TimeoutExpired:
+        raise SandboxError(f"the sandbox's helper gave no account of the game within {limit_s:g} s + "
+                           f"{HELPER_MARGIN_S} s") from None
+    finally:
+        # Killing the outer bwrap ends its pid namespace: every process of the game.
+        kill_group(helper.pid)
+        helper.wait()
+    lines = out.decode("utf-8", "replace").strip().splitlines()
+    if lines[-1:] and lines[-1].startswith("CHECK FAILED"):
+        check_sandbox(files, limits, limit_s, uid)  # names the step that fails
+        raise SandboxError(f"the sandbox's check failed in the game's namespaces ({lines[-1]})")
+    try:
+        return GameEnding.from_line(lines[-1])
+    except (ValueError, IndexError):
+        last = (err.decode("utf-8", "replace").strip().splitlines() or [f"exit status {helper.returncode}"])[-1]
+        raise SandboxError(f"the sandbox's helper failed: {last}") from None
 
 
 def _play_in(plan, folder, game, here):
-    """Plays the game with its files in `here`; the game.json content."""
+    """Plays the game with its files in `here`; the game.json content.
+    Raises SandboxError or UidPoolError when the sandbox cannot run."""
     limit_s = plan["game_time_limit_s"]
-    map_file = os.path.abspath(os.path.join(folder, plan["maps"][game.map]["file"]))
-    record = os.path.join(here, RECORD_FILE)
-    results_path = os.path.join(here, RESULTS_FILE)
-    server_argv = [plan["server"], "--lockstep", "--reply-timeout", "0", "--seed", str(game.server_seed),
-                   "--record", record, "--results", results_path, map_file]
-
-    listener = loopback_listener()
-    port = listener.getsockname()[1]
-    words = [w.replace("{host}", "127.0.0.1").replace("{port}", str(port))
-             for w in plan["controllers"][game.controller]]
+    map_info = plan["maps"][game.map]
+    map_file = os.path.abspath(os.path.join(folder, map_info["file"]))
+    expected = ExpectedGame(_map_sha256(map_file), "lockstep", game.server_seed, 0, map_info["runs"],
+                            map_info["time_limit_ms"])
+    server_argv = _server_argv(plan, game, map_file, here)
+    sandboxed = plan.get("sandbox", "none") == "bwrap"
     start = time.monotonic()
-    server = controller = start_error = None
-    outputs = []
-    try:
-        server = start_activated_server(server_argv, listener, os.path.join(here, "server.out"),
-                                        os.path.join(here, "server.err"))
-        listener.close()
-        try:
-            controller = start_controller(plan["prefix"] + words, here)
-        except OSError as error:
-            start_error = error.strerror
-        else:
-            outputs = [CappedOutput(controller.stdout, os.path.join(here, "controller.out")),
-                       CappedOutput(controller.stderr, os.path.join(here, "controller.err"))]
-            ending = _guard(server, controller, limit_s, start)
-            controller_code = controller.poll()
-    finally:
-        listener.close()
-        # Both groups go, also after a normal end: whatever a controller left
-        # running must not outlive its game. Also when this runner is stopped.
-        running = [process for process in (server, controller) if process is not None]
-        for process in running:
-            kill_group(process.pid)
-        for process in running:
-            process.wait()
-        for output in outputs:
-            output.finish(timeout=5)
-    if start_error is not None:
-        return _outcome(game, "failed", f"controller did not start: {start_error}", server.returncode, None,
-                        start, None, None)
-
-    wall_end = time.monotonic()
-    results = _read_json(results_path)
-    status, reason = _verdict(ending, limit_s, server.returncode, controller_code, results)
-    if results is not None:
-        runs, source = results.get("runs", []), "results"
-    elif os.path.exists(record):
-        runs = _runs_from_record(plan["replay"], record)
-        source = "record" if runs is not None else None
+    if sandboxed:
+        require_root()
+        words = plan["controllers"][game.controller]
+        files = controller_files(words, plan.get("controller_folders", {}).get(game.controller))
+        problem = unreadable(files, words)
+        if problem is not None:
+            return _outcome(game, "failed", f"the controller's files: {problem}", GameEnding(None, None, None),
+                            start, None, None)
+        with claim_uid() as claimed:
+            ending = _play_sandboxed(plan, folder, game, server_argv, here, files, claimed.uid)
     else:
-        runs, source = None, None
-    return _outcome(game, status, reason, server.returncode, controller.returncode, start, runs, source,
-                    wall_end)
+        ending = _play_unsandboxed(plan, game, server_argv, here, start)
+    wall_end = time.monotonic()
+
+    results = problem = None
+    try:
+        document = read_results(os.path.join(here, RESULTS_FILE))
+        if document is not None:
+            check_results(document, expected)
+            results = document
+    except NonConforming as error:
+        problem = str(error)
+    limits = limits_from_plan(plan["limits"]) if sandboxed else None
+
+    def why_controller_left(when):
+        return controller_reason(ending.controller_exit, sandboxed, limits, limit_s,
+                                 os.path.join(here, "controller.err"), when)
+
+    status, reason = _verdict(ending, limit_s, results, problem, why_controller_left)
+    runs, source = None, None
+    if results is not None:
+        runs, source = results["runs"], "results"
+    elif os.path.exists(os.path.join(here, RECORD_FILE)):
+        runs = _runs_from_record(plan["replay"], os.path.join(here, RECORD_FILE), expected)
+        source = "record" if runs is not None else None
+    return _outcome(game, status, reason, ending, start, runs, source, wall_end)
 
 
-def _outcome(game, status, reason, server_code, controller_code, start, runs, source, end=None):
+def _outcome(game, status, reason, ending, start, runs, source, end=None):
     runs = runs or []
     return {
         "format": GAME_FORMAT,
@@ -163,8 +186,8 @@ def _outcome(game, status, reason, server_code, controller_code, start, runs, so
         "server_seed": game.server_seed,
         "status": status,
         "reason": reason,
-        "server_exit": server_code,
-        "controller_exit": controller_code,
+        "server_exit": ending.server_exit,
+        "controller_exit": ending.controller_exit,
         "wall_ms": round(((end or time.monotonic()) - start) * 1000),
         "runs_from": source,
         "runs": runs,
@@ -174,7 +197,8 @@ def _outcome(game, status, reason, server_code, controller_code, start, runs, so
 
 def play(folder, name):
     """Exit status 0 whenever the game has an outcome on disk afterwards,
-    failures included; 1 when this runner could not record one."""
+    failures included; 1 when this runner could not record one (it was
+    stopped, or the sandbox does not work on this machine)."""
     try:
         plan = load_plan(folder)
         games = {game.game: game for game in load_games(folder)}
@@ -185,8 +209,7 @@ def play(folder, name):
     if game is None:
         print(f"tournament: {folder}/games.tsv has no game {name}", file=sys.stderr)
         return 1
-    for signum in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
-        signal.signal(signum, _stop)
+    stop_on_signals()
 
     os.makedirs(os.path.join(folder, "locks"), exist_ok=True)
     with open(os.path.join(folder, "locks", name), "a", encoding="utf-8") as lock:
@@ -197,7 +220,7 @@ def play(folder, name):
             return 0
         done = read_outcome(folder, name)
         if done is not None:
-            print(f"{name}: already played ({done['status']}); skipped")
+            print(f"{name}: already played ({done.get('status') if isinstance(done, dict) else '?'}); skipped")
             return 0
         # A folder without game.json is what a killed runner left: start afresh.
         here = game_folder(folder, name)
@@ -206,7 +229,11 @@ def play(folder, name):
         try:
             outcome = _play_in(plan, folder, game, here)
         except Stopped as stop:
-            print(f"{name}: runner stopped by {stop}; the game will be replayed", file=sys.stderr)
+            print(f"{name}: runner stopped by {stop}; nothing recorded, the game will be played again",
+                  file=sys.stderr)
+            return stop.exit_status()
+        except (SandboxError, UidPoolError) as error:
+            print(f"tournament: {name}: {error}; nothing recorded, a later run plays it", file=sys.stderr)
             return 1
         write_json_atomically(game_file(folder, name), outcome)
     reason = f" ({outcome['reason']})" if outcome["reason"] else ""

@@ -6,7 +6,10 @@ score, so that crashing early never pays."""
 
 from dataclasses import dataclass, field
 
+from common.results_check import NonConforming, check_runs
 from tournament_dir import load_games, load_plan, read_outcome
+
+STATUSES = ("completed", "failed", "timed out")
 
 HOME_CODE = 3
 
@@ -75,15 +78,30 @@ class Standing:
     maps: dict = field(default_factory=dict)
 
 
+def _checked(outcome, map_info):
+    """(status, reason, runs) of a game.json; one that does not conform (a
+    controller running unsandboxed could write one) is a failed game without
+    runs, never a crash of the report."""
+    try:
+        if not isinstance(outcome, dict) or outcome.get("status") not in STATUSES:
+            raise NonConforming(f"status is not one of {', '.join(STATUSES)}")
+        if not isinstance(outcome.get("reason"), (str, type(None))):
+            raise NonConforming("reason is neither a string nor null")
+        check_runs(outcome.get("runs"), map_info["runs"], map_info["time_limit_ms"])
+    except NonConforming as error:
+        return "failed", f"game.json does not conform: {error}", []
+    return outcome["status"], outcome["reason"], outcome["runs"]
+
+
 def score_game(game, outcome, map_info):
     if outcome is None:
         return GameScore(game.game, game.controller, game.map, game.seed, game.repeat, "pending", None, 0, 0, 0, 0)
-    runs = outcome["runs"]
+    status, reason, runs = _checked(outcome, map_info)
     unplayed = max(map_info["runs"] - len(runs), 0)
     score = sum(run["score"] for run in runs) + unplayed * unplayed_run_score(map_info["time_limit_ms"])
     home = sum(1 for run in runs if run["code"] == HOME_CODE)
-    return GameScore(game.game, game.controller, game.map, game.seed, game.repeat, outcome["status"],
-                     outcome.get("reason"), len(runs), unplayed, home, score)
+    return GameScore(game.game, game.controller, game.map, game.seed, game.repeat, status, reason, len(runs),
+                     unplayed, home, score)
 
 
 def compute(folder):

@@ -3,12 +3,18 @@
 import os
 import shlex
 import shutil
+import signal
 import subprocess
 import sys
 
+from common.stop_signals import Stopped, stop_on_signals
 from tournament_dir import counted, report_unfinished, unfinished_games
 
 JOBLOG = "local.joblog"
+# On its TERM, parallel sends its running jobs TERM and, this many ms later,
+# KILL: time for each `tournament play` to kill its server and controller.
+JOB_STOP_MS = 5000
+PARALLEL_STOP_BOUND_S = 60
 
 
 def run_local(folder, tool, jobs):
@@ -31,12 +37,34 @@ def run_local(folder, tool, jobs):
         # status, time and runtime, across restarts.
         "--joblog", "+" + os.path.join(folder, JOBLOG),
         "--jobs", str(jobs) if jobs else "100%",
+        "--termseq", f"TERM,{JOB_STOP_MS},KILL,25",
         "--arg-file", listing,
     ]
     if sys.stderr.isatty():
         command.append("--bar")
     # parallel runs this through a shell and quotes the game it puts at {}.
     command.append(" ".join(shlex.quote(word) for word in [sys.executable, tool, "play", folder]) + " {}")
-    print(f"playing {counted(len(pending), 'game')} with GNU parallel")
-    subprocess.run(command, check=False)
+    print(f"playing {counted(len(pending), 'game')} with GNU parallel", flush=True)
+    stop_on_signals()
+    # Its own session: a Ctrl-C reaches only this runner, which stops
+    # parallel in order below.
+    parallel = subprocess.Popen(command, start_new_session=True)
+    try:
+        parallel.wait()
+    except Stopped as stop:
+        return _stop(parallel, stop)
     return report_unfinished(folder, len(pending), os.path.join(folder, JOBLOG))
+
+
+def _stop(parallel, stop):
+    """Stops parallel, which stops its running games: each `tournament play`
+    kills its server and controller and records nothing."""
+    parallel.send_signal(signal.SIGTERM)
+    try:
+        parallel.wait(timeout=PARALLEL_STOP_BOUND_S)
+    except subprocess.TimeoutExpired:
+        parallel.kill()
+        parallel.wait()
+    print(f"tournament: stopped by {stop}: GNU parallel and the games it was playing were stopped, with "
+          "nothing recorded for them; run again to play every game without an outcome", file=sys.stderr)
+    return stop.exit_status()

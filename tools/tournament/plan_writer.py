@@ -5,7 +5,11 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 
+from common.sandbox import SandboxError, check_sandbox, require_root, tool
+from common.sandbox_files import controller_files, unreadable
+from common.uid_pool import UidPoolError, claim_uid
 from tournament_dir import GAME_COLUMNS, PLAN_FORMAT, Game, game_id, write_json_atomically
 from tournament_file import TournamentFileError
 
@@ -56,6 +60,26 @@ def plan_games(tournament):
     return games
 
 
+def _check_sandbox(tournament):
+    """The sandbox works here for every controller: a trivial command in each
+    one's full sandbox. Warns about controllers whose files the sandbox's user
+    cannot read; their games will fail with that reason."""
+    try:
+        require_root()
+        for name in ("bwrap", "setpriv", "prlimit"):
+            tool(name)
+        with claim_uid() as claimed:
+            for index, controller in enumerate(tournament.controllers):
+                files = controller_files(controller.command, controller.folder)
+                problem = unreadable(files, controller.command)
+                if problem:
+                    print(f"tournament: warning: controllers[{index}] ({controller.name}): {problem}; "
+                          "its games will fail", file=sys.stderr)
+                check_sandbox(files, tournament.limits, tournament.game_time_limit_s, claimed.uid)
+    except (SandboxError, UidPoolError) as error:
+        raise PlanError(f"sandbox: {error}") from None
+
+
 def write_plan(tournament, tournament_path, out, build, viewer_source):
     if os.path.exists(os.path.join(out, "plan.json")):
         raise PlanError(f"{out} already holds a plan; plan into a new folder")
@@ -67,6 +91,8 @@ def write_plan(tournament, tournament_path, out, build, viewer_source):
     for index, entry in enumerate(tournament.maps):
         limit, runs = _check_map(mapcheck, index, entry)
         maps[entry.name] = {"file": f"maps/{entry.name}.json", "time_limit_ms": limit, "runs": runs}
+    if tournament.sandbox == "bwrap":
+        _check_sandbox(tournament)
 
     os.makedirs(os.path.join(out, "maps"), exist_ok=True)
     os.makedirs(os.path.join(out, "games"), exist_ok=True)
@@ -87,7 +113,10 @@ def write_plan(tournament, tournament_path, out, build, viewer_source):
         "replay": os.path.abspath(replay),
         "game_time_limit_s": tournament.game_time_limit_s,
         "prefix": tournament.prefix,
+        "sandbox": tournament.sandbox,
+        "limits": tournament.limits.as_dict(),
         "controllers": {c.name: c.command for c in tournament.controllers},
+        "controller_folders": {c.name: c.folder for c in tournament.controllers if c.folder},
         "maps": maps,
         "games_columns": list(GAME_COLUMNS),
     })

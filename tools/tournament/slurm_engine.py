@@ -8,6 +8,7 @@ import subprocess
 import sys
 import time
 
+from common.stop_signals import Stopped, stop_on_signals
 from tournament_dir import counted, load_plan, report_unfinished, unfinished_games
 
 POLL_INTERVAL_S = 2.0
@@ -78,7 +79,7 @@ def _wait(job_ids):
 
 def run_slurm(folder, tool, partition, max_parallel, per_task):
     """Submits the unfinished games, waits, and lists those still without an outcome."""
-    for program in ("sbatch", "squeue", "scontrol"):
+    for program in ("sbatch", "squeue", "scontrol", "scancel"):
         if shutil.which(program) is None:
             print(f"tournament: {program} is not on PATH: is this a Slurm login node?", file=sys.stderr)
             return 1
@@ -99,7 +100,7 @@ def run_slurm(folder, tool, partition, max_parallel, per_task):
     tasks = -(-len(pending) // per_task)
     # A task's time limit: its games at their wall-clock limit, plus start-up.
     minutes = -(-per_task * (load_plan(folder)["game_time_limit_s"] + 30) // 60) + 1
-    job_ids = []
+    arrays = []
     for offset, count in array_slices(tasks, max_array_size()):
         throttle = f"%{max_parallel}" if max_parallel else ""
         argv = ["sbatch", "--parsable", "--job-name", "rover-tournament", "--array", f"0-{count - 1}{throttle}",
@@ -107,13 +108,32 @@ def run_slurm(folder, tool, partition, max_parallel, per_task):
                 "--output", os.path.join(here, f"array{offset}-%a.out")]
         if partition:
             argv += ["--partition", partition]
-        # With a throttle, arrays run one after another, so that the limit
-        # holds for the whole tournament and not per array.
-        if max_parallel and job_ids:
-            argv += ["--dependency", f"afterany:{job_ids[-1]}"]
-        job_ids.append(_slurm(*argv, script, listing, str(offset), str(per_task)).strip().split(";")[0])
-    print(f"submitted {counted(len(pending), 'game')} as {counted(tasks, 'task')} in "
-          f"{counted(len(job_ids), 'array')}: {' '.join(job_ids)}")
-    _wait(job_ids)
-
+        arrays.append((argv, [script, listing, str(offset), str(per_task)]))
+    job_ids = []
+    stop_on_signals()
+    try:
+        for argv, task_arguments in arrays:
+            # With a throttle, arrays run one after another, so that the limit
+            # holds for the whole tournament and not per array.
+            if max_parallel and job_ids:
+                argv += ["--dependency", f"afterany:{job_ids[-1]}"]
+            job_ids.append(_slurm(*argv, *task_arguments).strip().split(";")[0])
+        print(f"submitted {counted(len(pending), 'game')} as {counted(tasks, 'task')} in "
+              f"{counted(len(job_ids), 'array')}: {' '.join(job_ids)}", flush=True)
+        _wait(job_ids)
+    except Stopped as stop:
+        return _cancel(job_ids, stop)
     return report_unfinished(folder, len(pending), here)
+
+
+def _cancel(job_ids, stop):
+    """scancel ends the arrays' running tasks with SIGTERM, on which each
+    `tournament play` kills its game and records nothing."""
+    if job_ids:
+        done = subprocess.run(["scancel", *job_ids], capture_output=True, text=True, check=False)
+        problem = f" (scancel said: {done.stderr.strip()})" if done.returncode != 0 else ""
+        print(f"tournament: stopped by {stop}: cancelled the Slurm jobs {' '.join(job_ids)} with scancel"
+              f"{problem}; run again to play every game without an outcome", file=sys.stderr)
+    else:
+        print(f"tournament: stopped by {stop} before any job was submitted", file=sys.stderr)
+    return stop.exit_status()

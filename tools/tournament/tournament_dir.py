@@ -76,12 +76,15 @@ def game_file(folder, game):
 
 
 def read_outcome(folder, game):
-    """The game's game.json as a dict, or None while the game has no outcome."""
+    """The game's game.json, or None while the game has no outcome. A file
+    that is not JSON is an outcome all the same (the report fails the game)."""
     try:
         with open(game_file(folder, game), encoding="utf-8") as stream:
             return json.load(stream)
     except FileNotFoundError:
         return None
+    except (OSError, ValueError, RecursionError) as error:
+        return {"status": None, "unreadable": str(error)}
 
 
 def unfinished_games(folder):

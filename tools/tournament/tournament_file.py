@@ -7,11 +7,16 @@ import shlex
 import shutil
 from dataclasses import dataclass, field
 
+from common.sandbox_files import SYSTEM_PATH, controller_files, folders_clash
+from common.sandbox_limits import Limits, LimitsError, read_limits
+
 # Names become parts of folder names and of game ids, joined with ".", so they
 # hold neither dots nor anything a shell or a URL would have to quote.
-NAME_PATTERN = re.compile(r"^[A-Za-z0-9_-]{1,64}$")
+# Checked with fullmatch: "$" would also match before a final newline.
+NAME_PATTERN = re.compile(r"[A-Za-z0-9_-]{1,64}")
 MAX_SEED = 2**64 - 1
-KNOWN_FIELDS = {"controllers", "maps", "seeds", "repeats", "game_time_limit_s", "prefix"}
+KNOWN_FIELDS = {"controllers", "maps", "seeds", "repeats", "game_time_limit_s", "prefix", "sandbox", "limits"}
+SANDBOXES = ("bwrap", "none")
 
 
 class TournamentFileError(Exception):
@@ -23,6 +28,8 @@ class Controller:
     name: str
     # The command with {dir} filled in; {host} and {port} are filled per game.
     command: list
+    # The folder the sandbox shows it, when the file names one.
+    folder: str = None
 
 
 @dataclass
@@ -40,6 +47,8 @@ class Tournament:
     repeats: int
     game_time_limit_s: float
     prefix: list = field(default_factory=list)
+    sandbox: str = "bwrap"
+    limits: Limits = field(default_factory=Limits)
 
 
 def _fail(where, problem):
@@ -55,35 +64,53 @@ def _words(value, where, folder):
             _fail(where, f"cannot split the command: {error}")
     if not isinstance(value, list) or not value or not all(isinstance(w, str) for w in value):
         _fail(where, "must be a non-empty list of strings or a command string")
-    return [w.replace("{dir}", folder) for w in value]
+    words = [w.replace("{dir}", folder) for w in value]
+    # "{dir}/../bin/bot" as "/…/bin/bot": in the sandbox, a folder that ".."
+    # passes through may not exist.
+    return [os.path.normpath(w) if os.path.isabs(w) and os.path.exists(w) else w for w in words]
 
 
-def _check_program(words, where):
-    """The first word must name a program that exists: a path or a name on PATH."""
+def _check_program(words, where, sandboxed):
+    """The first word must name a program that exists: an absolute path, or a
+    name on PATH (in the sandbox, on the system's PATH the sandbox has)."""
     program = words[0]
     if "/" in program:
         if not os.path.isabs(program):
             _fail(where, f'program "{program}" is a relative path; start it with {{dir}}/ or make it absolute')
         if not (os.path.isfile(program) and os.access(program, os.X_OK)):
             _fail(where, f'program "{program}" does not exist or is not executable')
-    elif shutil.which(program) is None:
+    elif sandboxed and shutil.which(program, path=SYSTEM_PATH) is None:
+        _fail(where, f'program "{program}" is not on the sandbox\'s PATH ({SYSTEM_PATH}); '
+                     "give its absolute path")
+    elif not sandboxed and shutil.which(program) is None:
         _fail(where, f'program "{program}" is not on PATH')
 
 
 def _name(value, where):
-    if not isinstance(value, str) or not NAME_PATTERN.match(value):
+    if not isinstance(value, str) or not NAME_PATTERN.fullmatch(value):
         _fail(where, "must be 1-64 letters, digits, '_' or '-'")
     return value
 
 
-def _controllers(value, folder):
+def _folder(value, where, folder):
+    if not isinstance(value, str) or not value:
+        _fail(where, "must be a folder's path")
+    path = os.path.normpath(os.path.join(folder, value.replace("{dir}", folder)))
+    if not os.path.isdir(path):
+        _fail(where, f"{path} is not a folder")
+    if path == "/":
+        _fail(where, "cannot be the root folder: the controller would see the whole machine")
+    return path
+
+
+def _controllers(value, folder, sandboxed):
     if not isinstance(value, list) or not value:
         _fail("controllers", "must be a non-empty list")
     controllers, names = [], set()
     for i, entry in enumerate(value):
         where = f"controllers[{i}]"
-        if not isinstance(entry, dict) or set(entry) != {"name", "command"}:
-            _fail(where, 'must be an object with exactly "name" and "command"')
+        if not isinstance(entry, dict) or not {"name", "command"} <= set(entry) <= {"name", "command", "folder"}:
+            _fail(where, 'must be an object with "name", "command" and optionally "folder"')
         name = _name(entry["name"], f"{where}.name")
         if name in names:
             _fail(f"{where}.name", f'"{name}" is used twice')
@@ -91,9 +118,25 @@ def _controllers(value, folder):
         words = _words(entry["command"], f"{where}.command", folder)
         if not any("{port}" in w for w in words):
             _fail(f"{where}.command", "has no {port}")
-        _check_program(words, f"{where}.command")
-        controllers.append(Controller(name, words))
+        _check_program(words, f"{where}.command", sandboxed)
+        own = _folder(entry["folder"], f"{where}.folder", folder) if "folder" in entry else None
+        controllers.append(Controller(name, words, own))
+    if sandboxed:
+        _check_folders(controllers)
     return controllers
+
+
+def _check_folders(controllers):
+    """Each controller sees its whole folder: no two may share one."""
+    files = [controller_files(c.command, c.folder) for c in controllers]
+    for i, first in enumerate(files):
+        if first.folder == "/":
+            _fail(f"controllers[{i}]", "its folder would be the root folder: give it a \"folder\"")
+        for j in range(i):
+            if folders_clash(first, files[j]):
+                _fail(f"controllers[{i}]", f"its folder {first.folder} and that of controllers[{j}] "
+                                           f"({files[j].folder}) are the same or nested; give each controller "
+                                           "a folder of its own")
 
 
 def _maps(value, folder):
@@ -157,17 +200,29 @@ def read_tournament_file(path):
     limit = data["game_time_limit_s"]
     if isinstance(limit, bool) or not isinstance(limit, (int, float)) or not 0 < limit <= 7 * 86400:
         _fail("game_time_limit_s", "must be a number of seconds above 0 (at most a week)")
+    sandbox = data.get("sandbox", "bwrap")
+    if sandbox not in SANDBOXES:
+        _fail("sandbox", 'must be "bwrap" (the default) or "none"')
+    sandboxed = sandbox == "bwrap"
+    try:
+        limits = read_limits(data.get("limits"))
+    except LimitsError as error:
+        raise TournamentFileError(str(error)) from None
+    if "limits" in data and not sandboxed:
+        _fail("limits", 'needs the sandbox; with "sandbox": "none" use "prefix"')
     prefix = []
     if "prefix" in data:
         prefix = _words(data["prefix"], "prefix", folder)
-        _check_program(prefix, "prefix")
+        _check_program(prefix, "prefix", sandboxed)
 
     return Tournament(
         folder=folder,
-        controllers=_controllers(data["controllers"], folder),
+        controllers=_controllers(data["controllers"], folder, sandboxed),
         maps=_maps(data["maps"], folder),
         seeds=_seeds(data["seeds"]),
         repeats=repeats,
         game_time_limit_s=limit,
         prefix=prefix,
+        sandbox=sandbox,
+        limits=limits,
     )

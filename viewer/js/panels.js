@@ -8,7 +8,8 @@ RV.setText = function (el, text) {
   if (el.textContent !== text) el.textContent = text;
 };
 
-RV.outcomeText = function (run) {
+RV.outcomeText = function (run, growing) {
+  if (!run.end && growing) return 'Run ' + run.number + ': being played';
   if (!run.end) return 'Run ' + run.number + ': no result (the record stops during this run)';
   return 'Run ' + run.number + ': ' + run.end.outcome + '; score ' + RV.intText(run.end.score);
 };
@@ -28,11 +29,12 @@ RV.Panels = class {
     this.telemetry = doc.getElementById('telemetry');
     this.telemetryTime = doc.getElementById('telemetry-time');
     this.control = doc.getElementById('control-state');
-    this.results = doc.getElementById('results');
     this.info = doc.getElementById('record-info');
   }
 
-  showRecord(record, name, selectRun) {
+  // The record panel: what the header says, and how the game ended (or
+  // `status`, while it is played).
+  showRecord(record, name, status) {
     const h = record.header;
     const rows = [
       ['file', name],
@@ -41,7 +43,7 @@ RV.Panels = class {
       ['seed', RV.intText(h.seed)],
       ['map', 'size ' + RV.intText(h.map.size) + ', time limit ' + RV.intText(record.map.timeLimit) + ' ms, ' +
         record.map.objects.length + ' objects, ' + record.map.runs.length + ' runs'],
-      ['status', record.footer ? String(record.footer.status) : 'no footer (game killed or still running)'],
+      ['status', status || (record.footer ? String(record.footer.status) : 'no footer (game killed or still running)')],
     ];
     this.info.replaceChildren();
     for (const [k, v] of rows) {
@@ -51,35 +53,20 @@ RV.Panels = class {
       dd.textContent = v;
       this.info.append(dt, dd);
     }
-    const body = this.results.tBodies[0];
-    body.replaceChildren();
-    let total = 0n;
-    let allScored = true;
-    for (const run of record.runs) {
-      const tr = document.createElement('tr');
-      tr.dataset.run = String(run.number);
-      const e = run.end;
-      const cells = [String(run.number), e ? e.outcome : 'no result', e ? RV.intText(e.score) : '–',
-        e ? RV.intText(e.runMs) : '–', e ? RV.intText(BigInt(e.bounces.wall || 0) + BigInt(e.bounces.boulder || 0)) : '–'];
-      for (const c of cells) {
-        const td = document.createElement('td');
-        td.textContent = c;
-        tr.append(td);
-      }
-      tr.addEventListener('click', function () { selectRun(run.number); });
-      body.append(tr);
-      if (e) total += BigInt(e.score);
-      else allScored = false;
-    }
-    RV.setText(this.results.tFoot.rows[0].cells[1], allScored && record.runs.length ? RV.intText(total) : '–');
   }
 
-  showRun(run) {
-    RV.setText(this.outcome, RV.outcomeText(run));
+  // `growing`: the record is still being written.
+  showRun(run, growing) {
+    RV.setText(this.outcome, RV.outcomeText(run, growing));
     RV.setText(this.details, RV.runDetails(run));
-    for (const tr of this.results.tBodies[0].rows) {
-      tr.classList.toggle('current', tr.dataset.run === String(run.number));
-    }
+  }
+
+  // Nothing open: what the page shows before a record, and after one that
+  // failed to load (none of it may stay on screen).
+  clear() {
+    RV.setText(this.outcome, 'No record open.');
+    for (const el of [this.details, this.telemetry, this.telemetryTime, this.control]) RV.setText(el, '');
+    this.info.replaceChildren();
   }
 
   showMoment(run, t, rover, message) {

@@ -1,9 +1,15 @@
 // Sorts the record's lines into runs, in the order the server wrote them.
-// Per-step values go into typed arrays: a five-minute run has 30000 steps
-// and the view looks them up by binary search on every frame.
+// Per-step values go into one array per column (V8 keeps numbers in them
+// unboxed): a five-minute run has 30000 steps and the view looks them up by
+// binary search on every frame. Appending costs the same at any length of
+// the record, and the drawing code reads the same arrays, so a record that
+// is still being written is read the same way as a whole one.
 
 RV.ACCEL_STATES = { b: -1, '-': 0, a: 1 };
 RV.TURN_STATES = { R: -2, r: -1, '-': 0, l: 1, L: 2 };
+
+RV.LINE_TYPES = new Set(['header', 'msg', 'run_start', 'martians', 'sense', 'step', 'event', 'recv', 'reply',
+  'late', 'discard', 'cmd', 'run_end', 'footer']);
 
 RV.RunBuilder = class {
   constructor(record) {
@@ -11,22 +17,22 @@ RV.RunBuilder = class {
     this.current = null;
     this.pendingSense = null;
     this.pendingMartians = null;
+    this.dirty = new Set();
     record.initMessage = null;
   }
 
-  run(item) {
-    const number = Number(item.run);
-    if (!(number >= 1)) throw new Error('a run line with run number ' + RV.intText(item.run));
-    if (this.current && this.current.number === number) return this.current;
-    const found = this.record.runs.find(function (r) { return r.number === number; });
-    if (found) return (this.current = found);
+  newRun(number) {
     const start = this.record.map.runs[number - 1];
     const run = {
       number: number,
-      start: start ? start.vehicle : { x: 0, y: 0, heading: 0 },
-      enemies: start ? start.enemies : [],
-      stepT: [], stepX: [], stepY: [], stepH: [], stepV: [], stepW: [], stepC: [],
+      start: start.vehicle,
+      enemies: start.enemies,
+      steps: { n: 0, t: [], x: [], y: [], h: [], v: [], w: [], accel: [], turn: [], c: [] },
       telemetry: [],
+      telemetryT: [],
+      martianT: [],
+      cmdT: [],
+      recvT: [],
       messages: [],
       martianTicks: [],
       events: [],
@@ -37,40 +43,74 @@ RV.RunBuilder = class {
       endTime: 0,
     };
     this.record.runs.push(run);
-    return (this.current = run);
+    this.current = run;
+    return run;
+  }
+
+  // The run a line belongs to. Runs are numbered from 1 in the order they
+  // are played, each opened by its run_start; a line of an earlier run, a
+  // skipped number or a run the map does not have cannot be in a record.
+  runOf(item) {
+    const number = Number(RV.field.count(item, 'run'));
+    const current = this.current ? this.current.number : 0;
+    if (number === current && this.current) return this.current;
+    if (number < current) throw new RV.LineError('goes back to run ' + number + ' during run ' + current);
+    if (number !== current + 1 || item.type !== 'run_start') {
+      throw new RV.LineError('starts run ' + number + (item.type === 'run_start' ? '' : ' without a run_start line') +
+        ' after run ' + current);
+    }
+    if (number > this.record.map.runs.length) {
+      throw new RV.LineError('starts run ' + number + ' but the map has ' + this.record.map.runs.length + ' runs');
+    }
+    return this.newRun(number);
   }
 
   add(item) {
     const type = item.type;
+    if (!RV.LINE_TYPES.has(type)) throw new RV.LineError('is of an unknown type');
     if (type === 'footer') {
+      RV.field.string(item, 'status');
+      for (const name of ['runs', 'messages', 'steps']) RV.field.count(item, name);
       this.record.footer = item;
       return;
     }
-    if (type === 'header') throw new Error('a second header');
-    if (type === 'msg' && Number(item.run) === 0) {
-      if (typeof item.text === 'string' && item.text[0] === 'I') this.record.initMessage = item.text;
+    if (type === 'header') throw new RV.LineError('is a second header');
+    if (RV.field.count(item, 'run') === 0 && !this.current) {
+      // Before the first run: the I message.
+      if (type === 'msg' && RV.field.string(item, 'text')[0] === 'I') this.record.initMessage = item.text;
       return;
     }
-    if (item.run === undefined || Number(item.run) === 0) return;
-    const run = this.run(item);
-    const t = Number(item.t);
-    if (!(t >= 0)) throw new Error('a bad stamp ' + RV.intText(item.t));
+    const run = this.runOf(item);
+    const t = Number(RV.field.count(item, 't'));
     if (t > run.endTime) run.endTime = t;
+    this.dirty.add(run);
     switch (type) {
-      case 'step':
-        run.stepT.push(t);
-        run.stepX.push(RV.real(item.x));
-        run.stepY.push(RV.real(item.y));
-        run.stepH.push(RV.real(item.h));
-        run.stepV.push(RV.real(item.v));
-        run.stepW.push(RV.real(item.w));
-        run.stepC.push(String(item.c));
+      case 'step': {
+        const s = run.steps;
+        const control = RV.field.string(item, 'c');
+        const x = RV.field.real(item, 'x');
+        const y = RV.field.real(item, 'y');
+        const h = RV.field.real(item, 'h');
+        const v = RV.field.real(item, 'v');
+        const w = RV.field.real(item, 'w');
+        s.t.push(t);
+        s.x.push(x);
+        s.y.push(y);
+        s.h.push(h);
+        s.v.push(v);
+        s.w.push(w);
+        s.accel.push(RV.ACCEL_STATES[control[0]] || 0);
+        s.turn.push(RV.TURN_STATES[control[1]] || 0);
+        s.c.push(control);
+        s.n++;
         break;
+      }
       case 'msg': {
-        const text = String(item.text);
+        const text = RV.field.string(item, 'text');
         run.messages.push({ t: t, text: text });
         if (text[0] === 'T') {
           run.telemetry.push({ t: t, text: text, sense: this.pendingSense, martians: this.pendingMartians });
+          run.telemetryT.push(t);
           this.pendingSense = null;
           this.pendingMartians = null;
         }
@@ -78,78 +118,73 @@ RV.RunBuilder = class {
       }
       case 'sense':
         this.pendingSense = {
-          objects: item.objects || [], martians: item.martians || [],
-          occludedObjects: item.occluded_objects || [], occludedMartians: item.occluded_martians || [],
+          objects: RV.field.integers(item, 'objects'),
+          martians: RV.field.integers(item, 'martians'),
+          occludedObjects: RV.field.integers(item, 'occluded_objects'),
+          occludedMartians: RV.field.integers(item, 'occluded_martians'),
         };
         break;
       case 'martians': {
-        const list = item.m || [];
+        const list = item.m;
+        if (!Array.isArray(list)) throw new RV.LineError('m is not a list');
         const flat = new Float64Array(list.length * 5);
         list.forEach(function (m, k) {
-          flat[k * 5] = Number(m[0]);
-          for (let j = 1; j < 5; j++) flat[k * 5 + j] = RV.real(m[j]);
+          if (!Array.isArray(m) || m.length !== 5) throw new RV.LineError('m[' + k + '] is not [index, x, y, heading, speed]');
+          flat[k * 5] = Number(RV.field.count(m, 0));
+          for (let j = 1; j < 5; j++) flat[k * 5 + j] = RV.field.real(m, j);
         });
         run.martianTicks.push({ t: t, m: flat });
+        run.martianT.push(t);
         this.pendingMartians = flat;
         break;
       }
       case 'event':
         run.events.push({
-          t: t, kind: item.kind, with: item.with, id: item.id, martian: item.martian,
-          x: RV.real(item.x), y: RV.real(item.y),
+          t: t, kind: RV.field.string(item, 'kind'), with: item.with, id: item.id, martian: item.martian,
+          x: RV.field.real(item, 'x'), y: RV.field.real(item, 'y'),
         });
         break;
       case 'cmd':
-        run.cmds.push({ t: t, cmds: item.cmds || [] });
+        run.cmds.push({ t: t, cmds: RV.field.strings(item, 'cmds') });
+        run.cmdT.push(t);
         break;
       case 'recv':
-        run.recvs.push({ t: t, at: item.at, bytes: item.bytes, eof: item.eof === true, error: item.error || null });
+        run.recvs.push({
+          t: t, at: RV.field.string(item, 'at'), eof: item.eof === true,
+          bytes: item.eof === true ? null : RV.field.string(item, 'bytes'), error: item.error || null,
+        });
+        run.recvT.push(t);
         break;
       case 'reply':
       case 'late':
       case 'discard':
-        run.replies.push({ t: t, kind: type, n: item.n });
+        run.replies.push({ t: t, kind: type, n: RV.field.count(item, 'n') });
         break;
-      case 'run_end':
+      case 'run_end': {
+        if (item.bounces === null || typeof item.bounces !== 'object') throw new RV.LineError('bounces is not an object');
         run.end = {
           t: t,
-          outcome: String(item.outcome),
-          code: Number(item.code),
-          score: item.score,
-          runMs: item.run_ms,
-          bounces: item.bounces || {},
-          commands: item.commands,
-          lateReplies: item.late_replies,
+          outcome: RV.field.string(item, 'outcome'),
+          code: Number(RV.field.integer(item, 'code')),
+          score: RV.field.integer(item, 'score'),
+          runMs: RV.field.integer(item, 'run_ms'),
+          bounces: { wall: RV.field.count(item.bounces, 'wall'), boulder: RV.field.count(item.bounces, 'boulder') },
+          commands: RV.field.count(item, 'commands'),
+          lateReplies: RV.field.count(item, 'late_replies'),
         };
         break;
+      }
       default:
-        // run_start and line types this viewer does not draw.
+        // run_start opened the run above.
         break;
     }
   }
 
-  finish() {
-    for (const run of this.record.runs) {
-      const n = run.stepT.length;
-      run.steps = {
-        n: n,
-        t: Float64Array.from(run.stepT),
-        x: Float64Array.from(run.stepX),
-        y: Float64Array.from(run.stepY),
-        h: Float64Array.from(run.stepH),
-        v: Float64Array.from(run.stepV),
-        w: Float64Array.from(run.stepW),
-        accel: Int8Array.from(run.stepC, function (c) { return RV.ACCEL_STATES[c[0]] || 0; }),
-        turn: Int8Array.from(run.stepC, function (c) { return RV.TURN_STATES[c[1]] || 0; }),
-        c: run.stepC,
-      };
-      delete run.stepT; delete run.stepX; delete run.stepY; delete run.stepH;
-      delete run.stepV; delete run.stepW; delete run.stepC;
-      run.telemetryT = Float64Array.from(run.telemetry, function (m) { return m.t; });
-      run.martianT = Float64Array.from(run.martianTicks, function (m) { return m.t; });
-      run.cmdT = Float64Array.from(run.cmds, function (c) { return c.t; });
-      run.recvT = Float64Array.from(run.recvs, function (r) { return r.t; });
-    }
+  // The runs that changed since the last call.
+  commit() {
+    const changed = Array.from(this.dirty);
+    this.dirty.clear();
+    return changed;
   }
 };
 

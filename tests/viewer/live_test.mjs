@@ -1,0 +1,463 @@
+// Browser tests of the viewer's live mode with tools/live, one case per run:
+//
+//   node live_test.mjs CASE --records DIR --viewer DIR --out DIR --live tools/live/live
+//
+// Each case grows a record file step by step from a record of the real
+// server (DIR of --records, made by make_records.py), cutting lines in two
+// and compressing with sync flushes as the server does, while tools/live
+// follows it and headless chromium shows it.
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import path from 'node:path';
+import zlib from 'node:zlib';
+import { WAIT_MS, launchBrowser, newPage, state } from './browser_harness.mjs';
+
+function options() {
+  const args = process.argv.slice(2);
+  const o = { case: args[0] };
+  for (let i = 1; i < args.length; i += 2) o[args[i].replace(/^--/, '')] = path.resolve(args[i + 1]);
+  for (const k of ['case', 'records', 'viewer', 'out', 'live']) if (!o[k]) throw new Error('missing ' + k);
+  return o;
+}
+
+const opt = options();
+const work = path.join(opt.out, 'live_' + opt.case);
+fs.rmSync(work, { recursive: true, force: true });
+fs.mkdirSync(work, { recursive: true });
+const plainText = fs.readFileSync(path.join(opt.records, 'game.jsonl'), 'utf8');
+const recordLines = plainText.split('\n').slice(0, -1);
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+async function until(what, check, ms = WAIT_MS) {
+  const end = Date.now() + ms;
+  for (;;) {
+    const value = await check();
+    if (value) return value;
+    if (Date.now() > end) throw new Error('timed out waiting for ' + what);
+    await sleep(20);
+  }
+}
+
+// tools/live in its own empty folder; resolves once its first line (the
+// address) has come through the pipe.
+const running = new Set(); // tools/live processes to end if a case fails
+
+async function startLive(args) {
+  const cwd = fs.mkdtempSync(path.join(work, 'cwd-'));
+  const proc = spawn(opt.live, args, { cwd, stdio: ['ignore', 'pipe', 'pipe'] });
+  running.add(proc);
+  proc.on('exit', () => running.delete(proc));
+  let out = '';
+  let err = '';
+  proc.stdout.on('data', (d) => { out += d; });
+  proc.stderr.on('data', (d) => { err += d; });
+  const exited = new Promise((resolve) => proc.on('exit', (code, signal) => resolve({ code, signal })));
+  await until('the address from tools/live (stderr: ' + err + ')', () => out.includes('\n') || proc.exitCode !== null);
+  const base = out.split('\n')[0];
+  assert.match(base, /^http:\/\/127\.0\.0\.1:\d+\/$/, 'first line: the address; stderr: ' + err);
+  return {
+    base, cwd, proc, output: () => out, errors: () => err,
+    port: Number(new URL(base).port),
+    async stop() {
+      proc.kill('SIGTERM');
+      const end = await exited;
+      assert.deepEqual(end, { code: 0, signal: null }, 'tools/live ends with status 0 on SIGTERM');
+      assert.equal(err, '', 'tools/live wrote nothing to stderr');
+      assert.deepEqual(fs.readdirSync(cwd), [], 'tools/live wrote no file');
+    },
+  };
+}
+
+// Writes a record the way the server does: lines appended in pieces (the
+// last one often cut in two), plain or as one gzip stream flushed at each
+// piece and finished only at the end.
+class Grower {
+  constructor(file, gzip) {
+    this.file = file;
+    this.gzip = gzip ? zlib.createGzip({ level: 1 }) : null;
+    this.text = '';
+    this.written = 0; // characters of plainText written
+    if (this.gzip) this.gzip.on('data', (chunk) => fs.appendFileSync(file, chunk));
+  }
+
+  // Complete lines written so far.
+  get lines() {
+    return this.text.split('\n').length - 1;
+  }
+
+  async to(characters, finish = false) {
+    const piece = plainText.slice(this.written, characters);
+    this.written = characters;
+    this.text += piece;
+    if (!this.gzip) {
+      fs.appendFileSync(this.file, piece);
+      return;
+    }
+    this.gzip.write(piece);
+    await new Promise((resolve) => (finish ? this.gzip.end(resolve) : this.gzip.flush(zlib.constants.Z_SYNC_FLUSH, resolve)));
+  }
+
+  // Up to the middle of line `n` (1-based), so that its second half comes later.
+  toMiddleOfLine(n) {
+    let at = 0;
+    for (let k = 1; k < n; k++) at = plainText.indexOf('\n', at) + 1;
+    return this.to(at + Math.floor((plainText.indexOf('\n', at) - at) / 2));
+  }
+}
+
+// The newest (run, t) of the text so far, as the page must show it.
+function newestMoment(text) {
+  let run = 0;
+  let t = 0;
+  for (const line of text.split('\n').slice(0, -1)) {
+    const item = JSON.parse(line);
+    if (item.run > 0 && item.run >= run) {
+      if (item.run > run) t = 0;
+      run = item.run;
+      t = Math.max(t, item.t);
+    }
+  }
+  return { run, t };
+}
+
+// All the model the page built from the record, in a form to compare.
+function model(page) {
+  return page.evaluate(() => {
+    const record = RV.testHook.record();
+    const json = (v) => JSON.stringify(v, (k, x) => (typeof x === 'bigint' ? x.toString() + 'n' : x));
+    return {
+      init: record.initMessage,
+      footer: json(record.footer),
+      runs: record.runs.map((r) => json({
+        number: r.number, endTime: r.endTime, steps: r.steps, messages: r.messages, telemetry: r.telemetry,
+        martians: r.martianTicks, events: r.events, cmds: r.cmds, recvs: r.recvs, replies: r.replies, end: r.end,
+      })),
+    };
+  });
+}
+
+// What the bar shows: the run menu, the time and the "live" marker.
+function bar(page) {
+  return page.evaluate(() => {
+    const live = document.getElementById('live');
+    return {
+      run: document.getElementById('run-select').value,
+      time: document.getElementById('time').textContent,
+      live: live.offsetParent !== null ? live.innerText : null,
+    };
+  });
+}
+
+async function waitForLines(page, count) {
+  await page.waitForFunction((n) => {
+    const s = RV.testHook.state();
+    return s.page === 'error' || (s.live && s.live.lines === n);
+  }, { timeout: WAIT_MS, polling: 20 }, count);
+  const s = await state(page);
+  assert.notEqual(s.page, 'error', s.message);
+}
+
+// While the record grows the page follows its newest moment and says "live".
+async function assertLiveAt(page, text) {
+  const newest = newestMoment(text);
+  const want = { run: String(newest.run), time: newest.t + ' / ' + newest.t + ' ms', live: 'live' };
+  await until('the page at ' + JSON.stringify(want), async () => JSON.stringify(await bar(page)) === JSON.stringify(want))
+    .catch(async (e) => assert.deepEqual(await bar(page), want, e.message + ' ' + JSON.stringify(await state(page))));
+}
+
+// Moves the scrubber to the middle of the run on show; returns the bar then.
+async function scrubBack(page) {
+  await page.evaluate(() => {
+    const s = document.getElementById('scrubber');
+    s.value = String(Math.floor(Number(s.max) / 2));
+    s.dispatchEvent(new Event('input', { bubbles: true }));
+  });
+  const shown = await bar(page);
+  assert.ok(await page.$eval('#live', (el) => el.classList.contains('behind')), '"live" says the page is behind');
+  const [t, end] = shown.time.split(' / ').map(parseFloat);
+  assert.ok(t < end, 'moved back: ' + shown.time);
+  return shown;
+}
+
+async function waitForEnd(page) {
+  await page.waitForFunction(() => ['ready', 'error'].includes(RV.testHook.state().page), { timeout: WAIT_MS });
+  const s = await state(page);
+  assert.equal(s.page, 'ready', s.message);
+  assert.equal((await bar(page)).live, null, 'no "live" after the footer');
+  return s;
+}
+
+async function finishedModel(browser, live) {
+  const page = await newPage(await browser.createBrowserContext());
+  await page.goto(live.base + 'viewer/?record=/records/1');
+  await waitForEnd(page);
+  const m = await model(page);
+  assert.deepEqual(page.pageErrors, []);
+  await page.close();
+  return m;
+}
+
+// A GET; an event stream is read until its body matches `until`.
+function get(url, headers = {}, until = /^/) {
+  return new Promise((resolve, reject) => {
+    const req = http.get(url, { headers }, (res) => {
+      let body = '';
+      res.setEncoding('latin1');
+      res.on('data', (d) => {
+        body += d;
+        if (until.test(body)) req.destroy();
+      });
+      res.on('close', () => resolve({ status: res.statusCode, body }));
+    });
+    req.on('error', (e) => (e.code === 'ECONNRESET' ? resolve({ status: 0, body: '' }) : reject(e)));
+    req.setTimeout(WAIT_MS, () => req.destroy(new Error('timeout: ' + url)));
+  });
+}
+
+// A raw GET with the path exactly as given (no client-side normalisation).
+function rawGet(port, target) {
+  return new Promise((resolve, reject) => {
+    const req = http.request({ host: '127.0.0.1', port, path: target, method: 'GET' }, (res) => {
+      res.resume();
+      res.on('end', () => resolve(res.statusCode));
+    });
+    req.on('error', reject);
+    req.end();
+  });
+}
+
+const cases = {
+  // A page follows a plain record from before it exists to its footer,
+  // through a restart of tools/live, and ends with the same model as a page
+  // that opens the finished record.
+  async follow(browser) {
+    const file = path.join(work, 'game.jsonl');
+    let live = await startLive(['--stale', '60', file]);
+    assert.match(live.output(), new RegExp('view 1: ' + live.base + 'viewer/\\?live=/live/1 '));
+    const page = await newPage(browser);
+    await page.goto(live.base + 'viewer/?live=/live/1&stamps');
+    await page.waitForFunction(() => /Waiting for the game to start/.test(RV.testHook.state().message),
+      { timeout: WAIT_MS });
+
+    const grower = new Grower(file, false);
+    await grower.toMiddleOfLine(2);
+    await waitForLines(page, 1);
+    await grower.toMiddleOfLine(700);
+    await waitForLines(page, grower.lines);
+    await assertLiveAt(page, grower.text);
+
+    // A restart while lines keep coming: the page resumes after its last
+    // line, with no gap and no repeat.
+    await live.stop();
+    await grower.toMiddleOfLine(1500);
+    live = await startLive(['--port', String(live.port), '--stale', '60', file]);
+    await waitForLines(page, grower.lines);
+    await assertLiveAt(page, grower.text);
+    await grower.toMiddleOfLine(1800);
+    await waitForLines(page, grower.lines);
+    await assertLiveAt(page, grower.text);
+
+    // Scrubbed back, the page stays at that moment while lines arrive; a
+    // click on "live" follows the game again.
+    const back = await scrubBack(page);
+    await grower.toMiddleOfLine(2400);
+    await waitForLines(page, grower.lines);
+    const still = await bar(page);
+    assert.deepEqual([still.run, still.time.split(' / ')[0], still.live], [back.run, back.time.split(' / ')[0], 'live'],
+      'the moment stays where the user put it');
+    assert.notEqual(still.time, back.time, 'while the run grows');
+    await page.click('#live');
+    await assertLiveAt(page, grower.text);
+
+    // Scrubbed back when the game ends: the replay keeps that moment.
+    await grower.toMiddleOfLine(recordLines.length - 1);
+    await waitForLines(page, grower.lines);
+    await assertLiveAt(page, grower.text);
+    const kept = await scrubBack(page);
+    await grower.to(plainText.length);
+    await waitForEnd(page);
+    assert.deepEqual(await bar(page), Object.assign(kept, { live: null }), 'the replay keeps the moment');
+    assert.deepEqual(await model(page), await finishedModel(browser, live), 'the followed model is the finished one');
+    assert.deepEqual(page.pageErrors, []);
+
+    // The latency benchmark's stamps: every T message once, in order, at
+    // wall-clock times that never go back.
+    const stamps = await page.evaluate(() => RV.liveStamps);
+    const sent = recordLines.map((l) => JSON.parse(l)).filter((i) => i.type === 'msg' && i.text[0] === 'T');
+    assert.deepEqual(stamps.map((s) => [s[0], s[1]]), sent.map((i) => [i.run, i.t]));
+    assert.ok(stamps.every((s, k) => k === 0 || s[2] >= stamps[k - 1][2]) && stamps[0][2] > 1.5e12, 'wall-clock stamps');
+    await page.screenshot({ path: path.join(opt.out, 'live_follow.png') });
+    await live.stop();
+  },
+
+  // Two pages follow a gzip record at once, both opened in the middle of
+  // run 2: each shows run 2 from its first step, and both end with the
+  // finished record's model.
+  async two_pages(browser) {
+    const file = path.join(work, 'game.jsonl.gz');
+    const grower = new Grower(file, true);
+    const run2 = recordLines.findIndex((l) => l.startsWith('{"type":"run_start","run":2')) + 1;
+    await grower.toMiddleOfLine(run2 + 300);
+    const live = await startLive([file]);
+    // Each in a window of its own: a background tab draws no frames.
+    const pages = [await newPage(await browser.createBrowserContext()), await newPage(await browser.createBrowserContext())];
+    for (const page of pages) {
+      await page.goto(live.base + 'viewer/?live=/live/1');
+      await waitForLines(page, grower.lines);
+      await assertLiveAt(page, grower.text);
+      const shown = await page.evaluate(() => {
+        const run = RV.testHook.record().runs[1];
+        return { steps: run.steps.n, first: run.steps.t[0] };
+      });
+      const written = grower.text.split('\n').slice(0, -1).map((l) => JSON.parse(l))
+        .filter((item) => item.type === 'step' && item.run === 2);
+      assert.deepEqual(shown, { steps: written.length, first: written[0].t }, 'run 2 from its start');
+    }
+    for (const at of [run2 + 600, run2 + 900, recordLines.length - 5]) {
+      await grower.toMiddleOfLine(at);
+      for (const page of pages) {
+        await waitForLines(page, grower.lines);
+        await assertLiveAt(page, grower.text);
+      }
+    }
+    await grower.to(plainText.length, true);
+    const finished = await finishedModel(browser, live);
+    for (const page of pages) {
+      await waitForEnd(page);
+      assert.deepEqual(await model(page), finished);
+      assert.deepEqual(page.pageErrors, []);
+    }
+    await pages[0].screenshot({ path: path.join(opt.out, 'live_two_pages.png') });
+    await live.stop();
+  },
+
+  // A record that stops growing without its footer leaves live mode after
+  // --stale seconds and is shown as a cut record; a second stream after the
+  // end is refused with 204, so the browser does not reconnect. A record of
+  // another version, or over the page's size limit, is refused, live as
+  // from a file.
+  async stale(browser) {
+    const file = path.join(work, 'game.jsonl');
+    const grower = new Grower(file, false);
+    await grower.toMiddleOfLine(900);
+    const newer = path.join(work, 'version_2.jsonl');
+    fs.writeFileSync(newer, plainText.slice(0, 50000).replace('"version":1', '"version":2'));
+    const live = await startLive(['--stale', '1', file, newer]);
+    const refused = await newPage(await browser.createBrowserContext());
+    await refused.goto(live.base + 'viewer/?live=/live/2');
+    await refused.waitForFunction(() => RV.testHook.state().page === 'error', { timeout: WAIT_MS });
+    assert.match((await state(refused)).message, /^Unsupported record version 2/);
+    await refused.goto(live.base + 'viewer/?live=/live/1&max-size=20000');
+    await refused.waitForFunction(() => RV.testHook.state().page === 'error', { timeout: WAIT_MS });
+    assert.match((await state(refused)).message, /^The record is larger than the limit of 20000 bytes;/);
+    assert.deepEqual(refused.pageErrors, []);
+    const page = await newPage(browser);
+    await page.goto(live.base + 'viewer/?live=/live/1');
+    const s = await waitForEnd(page);
+    assert.match(s.message, /has not grown for 1 s and has no footer/);
+    assert.match(s.message, /This record is truncated/);
+    assert.equal(s.runs, newestMoment(grower.text).run);
+    assert.deepEqual(page.pageErrors, []);
+
+    // Growing again, up to its footer: a new stream gets all of it.
+    await grower.to(plainText.length);
+    const stream = await until('the whole record from tools/live', async () => {
+      const got = await get(live.base + 'live/1', {}, /\nevent: (end|stale)\n/);
+      return got.body.includes('\nevent: end\n') && got;
+    });
+    const ids = [...stream.body.matchAll(/^id: (.*)$/gm)].map((m) => m[1]);
+    assert.equal(ids[ids.length - 1].split('.')[0], String(recordLines.length), 'the stream ends at the last line');
+    assert.equal((await get(live.base + 'live/1', { 'Last-Event-ID': ids[ids.length - 1] })).status, 204);
+    const other = await get(live.base + 'live/1', { 'Last-Event-ID': '5.0badc0de' }, /\nid: /);
+    assert.match(other.body, /^retry: \d+\n\nevent: reset\n/, 'an id of another game starts afresh');
+    await live.stop();
+  },
+
+  // tools/live serves its viewer, its records by id and nothing else: no
+  // path out of the viewer's folder, encoded or not, no symbolic link out of
+  // it, no folder listing, no record that became a symbolic link. It
+  // listens on 127.0.0.1 only and writes nothing (no __pycache__ either).
+  async paths() {
+    const viewer = path.join(work, 'viewer');
+    fs.cpSync(opt.viewer, viewer, { recursive: true });
+    fs.symlinkSync('/etc', path.join(viewer, 'etc'));
+    fs.symlinkSync('/etc/passwd', path.join(viewer, 'passwd.html'));
+    fs.symlinkSync('index.html', path.join(viewer, 'inside.html'));
+    const record = path.join(work, 'later.jsonl');
+    const carriage = path.join(work, 'carriage.jsonl');
+    fs.writeFileSync(carriage, recordLines.slice(0, 5).join('\n') + '\n{"type":"msg",\r"run":1}\n' + recordLines[5] + '\n');
+    const toolFiles = fs.readdirSync(path.dirname(opt.live)).sort();
+    const live = await startLive(['--viewer', viewer, path.join(opt.records, 'game.jsonl'), record, carriage]);
+    const port = live.port;
+    const expect = {
+      '/': 200, '/viewer/': 200, '/viewer/index.html': 200, '/viewer/js/app.js': 200, '/viewer/inside.html': 200,
+      '/records/1': 200, '/viewer/js': 404, '/viewer/js/': 404, '/viewer/..': 404,
+      '/viewer/../viewer/index.html': 404, '/viewer/%2e%2e/viewer/index.html': 404,
+      '/viewer/%2E%2E/%2E%2E/etc/passwd': 404, '/viewer/..%2f..%2fetc%2fpasswd': 404, '/viewer//etc/passwd': 404,
+      '/viewer/%2fetc%2fpasswd': 404, '/etc/passwd': 404, '/viewer/etc/passwd': 404, '/viewer/passwd.html': 404,
+      '/records/4': 404, '/records/..%2f..%2fetc%2fpasswd': 404, ['/records/' + encodeURIComponent(record)]: 404,
+      '/live/%2e%2e': 404, '/tools/live/live': 404,
+    };
+    const got = {};
+    for (const target of Object.keys(expect)) got[target] = await rawGet(port, target);
+    assert.deepEqual(got, expect);
+    const rebound = await new Promise((resolve, reject) => {
+      http.get({ host: '127.0.0.1', port, path: '/records/1', headers: { Host: 'games.example:' + port } },
+        (res) => { res.resume(); resolve(res.statusCode); }).on('error', reject);
+    });
+    assert.equal(rebound, 403, 'a request for another host name (DNS rebinding) is refused');
+    const index = await get(live.base);
+    assert.ok(index.body.includes('href="/viewer/?live=/live/2"'), 'the index links each live view');
+
+    // A carriage return would cut a line of the event stream in two: the
+    // lines before it are served, then a fault.
+    const cut = await get(live.base + 'live/3', {}, /event: fault\n.*\n/);
+    assert.match(cut.body, /^retry: \d+\n\n(event: waiting\ndata: \n\n)?id: 5\.[0-9a-f]{8}\n(data: .*\n){5}\nevent: fault\ndata: line 6 holds a carriage return\n/);
+
+    // The listening socket is bound to 127.0.0.1 (0100007F in /proc).
+    const hexPort = port.toString(16).toUpperCase().padStart(4, '0');
+    const listening = fs.readFileSync('/proc/net/tcp', 'utf8').split('\n')
+      .filter((l) => l.includes(':' + hexPort + ' ') && / 0A /.test(l)).map((l) => l.trim().split(/\s+/)[1]);
+    assert.deepEqual(listening, ['0100007F:' + hexPort]);
+
+    // The record that did not exist yet appears as a symbolic link out.
+    fs.symlinkSync('/etc/passwd', record);
+    const stream = await get(live.base + 'live/2', {}, /event: fault\n.*\n/);
+    assert.match(stream.body, /event: fault\ndata: the record is a symbolic link\n/);
+    assert.ok(!stream.body.includes('root:'), 'nothing of the link\'s target');
+
+    // The first line reaches a file as well as a pipe.
+    const lines = path.join(work, 'address.txt');
+    const fd = fs.openSync(lines, 'w');
+    const second = spawn(opt.live, [record], { stdio: ['ignore', fd, 'ignore'] });
+    running.add(second);
+    fs.closeSync(fd);
+    await until('the address in a file', () => fs.readFileSync(lines, 'utf8').includes('\n'));
+    assert.match(fs.readFileSync(lines, 'utf8'), /^http:\/\/127\.0\.0\.1:\d+\/\n/);
+    second.kill('SIGTERM');
+    await new Promise((resolve) => second.on('exit', resolve));
+    await live.stop();
+    assert.deepEqual(fs.readdirSync(path.dirname(opt.live)).sort(), toolFiles, 'no __pycache__ or other file');
+  },
+};
+
+async function main() {
+  const test = cases[opt.case];
+  if (!test) throw new Error('unknown case ' + opt.case + '; cases: ' + Object.keys(cases).join(' '));
+  const { browser, close } = await launchBrowser();
+  try {
+    await test(browser);
+  } finally {
+    for (const proc of running) proc.kill('SIGKILL');
+    await close();
+  }
+  console.log('live ' + opt.case + ': passed');
+}
+
+main().catch((e) => {
+  console.error('live ' + opt.case + ': FAILED\n' + (e && e.stack ? e.stack : e));
+  process.exit(1);
+});
