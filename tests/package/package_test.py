@@ -282,6 +282,11 @@ class PackageTest(unittest.TestCase):
         self.assertIn("rover-server@17676.socket", page.stdout)
         verified = run(["systemd-analyze", "verify", "rover-server@17676.socket", "rover-server@17676.service"])
         self.assertEqual((verified.returncode, verified.stderr), (0, ""))
+        # A module run without -B leaves byte-code, which the purge removes too.
+        compiled = run(["python3", "/usr/share/rover-server/tools/mapgen/mapgen", "--runs", "1"],
+                       env=dict(os.environ, PYTHONDONTWRITEBYTECODE=""))
+        self.assertEqual(compiled.returncode, 0, compiled.stderr)
+        self.assertTrue(os.path.isdir("/usr/share/rover-server/tools/mapgen/__pycache__"))
         purged = run(["apt-get", "purge", "-y", "rover-server"], timeout=300)
         self.assertEqual(purged.returncode, 0, purged.stderr)
         for left in ("/usr/bin/rover-server", "/usr/share/rover-server", "/lib/systemd/system/rover-server@.service"):
