@@ -139,17 +139,19 @@ class PackageTest(unittest.TestCase):
                 texts = [helped.stdout]
                 # Subcommands as argparse lists them: {plan,play,run,report}.
                 usage = helped.stdout.split("\n\n")[0]
-                subcommands = re.findall(r"\{([\w,-]+)\}", usage)
-                subcommands = subcommands[0].split(",") if subcommands and " ... " in usage + " " else []
+                listed = re.search(r"\{([\w,-]+)\} \.\.\.", usage)
+                subcommands = listed.group(1).split(",") if listed else []
                 for subcommand in subcommands:
                     sub = run([os.path.join(self.bin, program), subcommand, "--help"], env=self.env)
                     self.assertEqual(sub.returncode, 0, f"{program} {subcommand} --help")
                     texts.append(sub.stdout)
                 page = os.path.join(self.root, "usr", "share", "man", "man1", program + ".1.gz")
-                rendered = run(["man", "--warnings", "-E", "ascii", "-l", page],
-                               env=dict(self.env, MANWIDTH="250", LANG="C.UTF-8"))
+                # At man's width for a pipe, 80 columns, as most read it.
+                env = {key: value for key, value in self.env.items() if key not in ("MANWIDTH", "COLUMNS")}
+                rendered = run(["man", "--warnings", "-E", "ascii", "-l", page], env=dict(env, LANG="C.UTF-8"))
                 self.assertEqual((rendered.returncode, rendered.stderr), (0, ""), page)
-                words = set(re.findall(r"[\w.-]+", rendered.stdout))
+                # A word broken after one of its hyphens is joined again.
+                words = set(re.findall(r"[\w.-]+", re.sub(r"-\n\s+", "-", rendered.stdout)))
                 wanted = set(subcommands)
                 for text in texts:
                     wanted.update(OPTION.findall(text))
