@@ -10,6 +10,8 @@ dpkg-deb -x and used from there, without the source tree:
   installed open_plain.json against the installed pilot and writes the record
   that the installed replay verifies and the installed viewer, opened as a
   file in chromium, lists run by run with the package's version;
+- the unpacked tournament and live, started by path, take the server,
+  replay, mapcheck and the viewer from beside them;
 - the start limits' premises: a client that connects and resets at once ends
   its game with status 1 after the record exists (the ExecStopPost rest
   follows), a bad map ends it before (no rest, so the start limit stops it);
@@ -21,7 +23,7 @@ dpkg-deb -x and used from there, without the source tree:
     package_test.py SOURCE_DIR RELEASE_BUILD_DIR
 """
 
-import gzip
+import json
 import os
 import re
 import shlex
@@ -31,8 +33,8 @@ import struct
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
+import urllib.request
 import uuid
 
 SOURCE, BUILD = (os.path.abspath(path) for path in sys.argv[1:3])
@@ -264,6 +266,44 @@ class PackageTest(unittest.TestCase):
         self.assertEqual((status, out, err), (1, "", "uncaught exception: Fail\n"))
         self.assertFalse(os.path.exists(os.path.join(state, broken + ".jsonl.gz")))
         self.assertFalse(self.rests_after(stop_post, state, broken))
+
+    def test_tournament_and_live_find_the_programs_and_the_viewer_beside_them(self):
+        # Started by path with only the system's PATH: what they use comes
+        # from beside them in the unpacked tree.
+        env = dict(self.env, PATH="/usr/bin:/bin")
+        tournament_file = os.path.join(self.scratch, "cup.json")
+        with open(tournament_file, "w", encoding="utf-8") as stream:
+            json.dump({"controllers": [{"name": "pilot", "command": [self.program("pilot"), "{host}", "{port}"]}],
+                       "maps": [os.path.join(self.share, "maps", "open_plain.json")], "seeds": [1],
+                       "game_time_limit_s": WAIT_S, "sandbox": "none"}, stream)
+        cup = os.path.join(self.scratch, "cup")
+        for command in (["plan", tournament_file, "-o", cup], ["run", cup, "--engine", "local", "-j", "1"],
+                        ["report", cup]):
+            done = run([self.program("tournament")] + command, env=env)
+            self.assertEqual(done.returncode, 0, done.stderr)
+        with open(os.path.join(cup, "plan.json"), encoding="utf-8") as stream:
+            plan = json.load(stream)
+        self.assertEqual((plan["server"], plan["replay"]), (self.program("server"), self.program("replay")))
+        self.assertTrue(os.path.isfile(os.path.join(cup, "viewer", "index.html")))
+        with open(os.path.join(cup, "leaderboard.json"), encoding="utf-8") as stream:
+            (standing,) = json.load(stream)["standings"]
+        self.assertEqual((standing["controller"], standing["completed"], standing["home_runs"]), ("pilot", 1, 2))
+
+        record = os.path.join(cup, "games", "pilot.open_plain.s1.r1", "record.jsonl.gz")
+        live = subprocess.Popen([self.program("live"), record], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                text=True, env=env)
+        try:
+            address = live.stdout.readline().strip()
+            self.assertRegex(address, r"^http://127\.0\.0\.1:\d+/$")
+            with urllib.request.urlopen(address + "viewer/index.html", timeout=WAIT_S) as page:
+                self.assertIn(b"<title>", page.read())
+            with urllib.request.urlopen(address + "records/1", timeout=WAIT_S) as served, \
+                    open(record, "rb") as stream:
+                self.assertEqual(served.read(), stream.read())
+        finally:
+            live.terminate()
+            live.communicate(timeout=WAIT_S)
+        self.assertEqual(live.returncode, 0)
 
     @unittest.skipUnless(os.environ.get("CI") == "true", "installs system-wide: CI's machine only")
     def test_installs_with_apt_and_purges_clean(self):
