@@ -5,7 +5,8 @@ dpkg-deb -x and used from there, without the source tree:
 
 - every program answers --help with status 0, and its man page renders without
   a warning and names every option the help lists, subcommands' included;
-- the installed server keeps its build-tree messages ("usage: server ...");
+- the installed server keeps its build-tree messages ("usage: server ..."),
+  while freeglut names it as it was started;
 - the service unit's ExecStart, under systemd-socket-activate, plays the
   installed open_plain.json against the installed pilot and writes the record
   that the installed replay verifies and the installed viewer, opened as a
@@ -165,6 +166,12 @@ class PackageTest(unittest.TestCase):
         bad = run([self.program("server"), "--seed", "x", "map.json"], env=self.env)
         self.assertEqual(bad.returncode, 1)
         self.assertEqual(bad.stderr.splitlines()[1:], ['server: --seed: "x" is not a number (digits 0-9 only)'])
+        # In window mode freeglut speaks first, under the name it was started by.
+        window = subprocess.run(["rover-server", "-v", os.path.join(self.share, "maps", "open_plain.json")],
+                                executable=self.program("server"), capture_output=True, text=True, timeout=WAIT_S,
+                                env=dict(self.env, DISPLAY=":65531"))
+        self.assertEqual((window.returncode, window.stderr),
+                         (1, "freeglut (rover-server): failed to open display ':65531'\n"))
 
     def service(self, state, invocation, map_file=None):
         """The service's ExecStart for a port, and its ExecStopPost."""
