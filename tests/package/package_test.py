@@ -40,6 +40,7 @@ import uuid
 
 SOURCE, BUILD = (os.path.abspath(path) for path in sys.argv[1:3])
 WAIT_S = 120
+REQUIRED_SECTIONS = {"NAME", "SYNOPSIS", "DESCRIPTION", "EXIT STATUS", "FILES", "EXAMPLES", "SEE ALSO"}
 OPTION = re.compile(r"(?<![\w-])(--?[A-Za-z][\w-]*)")
 
 
@@ -153,6 +154,9 @@ class PackageTest(unittest.TestCase):
                 env = {key: value for key, value in self.env.items() if key not in ("MANWIDTH", "COLUMNS")}
                 rendered = run(["man", "--warnings", "-E", "ascii", "-l", page], env=dict(env, LANG="C.UTF-8"))
                 self.assertEqual((rendered.returncode, rendered.stderr), (0, ""), page)
+                headings = set(re.findall(r"^([A-Z][A-Z ]+)$", rendered.stdout, re.M))
+                self.assertEqual(REQUIRED_SECTIONS - headings, set(), f"{program}.1 lacks sections")
+                self.assertTrue(headings & {"OPTIONS", "COMMANDS"}, f"{program}.1 has no OPTIONS")
                 # A word broken after one of its hyphens is joined again.
                 words = set(re.findall(r"[\w.-]+", re.sub(r"-\n\s+", "-", rendered.stdout)))
                 wanted = set(subcommands)
