@@ -1,6 +1,7 @@
 // mapcheck FILE: loads a map exactly as the server does. A good map gets a
 // summary on standard output and status 0; a bad one gets one line on
-// standard error with the place and the reason, and status 1.
+// standard error with the place and the reason, and status 1. "mapcheck
+// --help" prints the help; a map named --help is read as ./--help.
 #include <cstdio>
 #include <string>
 
@@ -8,7 +9,24 @@
 #include "map/map_loader.h"
 #include "map_summary.h"
 
+namespace {
+
+constexpr const char* kHelp =
+    "usage: mapcheck file\n"
+    "       mapcheck --help\n"
+    "\n"
+    "Loads a map exactly as the server does. A good map gets a summary on\n"
+    "standard output and status 0; a bad one gets one line on standard error\n"
+    "with the failure's kind, its message and the line and column where the\n"
+    "reader stood, and status 1. A map file named --help is read as ./--help.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--help") {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
   if (argc != 2) {
     std::fputs("usage: mapcheck file\n", stderr);
     return 1;
