@@ -1,9 +1,10 @@
-// Map loading throughput in bytes per second, on files written once per run:
-// the crowded generated map (about 5.9 MB, mostly 17-digit reals), a label-heavy
-// map of about 20 MB (100,000 boulders), and the same with a comment inside
-// every boulder. With ROVER_BENCH_RAPIDJSON the crowded map is also parsed by
-// RapidJSON, correctly rounded and in its default mode, and the program ends
-// with our speed as a fraction of each, measured in the same run.
+// Map loading throughput in bytes per second, on the benchmark's maps
+// (bench_maps.h), each written to a file once per run. With
+// ROVER_BENCH_RAPIDJSON each map is also parsed by RapidJSON with the flags
+// of bench/map/rapidjson_load.cpp (comments, correctly rounded reals, no
+// recursion), and the program ends with our speed as a fraction of
+// RapidJSON's on each, measured in the same run. The whole-process
+// comparison is bench/map/compare_map_readers.py.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -14,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "crowded_map.h"
+#include "bench_maps.h"
 #include "map/map_loader.h"
 
 #ifdef ROVER_BENCH_RAPIDJSON
@@ -23,34 +24,7 @@
 
 namespace {
 
-constexpr int kBoulders = 100'000;
-
-std::string labelledMap(bool withComments) {
-  std::string text = R"({
-  "size": 2000, "timeLimit": 600000,
-  "vehicleParams": {"maxSpeed": 10, "accel": 2, "brake": 4, "turn": 20, "hardTurn": 60,
-                    "rotAccel": 120, "frontView": 30, "rearView": 5},
-  "martianParams": {"maxSpeed": 10, "accel": 2, "brake": 4, "turn": 20, "hardTurn": 60,
-                    "rotAccel": 120, "frontView": 30, "rearView": 5},
-  "craters": [{"x": 10, "y": -20, "r": 3}],
-  "runs": [{"vehicle": {"x": 40, "y": 40, "dir": -135},
-            "enemies": [{"x": -30, "y": 0, "dir": 90, "speed": 1.5, "view": 20}]}],
-  "boulders": [
-)";
-  const std::string label(110, 'b');
-  char line[512];
-  for (int i = 0; i < kBoulders; ++i) {
-    double x = -999.0 + (i % 1999) * 0.9993214123;
-    double y = 999.0 - (i / 100) * 1.8671259341;
-    std::snprintf(line, sizeof line,
-                  "    {\"x\": %.13f, \"y\": %.13f, %s\"r\": %d.%04d, \"label\": \"%s %06d\"}%s\n", x, y,
-                  withComments ? "/* boulder */ " : "", 1 + i % 3, i % 10000, label.c_str(), i,
-                  i + 1 < kBoulders ? "," : "");
-    text += line;
-  }
-  text += "  ]\n}\n";
-  return text;
-}
+using rover::bench::BenchMap;
 
 class MapFile {
  public:
@@ -72,14 +46,11 @@ class MapFile {
 };
 
 // Each file is written on first use and removed at exit.
-const MapFile& crowdedFile() {
-  static const MapFile file(rover::bench::crowdedMapText({}));
-  return file;
-}
-const MapFile& labelledFile(bool withComments) {
-  static const MapFile plain(labelledMap(false));
-  static const MapFile commented(labelledMap(true));
-  return withComments ? commented : plain;
+const MapFile& fileOf(const BenchMap& map) {
+  static std::map<std::string, std::unique_ptr<MapFile>> files;
+  std::unique_ptr<MapFile>& file = files[map.name];
+  if (!file) file = std::make_unique<MapFile>(map.text());
+  return *file;
 }
 
 void countBytes(benchmark::State& state, const MapFile& file) {
@@ -87,36 +58,23 @@ void countBytes(benchmark::State& state, const MapFile& file) {
   state.counters["file_MB"] = static_cast<double>(file.size()) / 1e6;
 }
 
-void loadFile(benchmark::State& state, const MapFile& file, std::size_t objects) {
+void loadFile(benchmark::State& state, const BenchMap& map) {
+  const MapFile& file = fileOf(map);
   for (auto _ : state) {
-    rover::MapSpec map = rover::loadMap(file.path());
-    if (map.objects.size() != objects) state.SkipWithError("wrong object count");
-    benchmark::DoNotOptimize(map);
+    rover::MapSpec spec = rover::loadMap(file.path());
+    if (spec.objects.size() != map.objects) state.SkipWithError("wrong object count");
+    benchmark::DoNotOptimize(spec);
   }
   countBytes(state, file);
 }
 
-void BM_LoadCrowdedMap(benchmark::State& state) {
-  rover::bench::CrowdedMapShape shape;
-  loadFile(state, crowdedFile(), static_cast<std::size_t>(shape.craters + shape.boulders) + 1);
-}
-void BM_LoadLabelledMap(benchmark::State& state) {
-  loadFile(state, labelledFile(false), kBoulders + 2);
-}
-void BM_LoadLabelledMapWithComments(benchmark::State& state) {
-  loadFile(state, labelledFile(true), kBoulders + 2);
-}
-
-BENCHMARK(BM_LoadCrowdedMap)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadLabelledMap)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadLabelledMapWithComments)->Unit(benchmark::kMillisecond);
-
 #ifdef ROVER_BENCH_RAPIDJSON
 // Reads the whole file and builds RapidJSON's document, as a whole-process
-// load would; the document is checked for its run count so the parse is used.
-template <unsigned kFlags>
-void rapidJsonLoad(benchmark::State& state) {
-  const MapFile& file = crowdedFile();
+// load would; the document is checked for its boulders so the parse is used.
+void rapidJsonLoad(benchmark::State& state, const BenchMap& map) {
+  constexpr unsigned kFlags =
+      rapidjson::kParseCommentsFlag | rapidjson::kParseFullPrecisionFlag | rapidjson::kParseIterativeFlag;
+  const MapFile& file = fileOf(map);
   std::string text;
   for (auto _ : state) {
     std::FILE* in = std::fopen(file.path().c_str(), "rb");
@@ -127,22 +85,13 @@ void rapidJsonLoad(benchmark::State& state) {
     text.resize(got);
     rapidjson::Document document;
     document.Parse<kFlags>(text.data(), text.size());
-    if (document.HasParseError() || !document.IsObject() || !document["runs"].IsArray() ||
-        document["runs"].Size() == 0) {
+    if (document.HasParseError() || !document.IsObject() || !document["boulders"].IsArray()) {
       state.SkipWithError("RapidJSON could not read the map");
     }
     benchmark::DoNotOptimize(document);
   }
   countBytes(state, file);
 }
-void BM_RapidJsonFullPrecision(benchmark::State& state) {
-  rapidJsonLoad<rapidjson::kParseFullPrecisionFlag>(state);
-}
-void BM_RapidJsonDefault(benchmark::State& state) {
-  rapidJsonLoad<rapidjson::kParseDefaultFlags>(state);
-}
-BENCHMARK(BM_RapidJsonFullPrecision)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RapidJsonDefault)->Unit(benchmark::kMillisecond);
 #endif
 
 // Prints as usual and remembers the best rate of each benchmark, so the
@@ -175,12 +124,20 @@ class RateReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (const BenchMap& map : rover::bench::benchMaps()) {
+    benchmark::RegisterBenchmark(("Load/" + map.name).c_str(), loadFile, map)->Unit(benchmark::kMillisecond);
+#ifdef ROVER_BENCH_RAPIDJSON
+    benchmark::RegisterBenchmark(("RapidJson/" + map.name).c_str(), rapidJsonLoad, map)
+        ->Unit(benchmark::kMillisecond);
+#endif
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RateReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatio("BM_LoadCrowdedMap", "BM_RapidJsonFullPrecision");
-  reporter.printRatio("BM_LoadCrowdedMap", "BM_RapidJsonDefault");
+  for (const BenchMap& map : rover::bench::benchMaps()) {
+    reporter.printRatio(("Load/" + map.name).c_str(), ("RapidJson/" + map.name).c_str());
+  }
   benchmark::Shutdown();
   return 0;
 }

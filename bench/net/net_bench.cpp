@@ -10,6 +10,7 @@
 #include "net/memory_transport.h"
 #include "net/messages.h"
 #include "net/wire_format.h"
+#include "sim/static_objects.h"
 
 namespace rover {
 namespace {
@@ -28,11 +29,13 @@ void BM_TelemetryMessage(benchmark::State& state) {
   World world;
   world.rover.position = {12.345, -6.0};
   std::vector<std::size_t> visible;
+  std::vector<WorldObject> boulders;
   for (std::size_t i = 0; i < objects; ++i) {
     const double at = static_cast<double>(i);
-    world.roverObjects.push_back(RoverObject{WorldObject{ObjectKind::Boulder, {{at, -at}, 1.5}, -1}, true});
+    boulders.push_back(WorldObject{ObjectKind::Boulder, {{at, -at}, 1.5}, static_cast<int>(i)});
     visible.push_back(i);
   }
+  world.roverObjects = RoverObjects({}, std::make_shared<const StaticObjects>(boulders));
   MemoryTransport transport;
   OutputBuffer out(transport);
   for (auto _ : state) {

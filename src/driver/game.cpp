@@ -131,7 +131,7 @@ void Game::startRound(const TimeValue& t0) {
   runStart_ = t0;
   ++roundCounter_;
   queue_.clear();
-  startRun(map_, roundCounter_);
+  startRun(map_, roundCounter_, rules_.statics);
   current_ = RunReport{};
   current_.number = roundCounter_;
   listener_.runStarted(map_, roundCounter_);
@@ -164,7 +164,7 @@ void Game::physicsTick(const TimeValue& t) {
 
 void Game::martianTick() {
   for (Martian& martian : map_.world.martians) {
-    decideMartian(martian, map_.world.rover, rules_, steer_, random_);
+    decideMartian(martian, map_.world.rover, *rules_.statics, steer_, random_);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "map/json_lexer.h"
 
-#include <cstring>
+#include <array>
+#include <cstddef>
 
 #include "base/failure.h"
 #include "map/number_conversion.h"
@@ -13,17 +14,15 @@ bool isDigit(char32_t c) {
   return c >= U'0' && c <= U'9';
 }
 
+bool isDigitByte(unsigned char byte) {
+  return static_cast<unsigned>(byte - '0') < 10;
+}
+
 int hexValue(char32_t c) {
   if (c >= U'0' && c <= U'9') return static_cast<int>(c - U'0');
   if (c >= U'a' && c <= U'f') return static_cast<int>(c - U'a') + 10;
   if (c >= U'A' && c <= U'F') return static_cast<int>(c - U'A') + 10;
   return -1;
-}
-
-// A byte that stands for itself inside a string: ASCII other than the quote,
-// the backslash and the newline (which moves the line count).
-bool isPlainStringByte(unsigned char byte) {
-  return byte < 0x80 && byte != '"' && byte != '\\' && byte != '\n';
 }
 
 // Stores a character the way the map's strings hold text: one byte below
@@ -41,9 +40,40 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
-}  // namespace
+// The cursor past the character c decoded at `at`.
+Cursor after(Cursor at, DecodedChar c) {
+  at.skipCharacter(c.value, c.length);
+  return at;
+}
 
-JsonLexer::JsonLexer(ByteSource& source, ReadPath path) : path_(path), reader_(source, path) {}
+// The bytes that stand for themselves inside a string and move only the
+// column: ASCII other than the quote, the backslash and the line feed.
+constexpr std::array<bool, 256> kPlainInString = [] {
+  std::array<bool, 256> plain{};
+  for (int byte = 0; byte < 0x80; ++byte) plain[byte] = byte != '"' && byte != '\\' && byte != '\n';
+  return plain;
+}();
+
+// A token cut off by the end of the bytes read this far from its start is
+// left to the general path instead of being scanned again after the next
+// block, so that a long token costs one pass.
+constexpr std::ptrdiff_t kRescanLimit = 4096;
+
+// Integers of up to this many digits fit in 64 bits whatever the digits.
+constexpr std::ptrdiff_t kExactDigits = 18;
+
+struct Keyword {
+  const char* word;
+  TokenKind kind;
+};
+
+Keyword keywordFor(unsigned char first) {
+  if (first == 't') return {"true", TokenKind::True};
+  if (first == 'f') return {"false", TokenKind::False};
+  return {"null", TokenKind::Null};
+}
+
+}  // namespace
 
 void JsonLexer::stuck(const Cursor& at) {
   raiseFail("lexer reached a stuck state", at.position());
@@ -52,95 +82,257 @@ void JsonLexer::stuck(const Cursor& at) {
 void JsonLexer::readToken() {
   for (;;) {
     reader_.release(cursor_.offset);
-    if (path_ == ReadPath::Fast && lexBuffered()) return;
-    DecodedChar c = reader_.decode(cursor_);
-    token_.start = cursor_.position();
-    TokenKind single = TokenKind::EndOfInput;
-    switch (c.value) {
-      case kEndOfInput:
-        token_.kind = TokenKind::EndOfInput;
-        hasToken_ = true;
-        return;
-      case U' ':
-      case U'\t':
-      case U'\n':
-      case U'\r':
-        cursor_ = Utf8Reader::advance(cursor_, c);
-        continue;
-      case U'{':
-        single = TokenKind::LeftBrace;
-        break;
-      case U'}':
-        single = TokenKind::RightBrace;
-        break;
-      case U'[':
-        single = TokenKind::LeftBracket;
-        break;
-      case U']':
-        single = TokenKind::RightBracket;
-        break;
-      case U',':
-        single = TokenKind::Comma;
-        break;
-      case U':':
-        single = TokenKind::Colon;
-        break;
-      case U'"':
-        lexString();
-        hasToken_ = true;
-        return;
-      case U't':
-        if (lexKeyword("true", TokenKind::True)) return;
-        break;
-      case U'f':
-        if (lexKeyword("false", TokenKind::False)) return;
-        break;
-      case U'n':
-        if (lexKeyword("null", TokenKind::Null)) return;
-        break;
-      case U'/':
-        if (skipComment()) continue;
-        break;
-      default:
-        if ((c.value == U'-' || isDigit(c.value)) && lexNumber()) return;
-        break;
+    Lane step = lane();
+    // Read on as the general path would: it decodes the byte after the last one read.
+    while (step == Lane::More && reader_.fill(cursor_.offset + reader_.buffered(cursor_.offset).size())) {
+      step = lane();
     }
-    cursor_ = Utf8Reader::advance(cursor_, c);
-    if (single != TokenKind::EndOfInput) {
-      token_.kind = single;
-      hasToken_ = true;
-      return;
-    }
-    // No complete token starts here: the character is dropped.
+    if (step == Lane::Token || generalStep()) return;
   }
 }
 
+JsonLexer::Lane JsonLexer::lane() {
+  const std::span<const unsigned char> bytes = reader_.buffered(cursor_.offset);
+  const unsigned char* const begin = bytes.data();
+  const unsigned char* const end = begin + bytes.size();
+  const std::uint64_t origin = cursor_.offset;
+  const unsigned char* p = begin;
+  const auto offsetOf = [&](const unsigned char* q) {
+    return origin + static_cast<std::uint64_t>(q - begin);
+  };
+  // The token from p to `last`.
+  const auto token = [&](TokenKind kind, const unsigned char* last) {
+    cursor_.offset = offsetOf(p);
+    token_.kind = kind;
+    token_.start = cursor_.position();
+    cursor_.skipPlain(static_cast<std::uint64_t>(last - p));
+    hasToken_ = true;
+    return Lane::Token;
+  };
+  // The token at p stopped at q: cut off by the end of the bytes read, or
+  // at a byte for the general path.
+  const auto stopAt = [&](const unsigned char* q) {
+    cursor_.offset = offsetOf(p);
+    return q == end && end - p < kRescanLimit ? Lane::More : Lane::General;
+  };
+  for (; p < end; ++p) {
+    switch (*p) {
+      case ' ':
+      case '\t':
+      case '\r':
+        continue;
+      case '\n':
+        cursor_.lineFeedAt(offsetOf(p));
+        continue;
+      case '{':
+        return token(TokenKind::LeftBrace, p + 1);
+      case '}':
+        return token(TokenKind::RightBrace, p + 1);
+      case '[':
+        return token(TokenKind::LeftBracket, p + 1);
+      case ']':
+        return token(TokenKind::RightBracket, p + 1);
+      case ',':
+        return token(TokenKind::Comma, p + 1);
+      case ':':
+        return token(TokenKind::Colon, p + 1);
+      case '"': {
+        const unsigned char* q = p + 1;
+        while (q < end && kPlainInString[*q]) ++q;
+        if (q == end || *q != '"') return stopAt(q);
+        token_.text = {reinterpret_cast<const char*>(p + 1), static_cast<std::size_t>(q - p - 1)};
+        return token(TokenKind::String, q + 1);
+      }
+      case 't':
+      case 'f':
+      case 'n': {
+        const Keyword keyword = keywordFor(*p);
+        const char* w = keyword.word;
+        const unsigned char* q = p;
+        while (*w != '\0' && q < end && *q == static_cast<unsigned char>(*w)) {
+          ++q;
+          ++w;
+        }
+        if (*w == '\0') return token(keyword.kind, q);
+        if (q == end || *q >= 0x80) return stopAt(q);
+        continue;  // not the word: its first letter is dropped
+      }
+      case '-':
+      case '0':
+      case '1':
+      case '2':
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+      case '8':
+      case '9': {
+        // lexNumber's steps on bytes. Wherever it would decode a character
+        // that is not ASCII, the general path takes the number instead, and
+        // finds bad UTF-8 where lexNumber always did.
+        const unsigned char* q = p;
+        if (*q == '-') {
+          ++q;
+          if (q == end || *q >= 0x80) return stopAt(q);
+          if (!isDigitByte(*q)) continue;  // a lone "-" is dropped
+        }
+        // "0" takes no further integer digits, so "01" is two tokens. The
+        // digits' value is taken on the way, for an integer that fits.
+        // Unsigned, so that a long number only wraps; its value is taken
+        // from the text instead.
+        const unsigned char* const digits = q;
+        std::uint64_t value = 0;
+        if (*q == '0') {
+          ++q;
+        } else {
+          while (q < end && isDigitByte(*q)) value = value * 10 + static_cast<std::uint64_t>(*q++ - '0');
+        }
+        if (q == end || *q >= 0x80) return stopAt(q);
+        bool real = false;
+        if (*q == '.') {
+          const unsigned char* r = q + 1;
+          if (r == end || *r >= 0x80) return stopAt(r);
+          if (isDigitByte(*r)) {
+            while (r < end && isDigitByte(*r)) ++r;
+            if (r == end || *r >= 0x80) return stopAt(r);
+            q = r;
+            real = true;
+          }
+        }
+        if (*q == 'e' || *q == 'E') {
+          const unsigned char* r = q + 1;
+          if (r == end || *r >= 0x80) return stopAt(r);
+          if (*r == '+' || *r == '-') {
+            ++r;
+            if (r == end || *r >= 0x80) return stopAt(r);
+          }
+          if (isDigitByte(*r)) {
+            while (r < end && isDigitByte(*r)) ++r;
+            if (r == end || *r >= 0x80) return stopAt(r);
+            q = r;
+            real = true;
+          }
+        }
+        if (!real && q - digits <= kExactDigits) {
+          token_.kind = TokenKind::Integer;
+          token_.bigInteger = false;
+          const auto magnitude = static_cast<std::int64_t>(value);
+          token_.integer = *p == '-' ? -magnitude : magnitude;
+        } else {
+          numberToken({reinterpret_cast<const char*>(p), static_cast<std::size_t>(q - p)}, real);
+        }
+        return token(token_.kind, q);
+      }
+      case '/': {
+        const unsigned char* q = p + 1;
+        if (q == end || *q >= 0x80) return stopAt(q);
+        if (*q != '*') continue;  // a "/" alone is dropped
+        // The first comment checks the rest of the input: the general path's.
+        if (!reader_.restChecked()) return stopAt(p);
+        const std::uint64_t close = reader_.findCommentClose(offsetOf(p) + 2);
+        if (close == Utf8Reader::kNotFound) continue;  // no comment: "/" is dropped, then "*"
+        // The whole rest is buffered now, up to the end of the input.
+        cursor_.offset = offsetOf(p);
+        cursor_ = reader_.skipTo(cursor_, close + 2);
+        p = begin + static_cast<std::ptrdiff_t>(close + 2 - origin) - 1;
+        continue;
+      }
+      default:
+        if (*p >= 0x80) return stopAt(p);
+        continue;  // any other ASCII character starts no token: dropped
+    }
+  }
+  cursor_.offset = offsetOf(end);
+  return Lane::More;
+}
+
+bool JsonLexer::generalStep() {
+  const DecodedChar c = reader_.decode(cursor_);
+  token_.start = cursor_.position();
+  TokenKind single = TokenKind::EndOfInput;
+  switch (c.value) {
+    case kEndOfInput:
+      token_.kind = TokenKind::EndOfInput;
+      hasToken_ = true;
+      return true;
+    case U' ':
+    case U'\t':
+    case U'\n':
+    case U'\r':
+      cursor_.skipCharacter(c.value, c.length);
+      return false;
+    case U'{':
+      single = TokenKind::LeftBrace;
+      break;
+    case U'}':
+      single = TokenKind::RightBrace;
+      break;
+    case U'[':
+      single = TokenKind::LeftBracket;
+      break;
+    case U']':
+      single = TokenKind::RightBracket;
+      break;
+    case U',':
+      single = TokenKind::Comma;
+      break;
+    case U':':
+      single = TokenKind::Colon;
+      break;
+    case U'"':
+      lexString();
+      hasToken_ = true;
+      return true;
+    case U't':
+      if (lexKeyword("true", TokenKind::True)) return true;
+      break;
+    case U'f':
+      if (lexKeyword("false", TokenKind::False)) return true;
+      break;
+    case U'n':
+      if (lexKeyword("null", TokenKind::Null)) return true;
+      break;
+    case U'/':
+      if (skipComment()) return false;
+      break;
+    default:
+      if ((c.value == U'-' || isDigit(c.value)) && lexNumber()) return true;
+      break;
+  }
+  cursor_.skipCharacter(c.value, c.length);
+  if (single == TokenKind::EndOfInput) return false;  // no complete token starts here: dropped
+  token_.kind = single;
+  hasToken_ = true;
+  return true;
+}
+
 bool JsonLexer::lexNumber() {
-  Cursor start = cursor_;
+  const Cursor start = cursor_;
   Cursor at = cursor_;
   DecodedChar c = reader_.decode(at);
   if (c.value == U'-') {
-    at = Utf8Reader::advance(at, c);
+    at = after(at, c);
     c = reader_.decode(at);
     if (!isDigit(c.value)) return false;
   }
   // "0" takes no further integer digits, so "01" is two tokens.
-  bool leadingZero = c.value == U'0';
-  at = Utf8Reader::advance(at, c);
+  const bool leadingZero = c.value == U'0';
+  at = after(at, c);
   c = reader_.decode(at);
   if (!leadingZero) {
     while (isDigit(c.value)) {
-      at = Utf8Reader::advance(at, c);
+      at = after(at, c);
       c = reader_.decode(at);
     }
   }
   bool real = false;
   if (c.value == U'.') {
-    Cursor probe = Utf8Reader::advance(at, c);
+    Cursor probe = after(at, c);
     DecodedChar d = reader_.decode(probe);
     if (isDigit(d.value)) {
       while (isDigit(d.value)) {
-        probe = Utf8Reader::advance(probe, d);
+        probe = after(probe, d);
         d = reader_.decode(probe);
       }
       at = probe;
@@ -149,22 +341,22 @@ bool JsonLexer::lexNumber() {
     }
   }
   if (c.value == U'e' || c.value == U'E') {
-    Cursor probe = Utf8Reader::advance(at, c);
+    Cursor probe = after(at, c);
     DecodedChar d = reader_.decode(probe);
     if (d.value == U'+' || d.value == U'-') {
-      probe = Utf8Reader::advance(probe, d);
+      probe = after(probe, d);
       d = reader_.decode(probe);
     }
     if (isDigit(d.value)) {
       while (isDigit(d.value)) {
-        probe = Utf8Reader::advance(probe, d);
+        probe = after(probe, d);
         d = reader_.decode(probe);
       }
       at = probe;
       real = true;
     }
   }
-  numberToken(reader_.bytesBetween(start, at), real);
+  numberToken(reader_.bytesBetween(start.offset, at.offset), real);
   cursor_ = at;
   hasToken_ = true;
   return true;
@@ -174,18 +366,34 @@ void JsonLexer::numberToken(std::string_view text, bool real) {
   if (real) {
     token_.kind = TokenKind::Real;
     token_.real = parseRealText(text);
-  } else {
-    token_.kind = TokenKind::Integer;
-    parseIntegerText(text, token_.integer);
+    return;
   }
+  token_.kind = TokenKind::Integer;
+  token_.bigInteger = false;
+  const bool negative = text.front() == '-';
+  const std::string_view digits = negative ? text.substr(1) : text;
+  if (static_cast<std::ptrdiff_t>(digits.size()) <= kExactDigits) {
+    std::int64_t value = 0;
+    for (const char digit : digits) value = value * 10 + (digit - '0');
+    token_.integer = negative ? -value : value;
+    return;
+  }
+  // Longer: exactly, and kept as its digits when it needs more than 64 bits.
+  const mpz_class value = parseIntegerText(text);
+  if (mpz_fits_slong_p(value.get_mpz_t())) {
+    token_.integer = value.get_si();
+    return;
+  }
+  token_.bigInteger = true;
+  token_.text = text;
 }
 
 bool JsonLexer::lexKeyword(const char* word, TokenKind kind) {
   Cursor at = cursor_;
   for (const char* p = word; *p != '\0'; ++p) {
-    DecodedChar c = reader_.decode(at);
+    const DecodedChar c = reader_.decode(at);
     if (c.value != static_cast<char32_t>(*p)) return false;
-    at = Utf8Reader::advance(at, c);
+    at = after(at, c);
   }
   token_.kind = kind;
   cursor_ = at;
@@ -193,13 +401,23 @@ bool JsonLexer::lexKeyword(const char* word, TokenKind kind) {
   return true;
 }
 
+Cursor JsonLexer::copyPlainRun(Cursor at) {
+  const std::span<const unsigned char> bytes = reader_.buffered(at.offset);
+  const unsigned char* const begin = bytes.data();
+  const unsigned char* const end = begin + bytes.size();
+  const unsigned char* p = begin;
+  while (p < end && kPlainInString[*p]) ++p;
+  text_.append(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(p - begin));
+  at.skipPlain(static_cast<std::uint64_t>(p - begin));
+  return at;
+}
+
 void JsonLexer::lexString() {
-  std::string& text = token_.text;
-  text.clear();
-  Cursor at = Utf8Reader::advance(cursor_, reader_.decode(cursor_));
+  text_.clear();
+  Cursor at = after(cursor_, reader_.decode(cursor_));
   for (;;) {
-    if (path_ == ReadPath::Fast) at = copyPlainRun(at, text);
-    DecodedChar c = reader_.decode(at);
+    at = copyPlainRun(at);
+    const DecodedChar c = reader_.decode(at);
     if (c.value == kEndOfInput) {
       // An unfinished string is dropped; the input simply ends.
       token_.kind = TokenKind::EndOfInput;
@@ -207,14 +425,14 @@ void JsonLexer::lexString() {
       cursor_ = at;
       return;
     }
-    Cursor escape = at;
-    at = Utf8Reader::advance(at, c);
+    const Cursor escape = at;
+    at = after(at, c);
     if (c.value == U'"') break;
     if (c.value != U'\\') {
-      appendUtf8(text, c.value);
+      appendUtf8(text_, c.value);
       continue;
     }
-    DecodedChar e = reader_.decode(at);
+    const DecodedChar e = reader_.decode(at);
     char simple = 0;
     switch (e.value) {
       case U'"':
@@ -242,211 +460,37 @@ void JsonLexer::lexString() {
         simple = '\t';
         break;
       case U'u': {
-        at = Utf8Reader::advance(at, e);
+        at = after(at, e);
         char32_t value = 0;
         for (int i = 0; i < 4; ++i) {
-          DecodedChar h = reader_.decode(at);
-          int digit = h.value == kEndOfInput ? -1 : hexValue(h.value);
+          const DecodedChar h = reader_.decode(at);
+          const int digit = h.value == kEndOfInput ? -1 : hexValue(h.value);
           if (digit < 0) stuck(escape);
           value = (value << 4) | static_cast<char32_t>(digit);
-          at = Utf8Reader::advance(at, h);
+          at = after(at, h);
         }
-        appendUtf8(text, value);
+        appendUtf8(text_, value);
         continue;
       }
       default:
         stuck(escape);
     }
-    text.push_back(simple);
-    at = Utf8Reader::advance(at, e);
+    text_.push_back(simple);
+    at = after(at, e);
   }
   token_.kind = TokenKind::String;
+  token_.text = text_;
   cursor_ = at;
 }
 
-bool JsonLexer::lexBuffered() {
-  std::span<const unsigned char> bytes = reader_.buffered(cursor_.offset);
-  const unsigned char* const begin = bytes.data();
-  const unsigned char* const end = begin + bytes.size();
-  const unsigned char* p = begin;
-  // Positions are counted here and written back to cursor_ on every way out.
-  std::uint32_t line = cursor_.line;
-  std::uint32_t column = cursor_.column;
-  auto settle = [&] {
-    cursor_.offset += static_cast<std::uint64_t>(p - begin);
-    cursor_.line = line;
-    cursor_.column = column;
-  };
-  auto single = [&](TokenKind kind) {
-    settle();
-    token_.kind = kind;
-    token_.start = cursor_.position();
-    ++cursor_.offset;
-    ++cursor_.column;
-    hasToken_ = true;
-    return true;
-  };
-  auto keyword = [&](const char* word, std::size_t length, TokenKind kind) {
-    settle();
-    // Cut short by the end of the bytes read, or not the word: the other path decides.
-    if (static_cast<std::size_t>(end - p) < length || std::memcmp(p, word, length) != 0) return false;
-    token_.kind = kind;
-    token_.start = cursor_.position();
-    cursor_.offset += length;
-    cursor_.column += static_cast<std::uint32_t>(length);
-    hasToken_ = true;
-    return true;
-  };
-  for (; p < end; ++p) {
-    switch (*p) {
-      case ' ':
-      case '\t':
-      case '\r':
-        ++column;
-        continue;
-      case '\n':
-        ++line;
-        column = 1;
-        continue;
-      case '{':
-        return single(TokenKind::LeftBrace);
-      case '}':
-        return single(TokenKind::RightBrace);
-      case '[':
-        return single(TokenKind::LeftBracket);
-      case ']':
-        return single(TokenKind::RightBracket);
-      case ',':
-        return single(TokenKind::Comma);
-      case ':':
-        return single(TokenKind::Colon);
-      case '"': {
-        settle();
-        token_.start = cursor_.position();
-        hasToken_ = true;
-        // A string of plain characters closed within the bytes read (every
-        // key of a map) is taken whole; any other goes the general way.
-        const unsigned char* close = p + 1;
-        while (close < end && isPlainStringByte(*close)) ++close;
-        if (close == end || *close != '"') {
-          lexString();
-          return true;
-        }
-        token_.kind = TokenKind::String;
-        token_.text.assign(reinterpret_cast<const char*>(p + 1), static_cast<std::size_t>(close - p - 1));
-        std::size_t length = static_cast<std::size_t>(close + 1 - p);
-        cursor_.offset += length;
-        cursor_.column += static_cast<std::uint32_t>(length);
-        return true;
-      }
-      case 't':
-        return keyword("true", 4, TokenKind::True);
-      case 'f':
-        return keyword("false", 5, TokenKind::False);
-      case 'n':
-        return keyword("null", 4, TokenKind::Null);
-      case '-':
-      case '0':
-      case '1':
-      case '2':
-      case '3':
-      case '4':
-      case '5':
-      case '6':
-      case '7':
-      case '8':
-      case '9':
-        settle();
-        return lexBufferedNumber(p, end);
-      case '/':
-        settle();
-        return false;
-      default:
-        if (*p >= 0x80) {
-          settle();
-          return false;
-        }
-        // Any other ASCII character starts no token: dropped.
-        ++column;
-        continue;
-    }
-  }
-  settle();
-  return false;
-}
-
-bool JsonLexer::lexBufferedNumber(const unsigned char* start, const unsigned char* end) {
-  // The same steps as lexNumber, on bytes. Where lexNumber would decode a
-  // character that is not buffered ASCII, this gives up (false): lexNumber
-  // then reads or decodes it, and raises where it always did.
-  auto digit = [](unsigned char byte) { return static_cast<unsigned>(byte - '0') < 10; };
-  auto pastDigits = [end, digit](const unsigned char* p) {
-    while (p < end && digit(*p)) ++p;
-    return p;
-  };
-  auto unhandled = [end](const unsigned char* p) { return p == end || *p >= 0x80; };
-  const unsigned char* p = start;
-  if (*p == '-') {
-    ++p;
-    if (unhandled(p) || !digit(*p)) return false;
-  }
-  // "0" takes no further integer digits, so "01" is two tokens.
-  p = *p == '0' ? p + 1 : pastDigits(p + 1);
-  if (unhandled(p)) return false;
-  bool real = false;
-  if (*p == '.') {
-    const unsigned char* probe = p + 1;
-    if (unhandled(probe)) return false;
-    if (digit(*probe)) {
-      probe = pastDigits(probe);
-      if (unhandled(probe)) return false;
-      p = probe;
-      real = true;
-    }
-  }
-  if (*p == 'e' || *p == 'E') {
-    const unsigned char* probe = p + 1;
-    if (unhandled(probe)) return false;
-    if (*probe == '+' || *probe == '-') {
-      ++probe;
-      if (unhandled(probe)) return false;
-    }
-    if (digit(*probe)) {
-      probe = pastDigits(probe);
-      if (unhandled(probe)) return false;
-      p = probe;
-      real = true;
-    }
-  }
-  std::size_t length = static_cast<std::size_t>(p - start);
-  numberToken(std::string_view(reinterpret_cast<const char*>(start), length), real);
-  token_.start = cursor_.position();
-  cursor_.offset += length;
-  cursor_.column += static_cast<std::uint32_t>(length);
-  hasToken_ = true;
-  return true;
-}
-
-Cursor JsonLexer::copyPlainRun(Cursor at, std::string& text) const {
-  std::span<const unsigned char> bytes = reader_.buffered(at.offset);
-  const unsigned char* const begin = bytes.data();
-  const unsigned char* const end = begin + bytes.size();
-  const unsigned char* p = begin;
-  while (p < end && isPlainStringByte(*p)) ++p;
-  std::size_t length = static_cast<std::size_t>(p - begin);
-  text.append(reinterpret_cast<const char*>(begin), length);
-  at.offset += length;
-  at.column += static_cast<std::uint32_t>(length);
-  return at;
-}
-
 bool JsonLexer::skipComment() {
-  Cursor afterSlash = Utf8Reader::advance(cursor_, {U'/', 1});
+  Cursor afterSlash = cursor_;
+  afterSlash.skipPlain(1);
   if (reader_.decode(afterSlash).value != U'*') return false;
   // A comment makes the reader look at everything after it, so from the
   // first one on the whole rest of the input must be valid UTF-8.
   reader_.checkRest(cursor_);
-  std::uint64_t close = reader_.findCommentClose(cursor_.offset + 2);
+  const std::uint64_t close = reader_.findCommentClose(cursor_.offset + 2);
   if (close == Utf8Reader::kNotFound) return false;
   cursor_ = reader_.skipTo(cursor_, close + 2);
   return true;

@@ -1,5 +1,6 @@
 #include "map/json_parser.h"
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -12,13 +13,19 @@ namespace {
 
 // The parser keeps its own stack of open containers instead of recursing.
 // The children of open containers wait on two scratch stacks, reused for the
-// whole file; when a container closes, its children move into one array of
-// exactly their number, so a container costs one allocation of its own size.
+// whole file; when a container closes, its children are copied into the
+// document's storage as one array of exactly their number.
 class Parser {
  public:
-  Parser(ByteSource& source, ReadPath path) : lexer_(source, path) {}
+  explicit Parser(ByteSource& source) : lexer_(source) {}
 
-  JsonValue run() {
+  JsonDocument run() {
+    document_.setRoot(parseValue());
+    return std::move(document_);
+  }
+
+ private:
+  JsonValue parseValue() {
     for (;;) {
       JsonValue value;
       if (!readValue(value)) {
@@ -31,7 +38,7 @@ class Parser {
       // container or close it, until a value is needed or the top level is done.
       for (;;) {
         if (open_.empty()) return value;
-        deliver(std::move(value));
+        deliver(value);
         const Open& top = open_.back();
         const Token& token = lexer_.peek();
         if (top.isArray) {
@@ -53,7 +60,6 @@ class Parser {
     }
   }
 
- private:
   struct Open {
     bool isArray;
     SourcePosition at;
@@ -63,7 +69,7 @@ class Parser {
   // Reads one value. Scalars and "[]" are complete at once (true); a
   // non-empty array or an object is left open (false).
   bool readValue(JsonValue& value) {
-    Token& token = lexer_.peek();
+    const Token& token = lexer_.peek();
     SourcePosition at = token.start;
     switch (token.kind) {
       case TokenKind::True:
@@ -74,7 +80,8 @@ class Parser {
         lexer_.consume();
         return true;
       case TokenKind::Integer:
-        value = JsonValue::makeInt(token.integer, at);
+        value =
+            token.bigInteger ? document_.bigInteger(token.text, at) : JsonValue::makeInt(token.integer, at);
         lexer_.consume();
         return true;
       case TokenKind::Real:
@@ -104,10 +111,11 @@ class Parser {
   // With an object innermost: reads "key :" and returns true, the member
   // then waiting for its value; or returns false when the object ends here.
   bool readMemberKey() {
-    Token& token = lexer_.peek();
+    const Token& token = lexer_.peek();
     if (token.kind == TokenKind::String) {
-      // The member waits with its key from here on, so the key is copied once.
-      members_.push_back({std::move(token.text), JsonValue()});
+      // The token's text lasts until the next token is read: the key is
+      // copied into the document first.
+      members_.push_back({document_.key(token.text), JsonValue()});
       lexer_.consume();
       const Token& colon = lexer_.peek();
       if (colon.kind != TokenKind::Colon) raiseFail("error parsing field", colon.start);
@@ -122,26 +130,27 @@ class Parser {
 
   // Gives a complete value to the innermost container: an array's next
   // element, or the value of the object's member whose key was read last.
-  void deliver(JsonValue value) {
+  void deliver(const JsonValue& value) {
     if (open_.back().isArray) {
-      elements_.push_back(std::move(value));
+      elements_.push_back(value);
     } else {
-      members_.back().value = std::move(value);
+      members_.back().value = value;
     }
   }
 
   JsonValue closeInnermost() {
     Open top = open_.back();
     open_.pop_back();
+    // Unreachable in memory today, but a value could not count more.
+    const std::size_t children = (top.isArray ? elements_.size() : members_.size()) - top.firstChild;
+    if (children > UINT32_MAX) raiseFail("too many values in one container", top.at);
     if (top.isArray) {
-      std::span<JsonValue> children(elements_.data() + top.firstChild, elements_.size() - top.firstChild);
-      JsonValue array = JsonValue::makeArray(children, top.at);
-      elements_.erase(elements_.begin() + static_cast<std::ptrdiff_t>(top.firstChild), elements_.end());
+      const JsonValue array = document_.array({elements_.data() + top.firstChild, children}, top.at);
+      elements_.resize(top.firstChild);
       return array;
     }
-    std::span<JsonValue::Member> children(members_.data() + top.firstChild, members_.size() - top.firstChild);
-    JsonValue object = JsonValue::makeObject(children, top.at);
-    members_.erase(members_.begin() + static_cast<std::ptrdiff_t>(top.firstChild), members_.end());
+    const JsonValue object = document_.object({members_.data() + top.firstChild, children}, top.at);
+    members_.resize(top.firstChild);
     return object;
   }
 
@@ -155,6 +164,7 @@ class Parser {
   }
 
   JsonLexer lexer_;
+  JsonDocument document_;
   std::vector<Open> open_;
   std::vector<JsonValue> elements_;
   std::vector<JsonValue::Member> members_;
@@ -162,8 +172,8 @@ class Parser {
 
 }  // namespace
 
-JsonValue parseJson(ByteSource& source, ReadPath path) {
-  return Parser(source, path).run();
+JsonDocument parseJson(ByteSource& source) {
+  return Parser(source).run();
 }
 
 }  // namespace rover

@@ -3,8 +3,7 @@
 #include <cstddef>
 
 #include "map/byte_source.h"
-#include "map/json_value.h"
-#include "map/read_path.h"
+#include "map/json_document.h"
 
 namespace rover {
 
@@ -15,6 +14,6 @@ inline constexpr std::size_t kMaxJsonNesting = 1'000'000;
 // Parses the first JSON value of the input and stops right after it. Syntax
 // errors raise "Fail" with the reader's message, bad UTF-8 "Incomplete";
 // both carry the place in the input where the reader found them.
-JsonValue parseJson(ByteSource& source, ReadPath path = ReadPath::Fast);
+JsonDocument parseJson(ByteSource& source);
 
 }  // namespace rover

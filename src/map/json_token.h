@@ -1,8 +1,7 @@
 #pragma once
 
-#include <gmpxx.h>
-
-#include <string>
+#include <cstdint>
+#include <string_view>
 
 #include "base/source_position.h"
 
@@ -24,13 +23,15 @@ enum class TokenKind {
   EndOfInput,
 };
 
-// One token of the JSON lexer. Only the field that belongs to the kind is meaningful.
+// One token of the JSON lexer. Only the fields that belong to the kind are
+// meaningful; `text` stays valid until the next token is read.
 struct Token {
   TokenKind kind = TokenKind::EndOfInput;
   SourcePosition start;
-  mpz_class integer;
+  std::int64_t integer = 0;  // an Integer that fits in 64 bits
+  bool bigInteger = false;   // an Integer beyond 64 bits, whose digits are `text`
   double real = 0.0;
-  std::string text;  // a string's decoded content, as UTF-8
+  std::string_view text;  // a String's decoded content, as UTF-8
 };
 
 }  // namespace rover

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string>
 #include <string_view>
 
 #include "base/source_position.h"
@@ -15,12 +14,12 @@ namespace rover {
 
 // One parsed JSON value: an object (members in file order, duplicates kept),
 // an array, an integer of any size, a real, or "other" (true, false, null and
-// strings, whose content the map never reads). Move-only; destroying a value
-// never recurses, so any nesting depth is safe.
+// strings, whose content the map never reads).
 //
-// A map holds tens of thousands of small objects, so a value is kept small:
-// a container owns one array of exactly its children, allocated once when it
-// is complete, and an integer that fits in 64 bits needs no GMP integer.
+// A value is a small view: a container's children, its keys and big
+// integers live in the JsonDocument it was parsed into (json_document.h),
+// which must outlive it. Values are freely copied and never free anything,
+// so any nesting depth is safe.
 class JsonValue {
  public:
   enum class Kind : std::uint8_t { Other, Int, Real, Object, Array };
@@ -29,26 +28,22 @@ class JsonValue {
   using Elements = std::span<const JsonValue>;
 
   JsonValue() = default;
-  // The containers take their children by moving them out of `members` or `elements`.
-  static JsonValue makeObject(std::span<Member> members, SourcePosition at);
-  static JsonValue makeArray(std::span<JsonValue> elements, SourcePosition at);
-  static JsonValue makeInt(const mpz_class& value, SourcePosition at);
-  static JsonValue makeInt(std::int64_t value, SourcePosition at);
-  static JsonValue makeReal(double value, SourcePosition at);
-  static JsonValue makeOther(SourcePosition at);
-
-  // Moves and destruction are inline: the parser moves every value twice.
-  JsonValue(JsonValue&& other) noexcept { take(other); }
-  JsonValue& operator=(JsonValue&& other) noexcept {
-    if (this != &other) {
-      release();
-      take(other);
-    }
-    return *this;
+  // The containers and big integers take storage that outlives the value.
+  // A container holds fewer than 2^32 children.
+  static JsonValue makeObject(Members members, SourcePosition at);
+  static JsonValue makeArray(Elements elements, SourcePosition at);
+  static JsonValue makeInt(const mpz_class* big, SourcePosition at);
+  static JsonValue makeInt(std::int64_t value, SourcePosition at) {
+    JsonValue v(Kind::Int, at);
+    v.payload_.small = value;
+    return v;
   }
-  JsonValue(const JsonValue&) = delete;
-  JsonValue& operator=(const JsonValue&) = delete;
-  ~JsonValue() { release(); }
+  static JsonValue makeReal(double value, SourcePosition at) {
+    JsonValue v(Kind::Real, at);
+    v.payload_.real = value;
+    return v;
+  }
+  static JsonValue makeOther(SourcePosition at) { return JsonValue(Kind::Other, at); }
 
   Kind kind() const { return kind_; }
   // Where the value starts in the file.
@@ -66,42 +61,25 @@ class JsonValue {
   Elements elements() const { return {payload_.elements, count_}; }
 
  private:
-  // Takes everything from `other`, which is left "other" and owning nothing.
-  void take(JsonValue& other) noexcept {
-    kind_ = other.kind_;
-    bigInteger_ = other.bigInteger_;
-    position_ = other.position_;
-    payload_ = other.payload_;
-    count_ = other.count_;
-    other.kind_ = Kind::Other;
-    other.bigInteger_ = false;
-    other.count_ = 0;
-  }
-  // Frees what this value owns, if anything.
-  void release() noexcept {
-    if (bigInteger_ || ownsChildren()) releaseOwned();
-  }
-  // Frees a big integer, or a container's children through a work list.
-  void releaseOwned() noexcept;
-  bool ownsChildren() const { return (kind_ == Kind::Object || kind_ == Kind::Array) && count_ > 0; }
-  // Frees this container's own array, whose children own nothing any more.
-  void freeOwnArray() noexcept;
+  JsonValue(Kind kind, SourcePosition at) : kind_(kind), position_(at) {}
 
+  // 24 bytes: a map holds millions of values, and their pages cost more
+  // than their instructions.
   Kind kind_ = Kind::Other;
   bool bigInteger_ = false;  // an Int held in payload_.big
+  std::uint32_t count_ = 0;  // a container's children
   SourcePosition position_;
   union Payload {
     std::int64_t small;
     double real;
-    mpz_class* big;
-    Member* members;
-    JsonValue* elements;
+    const mpz_class* big;
+    const Member* members;
+    const JsonValue* elements;
   } payload_{0};
-  std::size_t count_ = 0;  // a container's children
 };
 
 struct JsonValue::Member {
-  std::string key;
+  std::string_view key;
   JsonValue value;
 };
 

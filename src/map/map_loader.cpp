@@ -11,11 +11,11 @@ MapSpec loadMap(const std::string& path) {
 }
 
 MapSpec loadMapFrom(ByteSource& source) {
-  JsonValue document = parseJson(source);
+  const JsonDocument document = parseJson(source);
   // The file is closed before the checks run, so a close error is reported
   // even for a map the checks would reject.
   source.close();
-  return buildMapSpec(document);
+  return buildMapSpec(document.root());
 }
 
 }  // namespace rover

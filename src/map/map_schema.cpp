@@ -1,5 +1,6 @@
 #include "map/map_schema.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -79,7 +80,13 @@ class SchemaChecker {
   void circles(const JsonValue& owner, std::string_view key, ObjectKind kind, std::vector<WorldObject>& out) {
     std::string entryName = "an entry of ";
     entryName += quoted(key);
-    for (const JsonValue& entry : arrayField(owner, key)) {
+    const Elements entries = arrayField(owner, key);
+    // Room for all at once, but only for a list that can fill it.
+    if (std::all_of(entries.begin(), entries.end(),
+                    [](const JsonValue& entry) { return entry.kind() == JsonValue::Kind::Object; })) {
+      out.reserve(out.size() + entries.size());
+    }
+    for (const JsonValue& entry : entries) {
       object(entry, entryName);
       WorldObject circle;
       circle.kind = kind;

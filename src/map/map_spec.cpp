@@ -1,11 +1,10 @@
 #include "map/map_spec.h"
 
 #include "base/failure.h"
-#include "sim/object_grid.h"
 
 namespace rover {
 
-void startRun(MapSpec& map, int k) {
+void startRun(MapSpec& map, int k, std::shared_ptr<const StaticObjects> statics) {
   if (k < 1 || static_cast<std::size_t>(k) > map.runs.size()) raiseKind(FailureKind::Subscript);
   const RunSpec& run = map.runs[static_cast<std::size_t>(k - 1)];
   World fresh;
@@ -22,13 +21,7 @@ void startRun(MapSpec& map, int k) {
   }
   // Martians come first so that a Martian contact is found before a contact
   // with a static object in the same step.
-  for (const Martian& martian : fresh.martians) {
-    WorldObject object;
-    object.kind = ObjectKind::MartianObj;
-    object.id = martian.index;
-    fresh.roverObjects.push_back(RoverObject{object, false});
-  }
-  for (const WorldObject& object : map.objects) fresh.roverObjects.push_back(RoverObject{object, false});
+  fresh.roverObjects = RoverObjects(fresh.martians, std::move(statics));
   map.world = std::move(fresh);
 }
 
@@ -37,8 +30,7 @@ WorldRules makeWorldRules(const MapSpec& map) {
   rules.roverModel = makeMotionModel(map.vehicleParams);
   rules.martianModel = makeMotionModel(map.martianParams);
   rules.wallBound = map.halfSize - kWallInset;
-  rules.objects = map.objects;
-  rules.grid = std::make_shared<const ObjectGrid>(rules.objects, map.halfSize);
+  rules.statics = std::make_shared<const StaticObjects>(map.objects, map.halfSize);
   return rules;
 }
 

@@ -2,9 +2,11 @@
 
 #include <gmpxx.h>
 
+#include <memory>
 #include <vector>
 
 #include "sim/motion.h"
+#include "sim/static_objects.h"
 #include "sim/world.h"
 
 namespace rover {
@@ -32,11 +34,13 @@ struct MapSpec {
   World world;  // after loading: the first run's rover start, no Martians, no rover objects
 };
 
-// Resets the run cells for run k (counted from 1); kind "Subscript" beyond the list.
-void startRun(MapSpec& map, int k);
-
-// The fixed rules of every run of this map (motion models, wall bound, objects
-// and the grid over them).
+// The fixed rules of every run of this map: motion models, wall bound, and
+// the static objects with every search over them.
 WorldRules makeWorldRules(const MapSpec& map);
+
+// Resets the run cells for run k (counted from 1), with a rover list that
+// names `statics` (the rules' static objects); kind "Subscript" beyond the
+// list.
+void startRun(MapSpec& map, int k, std::shared_ptr<const StaticObjects> statics);
 
 }  // namespace rover

@@ -1,6 +1,7 @@
 #include "map/utf8_reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/failure.h"
 
@@ -14,11 +15,16 @@ bool isContinuation(unsigned char byte) {
   return (byte & 0xC0) == 0x80;
 }
 
+// The length of the character whose first byte is `first` (not ASCII), or 0
+// when that byte starts none.
+std::uint32_t sequenceLength(unsigned char first) {
+  if (isContinuation(first)) return 0;
+  return first < 0xE0 ? 2 : 3;
+}
+
 }  // namespace
 
-Utf8Reader::Utf8Reader(ByteSource& source, ReadPath path) : source_(source), path_(path) {}
-
-bool Utf8Reader::ensure(std::uint64_t offset) {
+bool Utf8Reader::fill(std::uint64_t offset) {
   while (offset - base_ >= bytes_.size()) {
     if (atEnd_) return false;
     std::size_t old = bytes_.size();
@@ -35,24 +41,19 @@ void Utf8Reader::incomplete(const Cursor& at) {
 }
 
 DecodedChar Utf8Reader::decodeSlow(const Cursor& at) {
-  if (!ensure(at.offset)) return {};
+  if (!fill(at.offset)) return {};
   unsigned char first = bytes_[at.offset - base_];
   if (first < 0x80) return {first, 1};
-  if (isContinuation(first)) incomplete(at);
-  std::uint32_t length = first < 0xE0 ? 2 : 3;
-  char32_t value = first < 0xE0 ? (first & 0x1F) : (first & 0x0F);
+  const std::uint32_t length = sequenceLength(first);
+  if (length == 0) incomplete(at);
+  char32_t value = length == 2 ? (first & 0x1F) : (first & 0x0F);
   for (std::uint32_t i = 1; i < length; ++i) {
-    if (!ensure(at.offset + i)) incomplete(at);
+    if (!fill(at.offset + i)) incomplete(at);
     unsigned char next = bytes_[at.offset + i - base_];
     if (!isContinuation(next)) incomplete(at);
     value = (value << 6) | (next & 0x3F);
   }
   return {value, length};
-}
-
-std::string_view Utf8Reader::bytesBetween(const Cursor& from, const Cursor& to) const {
-  const unsigned char* start = bytes_.data() + (from.offset - base_);
-  return {reinterpret_cast<const char*>(start), static_cast<std::size_t>(to.offset - from.offset)};
 }
 
 void Utf8Reader::dropBefore(std::uint64_t offset) {
@@ -68,27 +69,27 @@ void Utf8Reader::dropBefore(std::uint64_t offset) {
 
 void Utf8Reader::checkRest(const Cursor& from) {
   if (restChecked_) return;
-  while (!atEnd_) ensure(base_ + bytes_.size());
-  Cursor at = from;
-  std::uint64_t end = base_ + bytes_.size();
-  while (at.offset < end) {
-    if (path_ == ReadPath::Fast) {
-      // ASCII needs no decoding; only the other bytes go through decode().
-      const unsigned char* byte = bytes_.data() + (at.offset - base_);
-      const unsigned char* stop = bytes_.data() + bytes_.size();
-      while (byte < stop && *byte < 0x80) {
-        if (*byte == '\n') {
-          ++at.line;
-          at.column = 1;
-        } else {
-          ++at.column;
-        }
-        ++byte;
-      }
-      at.offset = base_ + static_cast<std::uint64_t>(byte - bytes_.data());
-      if (at.offset == end) break;
+  while (fill(base_ + bytes_.size())) {
+  }
+  // The same checks as decode(), without decoding: ASCII eight bytes at a
+  // time, and the place of a bad character counted only when there is one.
+  const unsigned char* const start = bytes_.data() + (from.offset - base_);
+  const unsigned char* const end = bytes_.data() + bytes_.size();
+  const unsigned char* p = start;
+  while (p < end) {
+    std::uint64_t word;
+    while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0)) p += 8;
+    while (p < end && *p < 0x80) ++p;
+    if (p == end) break;
+    const std::uint32_t length = sequenceLength(*p);
+    bool valid = length > 0 && static_cast<std::uint32_t>(end - p) >= length;
+    for (std::uint32_t i = 1; valid && i < length; ++i) valid = isContinuation(p[i]);
+    if (!valid) {
+      Cursor at = from;
+      at.skipBytes(start, p);
+      incomplete(at);
     }
-    at = advance(at, decode(at));
+    p += length;
   }
   restChecked_ = true;
 }
@@ -105,20 +106,6 @@ std::uint64_t Utf8Reader::findCommentClose(std::uint64_t offset) {
   closeSearchFrom_ = offset;
   closeFound_ = index == std::string_view::npos ? kNotFound : base_ + index;
   return closeFound_;
-}
-
-Cursor Utf8Reader::skipTo(Cursor from, std::uint64_t offset) const {
-  for (std::uint64_t i = from.offset; i < offset; ++i) {
-    unsigned char byte = bytes_[i - base_];
-    if (byte == '\n') {
-      ++from.line;
-      from.column = 1;
-    } else if (!isContinuation(byte)) {
-      ++from.column;
-    }
-  }
-  from.offset = offset;
-  return from;
 }
 
 }  // namespace rover

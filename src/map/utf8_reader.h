@@ -6,25 +6,13 @@
 #include <string_view>
 #include <vector>
 
-#include "base/source_position.h"
 #include "map/byte_source.h"
-#include "map/read_path.h"
+#include "map/cursor.h"
 
 namespace rover {
 
 // The character value returned at the end of the input.
 inline constexpr char32_t kEndOfInput = 0xFFFFFFFF;
-
-// A position in the input: the byte offset and the line and column of the
-// character that starts there. Cursors are plain values, so a lexer can keep
-// one and come back to it.
-struct Cursor {
-  std::uint64_t offset = 0;
-  std::uint32_t line = 1;
-  std::uint32_t column = 1;
-
-  SourcePosition position() const { return {line, column}; }
-};
 
 // One decoded character and the number of bytes it took (0 at the end).
 struct DecodedChar {
@@ -37,7 +25,7 @@ struct DecodedChar {
 // "Incomplete" at the bad character's position.
 class Utf8Reader {
  public:
-  explicit Utf8Reader(ByteSource& source, ReadPath path = ReadPath::Fast);
+  explicit Utf8Reader(ByteSource& source) : source_(source) {}
 
   // The character that starts at `at`.
   DecodedChar decode(const Cursor& at) {
@@ -46,29 +34,25 @@ class Utf8Reader {
     return decodeSlow(at);
   }
 
-  // The cursor after `character`, which was decoded at `at`.
-  static Cursor advance(Cursor at, DecodedChar character) {
-    at.offset += character.length;
-    if (character.value == U'\n') {
-      ++at.line;
-      at.column = 1;
-    } else {
-      ++at.column;
-    }
-    return at;
+  // The raw bytes between two offsets that have both been read.
+  std::string_view bytesBetween(std::uint64_t from, std::uint64_t to) const {
+    return {reinterpret_cast<const char*>(bytes_.data() + (from - base_)),
+            static_cast<std::size_t>(to - from)};
   }
 
-  // The raw bytes between two cursors that have both been decoded.
-  std::string_view bytesBetween(const Cursor& from, const Cursor& to) const;
-
-  // The bytes already read from `offset` on, undecoded: a fast path may look
-  // at these without reading further, and must decode() any character it does
-  // not handle itself. Valid until the next decode(), checkRest() or release().
+  // The bytes already read from `offset` on, undecoded: a lexer may look at
+  // these without reading further, and must decode() any character it does
+  // not handle itself. Valid until the next decode(), fill(), checkRest() or
+  // release().
   std::span<const unsigned char> buffered(std::uint64_t offset) const {
     std::uint64_t index = offset - base_;
     if (index >= bytes_.size()) return {};
     return {bytes_.data() + index, static_cast<std::size_t>(bytes_.size() - index)};
   }
+
+  // Reads blocks until the byte at `offset` is buffered, as decoding the
+  // character there would; false when the input ends before it.
+  bool fill(std::uint64_t offset);
 
   // Declares that nothing before `offset` will be decoded again. Called
   // before every token, so the common case (too little to drop) is inline.
@@ -76,8 +60,9 @@ class Utf8Reader {
     if (offset - base_ >= kReleaseChunk) dropBefore(offset);
   }
 
-  // Reads the whole rest of the input and decodes every character from `from`
-  // to the end, raising "Incomplete" at the first bad one. Runs at most once.
+  // Reads the whole rest of the input and checks every character from
+  // `from` to the end, raising "Incomplete" at the first bad one. Runs at
+  // most once; afterwards everything from `from` on stays buffered.
   void checkRest(const Cursor& from);
   bool restChecked() const { return restChecked_; }
 
@@ -86,8 +71,12 @@ class Utf8Reader {
   std::uint64_t findCommentClose(std::uint64_t offset);
   static constexpr std::uint64_t kNotFound = UINT64_MAX;
 
-  // Moves `from` forward to `offset` over checked input, counting lines and columns.
-  Cursor skipTo(Cursor from, std::uint64_t offset) const;
+  // Moves `from` forward to `offset` over checked input.
+  Cursor skipTo(Cursor from, std::uint64_t offset) const {
+    const unsigned char* begin = bytes_.data() + (from.offset - base_);
+    from.skipBytes(begin, begin + (offset - from.offset));
+    return from;
+  }
 
  private:
   // Consumed bytes are dropped from the front of the buffer in chunks of at
@@ -96,12 +85,9 @@ class Utf8Reader {
 
   DecodedChar decodeSlow(const Cursor& at);
   void dropBefore(std::uint64_t offset);
-  // Makes the byte at `offset` available; false at the end of the input.
-  bool ensure(std::uint64_t offset);
   [[noreturn]] void incomplete(const Cursor& at);
 
   ByteSource& source_;
-  ReadPath path_;
   std::vector<unsigned char> bytes_;  // the input from offset base_ on
   std::uint64_t base_ = 0;
   bool atEnd_ = false;

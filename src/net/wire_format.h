@@ -5,7 +5,7 @@
 
 namespace rover {
 
-// formatReal (base/fixed_point_text.h) followed by one space.
+// writeFixed's text (base/fixed_point_text.h) followed by one space.
 void writeReal(OutputBuffer& out, double x, int decimals);
 // Whole milliseconds (truncated toward zero) in decimal, "-" when negative, then one space.
 void writeTime(OutputBuffer& out, const TimeValue& t);

@@ -15,11 +15,10 @@ double roverPull(double distance, double view) {
   return (std::isnan(w) || w < 0.0) ? 0.0 : w;
 }
 
-// The decision with the look-ahead search as a parameter: the same steps
-// whether the search walks the object list or asks the grid.
-template <class LookAhead>
-void decide(Martian& martian, const MotionState& rover, const SteerConstants& constants, Random& random,
-            LookAhead lookAheadOf) {
+}  // namespace
+
+void decideMartian(Martian& martian, const MotionState& rover, const StaticObjects& statics,
+                   const SteerConstants& constants, Random& random) {
   const MotionState& m = martian.motion;
   const double u = random.nextUnit();
   martian.wanderAngle =
@@ -40,26 +39,12 @@ void decide(Martian& martian, const MotionState& rover, const SteerConstants& co
   ahead.rotation = 0.0;
 
   Wish obstacleWish;
-  if (const std::optional<Hit> hit = lookAheadOf(ahead)) {
+  if (const std::optional<Hit> hit = statics.lookAhead(ahead)) {
     const SteerResult around = steerAround(hit->center, hit->radius, m, constants);
     const double distance = length(hit->center - m.position);
     obstacleWish = {around.x, around.a, distance == 0.0 ? 0.0 : kObstacleWeight / distance};
   }
   martian.control = toControl(combine({obstacleWish, roverWish, wanderWish}), constants.params);
-}
-
-}  // namespace
-
-void decideMartian(Martian& martian, const MotionState& rover, const std::vector<WorldObject>& objects,
-                   const SteerConstants& constants, Random& random) {
-  decide(martian, rover, constants, random,
-         [&](const MotionState& ahead) { return lookAhead(objects, ahead); });
-}
-
-void decideMartian(Martian& martian, const MotionState& rover, const WorldRules& rules,
-                   const SteerConstants& constants, Random& random) {
-  decide(martian, rover, constants, random,
-         [&](const MotionState& ahead) { return lookAhead(rules, ahead); });
 }
 
 }  // namespace rover

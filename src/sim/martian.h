@@ -1,20 +1,17 @@
 #pragma once
 
-#include <vector>
-
 #include "sim/motion.h"
 #include "sim/random.h"
+#include "sim/static_objects.h"
 #include "sim/steering.h"
 #include "sim/world.h"
 
 namespace rover {
 
 // The wander decision for one live Martian: draws once from the generator
-// and stores the chosen controls into martian.control.
-void decideMartian(Martian& martian, const MotionState& rover, const std::vector<WorldObject>& objects,
-                   const SteerConstants& constants, Random& random);
-// The same decision, with the look-ahead searched through the rules' grid.
-void decideMartian(Martian& martian, const MotionState& rover, const WorldRules& rules,
+// and stores the chosen controls into martian.control. The look-ahead is
+// over the static objects.
+void decideMartian(Martian& martian, const MotionState& rover, const StaticObjects& statics,
                    const SteerConstants& constants, Random& random);
 
 }  // namespace rover

@@ -66,14 +66,10 @@ double chooseCellSize(Extent x, Extent y, const std::vector<double>& radii) {
 }  // namespace
 
 ObjectGrid::ObjectGrid(const std::vector<WorldObject>& objects, double halfSize) : count_(objects.size()) {
-  // Slots name objects by 32-bit index.
-  if (count_ > std::numeric_limits<std::uint32_t>::max()) indexable_ = false;
   std::vector<std::uint32_t> finite;
   std::vector<double> xs, ys, radii;
   for (std::size_t i = 0; i < objects.size(); ++i) {
-    const WorldObject& object = objects[i];
-    if (object.kind == ObjectKind::MartianObj) indexable_ = false;
-    const CircleObject& c = object.circle;
+    const CircleObject& c = objects[i].circle;
     if (std::isfinite(c.center.x) && std::isfinite(c.center.y) && std::isfinite(c.radius)) {
       finite.push_back(static_cast<std::uint32_t>(i));
       xs.push_back(c.center.x);
@@ -125,23 +121,6 @@ ObjectGrid::ObjectGrid(const std::vector<WorldObject>& objects, double halfSize)
       always_.push_back(slot);
     }
   }
-}
-
-std::optional<std::size_t> ObjectGrid::firstStaticEntry(const std::vector<RoverObject>& list) const {
-  if (!indexable_) return std::nullopt;
-  std::size_t first = 0;
-  while (first < list.size() && list[first].object.kind == ObjectKind::MartianObj) ++first;
-  if (list.size() - first != count_) return std::nullopt;
-  return first;
-}
-
-const ObjectGrid* usableGrid(const WorldRules& rules) {
-  // A list this short is walked faster than a search is set up.
-  constexpr std::size_t kShortList = 8;
-  if (rules.grid == nullptr || !rules.grid->covers(rules.objects) || rules.objects.size() < kShortList) {
-    return nullptr;
-  }
-  return rules.grid.get();
 }
 
 }  // namespace rover

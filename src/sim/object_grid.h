@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <optional>
 #include <vector>
 
 #include "sim/world.h"
@@ -12,10 +11,10 @@
 namespace rover {
 
 // A uniform grid over a map's static objects (Home, craters, boulders),
-// built once per map: they never move. It only narrows a search. Callers
-// still apply the literal walk's exact test to every object it hands them
-// and choose among the hits by list index, so every answer stays bit for
-// bit the literal walk's.
+// built once per map by their owner (sim/static_objects.h): they never
+// move. It only narrows a search. The owner still applies the list walk's
+// exact test to every object it hands over and chooses among the hits by
+// list index, so every answer stays bit for bit the walk's.
 //
 // Each object sits in the one cell of its centre, and the cells along the
 // edges reach to infinity, so objects and movers far off the terrain still
@@ -33,20 +32,10 @@ class ObjectGrid {
   };
 
   // halfSize, the terrain's, only shapes the cells: objects anywhere are
-  // found, but the cells are laid out for those on the terrain.
+  // found, but the cells are laid out for those on the terrain. The objects
+  // are static ones, fewer than 2^32.
   explicit ObjectGrid(const std::vector<WorldObject>& objects,
                       double halfSize = std::numeric_limits<double>::infinity());
-
-  // Whether this grid answers for `objects`: it was built over a list of
-  // that length holding no Martian entries (those have no fixed place).
-  bool covers(const std::vector<WorldObject>& objects) const {
-    return indexable_ && objects.size() == count_;
-  }
-
-  // Where the static entries start in a rover object list laid out as a run
-  // starts it (its Martian entries, then the objects this grid was built
-  // over), or nullopt when the list's length does not fit that layout.
-  std::optional<std::size_t> firstStaticEntry(const std::vector<RoverObject>& list) const;
 
   // Calls visit(slot) for every object whose circle may come within `reach`
   // of the box [lo, hi], and for each object on the always-walked list; each
@@ -59,19 +48,8 @@ class ObjectGrid {
   template <class Visit>
   bool visitNearSegment(Vec2 a, Vec2 b, double reach, Visit&& visit) const;
 
-  // Every object.
-  template <class Visit>
-  bool visitAll(Visit&& visit) const {
-    if (visitAlways(visit)) return true;
-    for (const Slot& slot : slots_) {
-      if (visit(slot)) return true;
-    }
-    return false;
-  }
-
   std::size_t objectCount() const { return count_; }
 
-  double cellSize() const { return cellSize_; }
   std::size_t cellCount() const { return cellStart_.size() - 1; }
   std::size_t alwaysWalkedCount() const { return always_.size(); }
 
@@ -138,7 +116,6 @@ class ObjectGrid {
   }
 
   std::size_t count_ = 0;
-  bool indexable_ = true;
   double cellSize_ = 1.0;
   double maxRadius_ = 0.0;  // the largest |radius| among the objects in cells
   Axis x_;
@@ -147,11 +124,6 @@ class ObjectGrid {
   std::vector<Slot> slots_;               // by cell, and by index within a cell
   std::vector<Slot> always_;              // by index
 };
-
-// The grid of the rules when it answers for their objects and they are more
-// than a few, else nullptr: rules made by hand without one, and maps with
-// (nearly) nothing on them, keep the literal walk.
-const ObjectGrid* usableGrid(const WorldRules& rules);
 
 template <class Visit>
 bool ObjectGrid::visitNearBox(Vec2 lo, Vec2 hi, double reach, Visit&& visit) const {

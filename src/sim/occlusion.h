@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "sim/object_grid.h"
-#include "sim/world.h"
+#include "sim/rover_objects.h"
+#include "sim/static_objects.h"
 
 namespace rover {
 
@@ -13,20 +13,14 @@ namespace rover {
 struct SensedCircle {
   std::size_t entry = 0;
   CircleObject circle;
-  bool boulder = false;
 };
 
 // The entries of `seen` (given in list order) that no seen boulder hides
 // from a viewer at `viewer`, in the same order. A boulder hides an entry when
 // the sight line from the viewer toward the entry's centre enters the
-// boulder at a distance s >= 0 short of the entry's near edge.
-std::vector<std::size_t> visibleAfterOcclusion(Vec2 viewer, const std::vector<SensedCircle>& seen);
-
-// The same answer for a pass whose list holds the objects `grid` was built
-// over from entry `firstStatic` on: each target asks the grid only for the
-// boulders near its sight line. Seen boulders outside that range (a run's
-// list has none) are tried for every target.
+// boulder at a distance s >= 0 short of the entry's near edge. The seen
+// boulders are the static entries of `list` whose flag is set.
 std::vector<std::size_t> visibleAfterOcclusion(Vec2 viewer, const std::vector<SensedCircle>& seen,
-                                               const ObjectGrid& grid, std::size_t firstStatic);
+                                               const RoverObjects& list, const StaticObjects& statics);
 
 }  // namespace rover

@@ -1,9 +1,6 @@
 #include "sim/steering.h"
 
 #include <cmath>
-#include <cstdint>
-
-#include "sim/object_grid.h"
 
 namespace rover {
 
@@ -27,24 +24,6 @@ double arrivalAccel(double x, double arrival, const SteerConstants& k) {
 
 int sign(double x) {
   return x > 0 ? 1 : (x < 0 ? -1 : 0);
-}
-
-// The circle a Martian's look-ahead ray must miss: a solid object enlarged by
-// the Martian's body; a crater as it is, since only the centre falls in.
-// False for Martians, which do not steer around one another.
-bool lookAheadRadius(ObjectKind kind, double radius, double& r) {
-  switch (kind) {
-    case ObjectKind::Boulder:
-    case ObjectKind::Home:
-      r = radius + kMartianRadius;
-      return true;
-    case ObjectKind::Crater:
-      r = radius;
-      return true;
-    case ObjectKind::MartianObj:
-      break;
-  }
-  return false;
 }
 
 }  // namespace
@@ -84,55 +63,20 @@ SteerResult steerAround(Vec2 center, double radius, const MotionState& state,
   return {x, arrivalAccel(x, distance / state.speed, constants)};
 }
 
-std::optional<Hit> lookAhead(const std::vector<WorldObject>& objects, const MotionState& state) {
-  const double reach = state.speed * kLookAheadSeconds;
-  const Vec2 u = state.direction;
-  const Vec2 p = state.position;
-  std::optional<Hit> best;
-  for (const WorldObject& object : objects) {
-    const Vec2 c = object.circle.center;
-    double r;
-    if (!lookAheadRadius(object.kind, object.circle.radius, r)) continue;
-    const double s = rayCircleEntry(p, u, dot(u, u), c, r);
-    // Strictly nearer only: among equal distances the earlier object stays.
-    if (s >= 0 && s <= reach && (!best || s < best->t)) best = Hit{s, c, r};
-  }
-  return best;
+SteerResult combine(std::initializer_list<Wish> wishes) {
+  return combine(std::span<const Wish>(wishes.begin(), wishes.size()));
 }
 
-std::optional<Hit> lookAhead(const WorldRules& rules, const MotionState& state) {
-  const ObjectGrid* grid = usableGrid(rules);
-  const Vec2 u = state.direction;
-  const double uu = dot(u, u);
-  // The grid's rounding allowance holds for directions of about unit length
-  // (Martians steer with cos and sin); any other walks the list.
-  if (grid == nullptr || !(uu >= 0.25 && uu <= 4.0)) return lookAhead(rules.objects, state);
-  const double reach = state.speed * kLookAheadSeconds;
-  const Vec2 p = state.position;
-  std::optional<Hit> best;
-  std::uint32_t bestIndex = 0;
-  grid->visitNearSegment(p, p + u * reach, kMartianRadius, [&](const ObjectGrid::Slot& slot) {
-    double r;
-    if (!lookAheadRadius(slot.kind, slot.radius, r)) return false;
-    const double s = rayCircleEntry(p, u, uu, slot.center, r);
-    // The nearest, and among equal distances the earlier object: what the
-    // walk above keeps, whatever order the grid hands the objects over in.
-    if (s >= 0 && s <= reach && (!best || s < best->t || (s == best->t && slot.index < bestIndex))) {
-      best = Hit{s, slot.center, r};
-      bestIndex = slot.index;
-    }
-    return false;
-  });
-  return best;
-}
-
-SteerResult combine(const std::vector<Wish>& wishes) {
+SteerResult combine(std::span<const Wish> wishes) {
   double total = 0.0;
   double x = 0.0;
   double a = 0.0;
-  for (const Wish& wish : wishes) total += wish.w;
-  for (const Wish& wish : wishes) x += wish.w * wish.x;
-  for (const Wish& wish : wishes) a += wish.w * wish.a;
+  // Three sums, each in list order.
+  for (const Wish& wish : wishes) {
+    total += wish.w;
+    x += wish.w * wish.x;
+    a += wish.w * wish.a;
+  }
   // Weights summing below one act weakly instead of being scaled up.
   const double divisor = (std::isnan(total) || total < 1.0) ? 1.0 : total;
   return {x / divisor, a / divisor};

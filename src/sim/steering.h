@@ -1,7 +1,7 @@
 #pragma once
 
-#include <optional>
-#include <vector>
+#include <initializer_list>
+#include <span>
 
 #include "sim/constants.h"
 #include "sim/motion.h"
@@ -33,25 +33,14 @@ struct SteerResult {
   double a = 0.0;
 };
 
-// Where a look-ahead ray first enters an obstacle's (enlarged) circle.
-struct Hit {
-  double t = 0.0;
-  Vec2 center;
-  double radius = 0.0;
-};
-
 // Turn toward the target, and how hard to accelerate to arrive.
 SteerResult steerTo(Vec2 target, const MotionState& state, const SteerConstants& constants);
-// The nearest static obstacle on the ray ahead within kLookAheadSeconds of
-// travel; among equal distances the earlier object in the list.
-std::optional<Hit> lookAhead(const std::vector<WorldObject>& objects, const MotionState& state);
-// The same answer, searched through the rules' grid when they have one.
-std::optional<Hit> lookAhead(const WorldRules& rules, const MotionState& state);
 // Aim at the tangent of the circle on the side the Martian is already on.
 SteerResult steerAround(Vec2 center, double radius, const MotionState& state,
                         const SteerConstants& constants);
 // The weighted blend of the wishes; weights summing below one act weakly.
-SteerResult combine(const std::vector<Wish>& wishes);
+SteerResult combine(std::initializer_list<Wish> wishes);
+SteerResult combine(std::span<const Wish> wishes);
 // The notches that carry out a blended wish.
 ControlState toControl(SteerResult steer, const VehicleParams& params);
 

@@ -1,15 +1,15 @@
 #include "sim/world.h"
 
 #include "base/failure.h"
+#include "sim/static_objects.h"
 
 namespace rover {
 
-WorldObject homeObject() {
-  WorldObject home;
-  home.kind = ObjectKind::Home;
-  home.circle = {{0.0, 0.0}, kHomeRadius};
-  home.id = 0;
-  return home;
+const StaticObjects& staticsOf(const World& world, const WorldRules& rules) {
+  if (rules.statics == nullptr || world.roverObjects.statics() != rules.statics.get()) {
+    raiseFail("the rover's object list names other static objects than the rules");
+  }
+  return *rules.statics;
 }
 
 const Martian* findMartian(const World& world, int index) {

@@ -7,35 +7,23 @@
 #include "sim/constants.h"
 #include "sim/geometry.h"
 #include "sim/motion.h"
+#include "sim/rover_objects.h"
+#include "sim/world_object.h"
 
 namespace rover {
 
-struct CircleObject {
-  Vec2 center;
-  double radius = 0.0;
-};
+// Where a Martian was last found clear of every static object, and by how
+// much (StaticObjects::martianContact): until it has moved that far from
+// there it cannot touch one, and its contact search is skipped. It changes
+// no result, only how often the search runs.
+struct Clearance {
+  Vec2 from;
+  double distance = 0.0;
 
-enum class ObjectKind { Boulder, Crater, Home, MartianObj };
-
-// An entry of an object list. A Boulder, Crater or Home holds its circle
-// (Home's is made by homeObject) and its id is its place in the map's static
-// list (Home 0, then craters, then boulders). A MartianObj's id is its
-// Martian's index; it holds no circle and is sensed where the Martian is now
-// (objectCircle).
-struct WorldObject {
-  ObjectKind kind = ObjectKind::Boulder;
-  CircleObject circle;
-  int id = -1;
-};
-
-// The home base: the circle of radius kHomeRadius at the origin.
-WorldObject homeObject();
-
-// An entry of the rover's object list with the visible flag that the latest
-// sensing pass wrote.
-struct RoverObject {
-  WorldObject object;
-  bool visible = false;
+  bool covers(Vec2 p) const {
+    const Vec2 d = p - from;
+    return d.x * d.x + d.y * d.y < distance * distance;
+  }
 };
 
 // One live enemy.
@@ -45,30 +33,33 @@ struct Martian {
   MotionState motion;
   ControlState control;
   double wanderAngle = 0.0;  // degrees, kept in [-90, 90]
+  Clearance clearance;
 };
 
 // The per-run cells: everything the simulation changes during a run.
 struct World {
   MotionState rover;
   ControlState roverControl;
-  std::vector<Martian> martians;          // live Martians in "enemies" order
-  std::vector<RoverObject> roverObjects;  // Martians, then Home, craters, boulders
+  std::vector<Martian> martians;  // live Martians in "enemies" order
+  RoverObjects roverObjects;      // their entries, then the static objects'
 };
 
-class ObjectGrid;
+class StaticObjects;
 
-// The fixed rules of the run: models, wall bound and the static object list
-// (Home, craters in file order, boulders in file order).
+// The fixed rules of the run: models, wall bound and the static objects
+// (Home, craters in file order, boulders in file order) with every search
+// over them (sim/static_objects.h), shared by copies of the rules and by
+// the rover lists of the runs.
 struct WorldRules {
   MotionModel roverModel;
   MotionModel martianModel;
   double wallBound = 0.0;  // halfSize - kWallInset
-  std::vector<WorldObject> objects;
-  // The spatial index over `objects` (sim/object_grid.h), built with them by
-  // makeWorldRules and shared by copies; whoever changes `objects` builds a
-  // new one. Without one, every search walks the whole list.
-  std::shared_ptr<const ObjectGrid> grid;
+  std::shared_ptr<const StaticObjects> statics;
 };
+
+// The rules' static objects, which the world's rover list must name: a
+// world and rules that do not belong together are an internal failure.
+const StaticObjects& staticsOf(const World& world, const WorldRules& rules);
 
 // The live Martian with this index, or nullptr once it is gone.
 const Martian* findMartian(const World& world, int index);

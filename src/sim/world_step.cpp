@@ -1,12 +1,11 @@
 #include "sim/world_step.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <limits>
 
 #include "base/failure.h"
 #include "sim/bounce.h"
-#include "sim/object_grid.h"
+#include "sim/static_objects.h"
+#include "sim/touch_rules.h"
 
 namespace rover {
 
@@ -17,94 +16,44 @@ double squaredDistance(Vec2 a, Vec2 b) {
   return d.x * d.x + d.y * d.y;
 }
 
-void removeMartian(World& world, int index) {
-  auto& martians = world.martians;
-  const auto live =
-      std::find_if(martians.begin(), martians.end(), [&](const Martian& m) { return m.index == index; });
-  auto& objects = world.roverObjects;
-  const auto entry = std::find_if(objects.begin(), objects.end(), [&](const RoverObject& o) {
-    return o.object.kind == ObjectKind::MartianObj && o.object.id == index;
-  });
-  if (live == martians.end() || entry == objects.end()) raiseFail("Martian to remove is not listed");
-  martians.erase(live);
-  objects.erase(entry);
-}
-
-// Whether a Martian at p touches a static object: it bounces off boulders
-// and Home and falls into craters.
-bool martianTouches(Vec2 p, ObjectKind kind, Vec2 c, double r) {
-  switch (kind) {
-    case ObjectKind::Boulder:
-    case ObjectKind::Home:  // solid for Martians: they stay out of the home base
-      // Squared radii summed, not the squared sum (see sim/constants.h).
-      return squaredDistance(p, c) < kMartianRadius * kMartianRadius + r * r;
-    case ObjectKind::Crater:
-      return squaredDistance(p, c) < r * r;
-    case ObjectKind::MartianObj:
-      break;  // Martians pass through one another.
+// The Martians flagged in `gone` (by place in the list) leave both lists,
+// in one pass however many fell into craters at once.
+void removeLost(World& world, const std::vector<char>& gone) {
+  RoverObjects& list = world.roverObjects;
+  std::vector<Martian>& martians = world.martians;
+  if (list.martianCount() != martians.size()) raiseFail("Martian to remove is not listed");
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < martians.size(); ++i) {
+    if (list.martianId(i) != martians[i].index) raiseFail("Martian to remove is not listed");
+    if (gone[i] == 0) martians[kept++] = martians[i];
   }
-  return false;
-}
-
-// The first static object in list order that a Martian at p touches.
-std::optional<std::size_t> firstMartianContact(const std::vector<WorldObject>& objects, Vec2 p) {
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    const WorldObject& object = objects[i];
-    if (martianTouches(p, object.kind, object.circle.center, object.circle.radius)) return i;
-  }
-  return std::nullopt;
-}
-
-// The same through the grid: of the objects near p that it touches, the
-// lowest-indexed, which is the one the walk above meets first.
-std::optional<std::size_t> firstMartianContact(const ObjectGrid& grid, Vec2 p) {
-  std::uint32_t first = std::numeric_limits<std::uint32_t>::max();
-  grid.visitNearBox(p, p, kMartianRadius, [&](const ObjectGrid::Slot& slot) {
-    if (slot.index < first && martianTouches(p, slot.kind, slot.center, slot.radius)) first = slot.index;
-    return false;
-  });
-  if (first == std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
-  return first;
+  martians.resize(kept);
+  list.removeMartians(gone);
 }
 
 // Walls first, then the static objects in order; returns false when the
-// Martian fell into a crater and has been removed from both lists.
-bool resolveMartianContacts(World& world, std::size_t position, const WorldRules& rules,
-                            const ObjectGrid* grid, StepResult& result) {
-  Martian& martian = world.martians[position];
-  if (const auto wall = findWallContact(martian.motion.position, rules.wallBound)) {
+// Martian fell into a crater: it is then lost, and leaves the lists once all
+// have been tested (no Martian's contacts depend on another's).
+bool resolveMartianContacts(Martian& martian, const StaticObjects& statics, double wallBound,
+                            StepResult& result) {
+  if (const auto wall = findWallContact(martian.motion.position, wallBound)) {
     martian.motion = bounceOff(martian.motion, wall->normal, wall->depth);
     return true;
   }
   const Vec2 p = martian.motion.position;
-  const std::optional<std::size_t> hit =
-      grid != nullptr ? firstMartianContact(*grid, p) : firstMartianContact(rules.objects, p);
+  if (martian.clearance.covers(p)) return true;
+  const StaticObjects::MartianContact contact = statics.martianContact(p);
+  martian.clearance = {p, contact.clearance};
+  const std::optional<std::size_t> hit = contact.object;
   if (!hit) return true;
-  const WorldObject& object = rules.objects[*hit];
+  const WorldObject& object = statics[*hit];
   if (object.kind == ObjectKind::Crater) {
     result.lost.push_back({martian.index, object.id, p});
-    removeMartian(world, martian.index);
     return false;
   }
   martian.motion =
       bounceOffCircle(martian.motion, object.circle.center, kMartianRadius + object.circle.radius);
   return true;
-}
-
-// Whether the rover, at squared distance d2 from the centre of an entry's
-// circle of radius r, touches it.
-bool roverTouches(ObjectKind kind, double d2, double r) {
-  switch (kind) {
-    case ObjectKind::Boulder:
-    case ObjectKind::MartianObj:
-      // Squared radii summed, not the squared sum (see sim/constants.h).
-      return d2 < kRoverRadius * kRoverRadius + r * r;
-    case ObjectKind::Crater:
-    case ObjectKind::Home:
-      // The rover's own radius is not added: its centre must be inside.
-      return d2 < r * r;
-  }
-  return false;
 }
 
 StepResult roverContact(World& world, const WorldObject& object, const CircleObject& circle,
@@ -132,40 +81,28 @@ StepResult roverContact(World& world, const WorldObject& object, const CircleObj
 }
 
 // The first visible entry of the rover's list that it touches, in list
-// order. With the grid, the Martian entries at the head of the list are
-// walked and the static entries after them are searched near the rover.
-StepResult resolveRoverContacts(World& world, const WorldRules& rules, const ObjectGrid* grid,
+// order: the Martian entries at its head, then the static objects.
+StepResult resolveRoverContacts(World& world, const StaticObjects& statics, double wallBound,
                                 StepResult result) {
-  if (const auto wall = findWallContact(world.rover.position, rules.wallBound)) {
+  if (const auto wall = findWallContact(world.rover.position, wallBound)) {
     world.rover = bounceOff(world.rover, wall->normal, wall->depth);
     result.event = 'B';
     result.contact = RoverContact{true, ObjectKind::Boulder, -1};
     return result;
   }
   const Vec2 p = world.rover.position;
-  const std::vector<RoverObject>& list = world.roverObjects;
-  const std::optional<std::size_t> firstStatic =
-      grid != nullptr ? grid->firstStaticEntry(list) : std::nullopt;
-  const std::size_t walked = firstStatic ? *firstStatic : list.size();
-  for (std::size_t i = 0; i < walked; ++i) {
-    const RoverObject& entry = list[i];
-    if (!entry.visible) continue;  // unseen objects are passed through
-    const CircleObject circle = objectCircle(world, entry.object);
-    if (roverTouches(entry.object.kind, squaredDistance(p, circle.center), circle.radius)) {
-      return roverContact(world, entry.object, circle, std::move(result));
+  const RoverObjects& list = world.roverObjects;
+  for (std::size_t i = 0; i < list.martianCount(); ++i) {
+    if (!list.visible(i)) continue;  // unseen objects are passed through
+    const WorldObject object = list[i].object;
+    const CircleObject circle = objectCircle(world, object);
+    if (roverTouches(object.kind, squaredDistance(p, circle.center), circle.radius)) {
+      return roverContact(world, object, circle, std::move(result));
     }
   }
-  if (!firstStatic) return result;
-  std::uint32_t first = std::numeric_limits<std::uint32_t>::max();
-  grid->visitNearBox(p, p, kRoverRadius, [&](const ObjectGrid::Slot& slot) {
-    if (slot.index < first && list[*firstStatic + slot.index].visible &&
-        roverTouches(slot.kind, squaredDistance(p, slot.center), slot.radius)) {
-      first = slot.index;
-    }
-    return false;
-  });
-  if (first == std::numeric_limits<std::uint32_t>::max()) return result;
-  const WorldObject& object = list[*firstStatic + first].object;
+  const std::optional<std::size_t> hit = statics.roverContact(p, list.staticFlags());
+  if (!hit) return result;
+  const WorldObject& object = statics[*hit];
   return roverContact(world, object, object.circle, std::move(result));
 }
 
@@ -186,16 +123,20 @@ const char* outcomeText(Outcome outcome) {
 }
 
 StepResult worldStep(World& world, const WorldRules& rules, double dt) {
+  const StaticObjects& statics = staticsOf(world, rules);
   world.rover = stepMotion(rules.roverModel, world.roverControl, world.rover, dt);
   for (Martian& martian : world.martians) {
     martian.motion = stepMotion(rules.martianModel, martian.control, martian.motion, dt);
   }
-  const ObjectGrid* grid = usableGrid(rules);
   StepResult result;
-  for (std::size_t i = 0; i < world.martians.size();) {
-    if (resolveMartianContacts(world, i, rules, grid, result)) ++i;
+  std::vector<char> gone;  // by place in the list, once a Martian is lost
+  for (std::size_t i = 0; i < world.martians.size(); ++i) {
+    if (resolveMartianContacts(world.martians[i], statics, rules.wallBound, result)) continue;
+    if (gone.empty()) gone.assign(world.martians.size(), 0);
+    gone[i] = 1;
   }
-  return resolveRoverContacts(world, rules, grid, std::move(result));
+  if (!gone.empty()) removeLost(world, gone);
+  return resolveRoverContacts(world, statics, rules.wallBound, std::move(result));
 }
 
 }  // namespace rover

@@ -37,10 +37,7 @@ struct StepResult {
 };
 
 // One physics step of the whole world: motion, Martian contacts, rover
-// contacts. With a grid in the rules, the rover's static entries are found
-// through it when world.roverObjects is laid out as a run starts it (the
-// Martian entries, then exactly rules.objects); a list of another length
-// is walked whole.
+// contacts. world.roverObjects must name the rules' static objects.
 StepResult worldStep(World& world, const WorldRules& rules, double dt);
 
 }  // namespace rover

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
+
+#include "fixed_point_oracle.h"
 
 namespace rover {
 namespace {
@@ -69,6 +74,73 @@ TEST(FormatReal, LengthsAroundTheShortBufferAreWrittenWhole) {
     EXPECT_EQ(std::stod(text), x) << exponent;
     EXPECT_EQ(formatReal(-x, 3), "-" + text) << exponent;
   }
+}
+
+// The formatter against printf, which wrote every real before it: values of
+// every magnitude, the texts' rounding boundaries and the special values.
+TEST(FormatReal, AgreesWithPrintf) {
+  testing::FixedPointCheck check;
+  std::mt19937_64 random(4242);
+  // Every bit pattern is as likely: huge, tiny, subnormal, NaN, infinite.
+  for (int i = 0; i < 20'000; ++i) {
+    const double x = std::bit_cast<double>(random());
+    for (int decimals = 0; decimals <= 3; ++decimals) check.check(x, decimals);
+  }
+  // Everyday magnitudes, evenly on a log scale from 1e-5 to 1e17.
+  std::uniform_real_distribution<double> exponent(-5.0, 17.0);
+  for (int i = 0; i < 100'000; ++i) {
+    const double x = std::pow(10.0, exponent(random)) * (i % 2 ? -1.0 : 1.0);
+    check.check(x, 3);
+    check.check(x, 1);
+  }
+  // 4 ulps either side of d.ddd5 x 10^e: near the texts' halves at every scale.
+  std::uniform_int_distribution<int> mantissa(1000, 9999);
+  for (int e = -3; e <= 15; ++e) {
+    for (int i = 0; i < 400; ++i) {
+      double x = (mantissa(random) * 10 + 5) * std::pow(10.0, e - 4);
+      for (int u = 0; u < 4; ++u) x = std::nextafter(x, 0.0);
+      for (int u = 0; u <= 8; ++u, x = std::nextafter(x, INFINITY)) {
+        check.check(x, 3);
+        check.check(x, 1);
+        check.check(-x, 3);
+      }
+    }
+  }
+  const double specials[] = {0.0,
+                             -0.0,
+                             std::numeric_limits<double>::denorm_min(),
+                             std::numeric_limits<double>::min(),
+                             std::nextafter(std::numeric_limits<double>::min(), 0.0),
+                             0x1p53,
+                             0x1p53 - 1,
+                             std::nextafter(0x1p53, INFINITY),
+                             0x1p64,
+                             1e300,
+                             std::numeric_limits<double>::max(),
+                             kInf,
+                             kNaN,
+                             0.0005,
+                             1.0005,
+                             999.9995};
+  for (const double x : specials) {
+    for (int decimals = 0; decimals <= kMaxFixedDecimals; ++decimals) {
+      check.check(x, decimals);
+      check.check(-x, decimals);
+    }
+  }
+  EXPECT_EQ(check.mismatches(), 0u) << check.first();
+  EXPECT_GT(check.checked(), 400'000u);
+}
+
+// The values that lie exactly halfway between two texts (see checkTies):
+// every one with |k| up to 2^22, and 4 ulps on either side of those up to
+// 2^17. fixed_point_sweep (bench/base) checks 4 ulps around every tie up to
+// 2^24, and 10^8 random values, which takes minutes.
+TEST(FormatReal, RoundsEveryTieToEven) {
+  testing::FixedPointCheck check;
+  testing::checkTies(std::int64_t{1} << 22, 0, check);
+  testing::checkTies(std::int64_t{1} << 17, 4, check);
+  EXPECT_EQ(check.mismatches(), 0u) << check.first();
 }
 
 }  // namespace

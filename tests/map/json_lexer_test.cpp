@@ -31,14 +31,15 @@ std::string describe(const Token& token) {
     case TokenKind::Null:
       return "null";
     case TokenKind::Integer:
-      return "int " + token.integer.get_str();
+      return "int " + (token.bigInteger ? mpz_class(std::string(token.text)).get_str()
+                                        : std::to_string(token.integer));
     case TokenKind::Real: {
       char buffer[64];
       std::snprintf(buffer, sizeof buffer, "real %.17g", token.real);
       return buffer;
     }
     case TokenKind::String:
-      return "str " + token.text;
+      return "str " + std::string(token.text);
     case TokenKind::EndOfInput:
       return "end";
   }

@@ -33,7 +33,10 @@ std::string shape(const JsonValue& value) {
     case JsonValue::Kind::Object: {
       std::string out = "{";
       for (const JsonValue::Member& member : value.members()) {
-        out += (out.size() > 1 ? "," : "") + member.key + "=" + shape(member.value);
+        if (out.size() > 1) out += ',';
+        out += member.key;
+        out += '=';
+        out += shape(member.value);
       }
       return out + "}";
     }
@@ -53,7 +56,7 @@ std::ostream& operator<<(std::ostream& out, const ParseCase& c) {
 
 std::string parseOutcome(const std::string& text) {
   std::string result;
-  std::string outcome = outcomeOf([&] { result = shape(parseText(text)); });
+  std::string outcome = outcomeOf([&] { result = shape(parseText(text).root()); });
   return outcome == "ok" ? result : outcome;
 }
 
@@ -145,9 +148,9 @@ std::string repeated(const std::string& piece, std::size_t count) {
 TEST(Parser, MillionDeepArraysParseAndFreeWithoutRecursion) {
   constexpr std::size_t kDepth = 1'000'000;
   std::string text = repeated("[", kDepth) + repeated("]", kDepth);
-  JsonValue value = parseText(text);
+  const JsonDocument document = parseText(text);
   std::size_t depth = 0;
-  const JsonValue* at = &value;
+  const JsonValue* at = &document.root();
   while (at->kind() == JsonValue::Kind::Array) {
     ++depth;
     if (at->elements().empty()) break;
@@ -174,10 +177,10 @@ TEST(Parser, EmptyArrayBeyondTheCapFails) {
   EXPECT_EQ(outcomeOf([&] { parseText(text); }), "Fail: nesting too deep");
 }
 
-TEST(Parser, ReplacingADeepValueDoesNotRecurse) {
-  JsonValue value = parseText(repeated("[", 200'000) + repeated("]", 200'000));
-  value = parseText("1");
-  EXPECT_EQ(value.kind(), JsonValue::Kind::Int);
+TEST(Parser, ReplacingADeepDocumentDoesNotRecurse) {
+  JsonDocument document = parseText(repeated("[", 200'000) + repeated("]", 200'000));
+  document = parseText("1");
+  EXPECT_EQ(document.root().kind(), JsonValue::Kind::Int);
 }
 
 // Every comment makes the reader look at the rest of the input; these inputs
@@ -187,8 +190,8 @@ TEST(Parser, ManyCommentsReadLikeWhitespace) {
   constexpr std::size_t kComments = 100'000;
   for (std::size_t i = 0; i < kComments; ++i) text += "/* entry */ " + std::to_string(i) + ",";
   text += "/* last */ -1]}";
-  JsonValue value = parseText(text);
-  const JsonValue& list = lookupField(value.members(), "list");
+  const JsonDocument document = parseText(text);
+  const JsonValue& list = lookupField(document.root().members(), "list");
   ASSERT_EQ(list.elements().size(), kComments + 1);
   EXPECT_EQ(list.elements()[kComments - 1].integer(), static_cast<long>(kComments - 1));
 }
@@ -202,7 +205,8 @@ TEST(Parser, MillionUnterminatedCommentsAreDroppedCharacters) {
 }
 
 TEST(LookupField, FirstExactMatch) {
-  JsonValue object = parseText(R"({"Size": 1, "size": 2, "size": 3, "size ": 4})");
+  const JsonDocument document = parseText(R"({"Size": 1, "size": 2, "size": 3, "size ": 4})");
+  const JsonValue& object = document.root();
   EXPECT_EQ(lookupField(object.members(), "size").integer(), 2);
   EXPECT_EQ(lookupField(object.members(), "size ").integer(), 4);
   EXPECT_EQ(outcomeOf([&] { lookupField(object.members(), "siz"); }),
@@ -212,7 +216,8 @@ TEST(LookupField, FirstExactMatch) {
 }
 
 TEST(LookupField, EscapedKeysCompareByDecodedText) {
-  JsonValue object = parseText(R"({"\u0073ize": 5, "a\u0000b": 6})");
+  const JsonDocument document = parseText(R"({"\u0073ize": 5, "a\u0000b": 6})");
+  const JsonValue& object = document.root();
   EXPECT_EQ(lookupField(object.members(), "size").integer(), 5);
   EXPECT_EQ(lookupField(object.members(), std::string_view("a\0b", 3)).integer(), 6);
   EXPECT_EQ(outcomeOf([&] { lookupField(object.members(), "ab"); }), "Fail: no definition for field \"ab\"");

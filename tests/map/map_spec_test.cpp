@@ -120,13 +120,13 @@ TEST(MapRecords, VehicleCellHoldsFirstRunStartAfterLoading) {
 
 TEST(StartRun, FillsTheCellsOfTheChosenRun) {
   MapSpec map = loadText(twoRunMap());
-  startRun(map, 2);
+  startRun(map, 2, makeWorldRules(map).statics);
   EXPECT_EQ(map.world.rover.heading, 170.0);
   ASSERT_EQ(map.world.martians.size(), 1u);
   EXPECT_EQ(map.world.martians[0].index, 0);  // numbering restarts in every run
   EXPECT_EQ(map.world.martians[0].view, 1.0);
 
-  startRun(map, 1);
+  startRun(map, 1, makeWorldRules(map).statics);
   ASSERT_EQ(map.world.martians.size(), 2u);
   for (int i = 0; i < 2; ++i) {
     const Martian& martian = map.world.martians[static_cast<std::size_t>(i)];
@@ -142,8 +142,7 @@ TEST(StartRun, FillsTheCellsOfTheChosenRun) {
 
 TEST(StartRun, RoverObjectsAreMartiansThenStaticObjectsAllHidden) {
   MapSpec map = loadText(twoRunMap());
-  for (RoverObject& entry : map.world.roverObjects) entry.visible = true;
-  startRun(map, 1);
+  startRun(map, 1, makeWorldRules(map).statics);
   const auto& list = map.world.roverObjects;
   ASSERT_EQ(list.size(), 4u);  // Martian 0, Martian 1, Home, the crater
   EXPECT_EQ(list[0].object.kind, ObjectKind::MartianObj);
@@ -156,25 +155,25 @@ TEST(StartRun, RoverObjectsAreMartiansThenStaticObjectsAllHidden) {
   for (const RoverObject& entry : list) EXPECT_FALSE(entry.visible);
 
   // Flags set during a run are cleared by the next start.
-  map.world.roverObjects[2].visible = true;
-  startRun(map, 1);
+  map.world.roverObjects.setVisible(2, true);
+  startRun(map, 1, makeWorldRules(map).statics);
   EXPECT_FALSE(map.world.roverObjects[2].visible);
 }
 
 TEST(StartRun, RunsShareNoState) {
   MapSpec map = loadText(twoRunMap());
-  startRun(map, 1);
+  startRun(map, 1, makeWorldRules(map).statics);
   map.world.rover.position.x = 99.0;
   map.world.rover.speed = 5.0;
   map.world.roverControl = ControlState{2, 1};
   map.world.martians[0].motion.position.x = -99.0;
   map.world.martians.pop_back();
-  startRun(map, 2);
+  startRun(map, 2, makeWorldRules(map).statics);
   EXPECT_EQ(map.world.rover.position.x, 1.0);
   EXPECT_EQ(map.world.rover.speed, 0.0);
   EXPECT_EQ(map.world.roverControl.turn, 0);
   EXPECT_EQ(map.world.roverControl.accel, 0);
-  startRun(map, 1);
+  startRun(map, 1, makeWorldRules(map).statics);
   EXPECT_EQ(map.world.rover.position.x, 1.0);
   ASSERT_EQ(map.world.martians.size(), 2u);
   EXPECT_EQ(map.world.martians[0].motion.position.x, 3.0);
@@ -184,9 +183,9 @@ TEST(StartRun, RunsShareNoState) {
 TEST(StartRun, RunNumberOutsideTheListIsSubscript) {
   MapSpec map = loadText(twoRunMap());
   for (int k : {0, 3, -1, 1000}) {
-    EXPECT_EQ(outcomeOf([&] { startRun(map, k); }), "Subscript") << k;
+    EXPECT_EQ(outcomeOf([&] { startRun(map, k, makeWorldRules(map).statics); }), "Subscript") << k;
   }
-  EXPECT_EQ(outcomeOf([&] { startRun(map, 2); }), "ok");
+  EXPECT_EQ(outcomeOf([&] { startRun(map, 2, makeWorldRules(map).statics); }), "ok");
 }
 
 TEST(WorldRules, ModelsWallAndObjects) {
@@ -196,8 +195,8 @@ TEST(WorldRules, ModelsWallAndObjects) {
   EXPECT_EQ(rules.roverModel.params.maxSpeed, 10.0);
   EXPECT_EQ(rules.martianModel.params.maxSpeed, 11.0);
   EXPECT_EQ(rules.roverModel.drag, 2.0 / (10.0 * 10.0));
-  ASSERT_EQ(rules.objects.size(), 2u);
-  EXPECT_EQ(rules.objects[1].kind, ObjectKind::Crater);
+  ASSERT_EQ(rules.statics->size(), 2u);
+  EXPECT_EQ((*rules.statics)[1].kind, ObjectKind::Crater);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ std::string outcomeOf(const std::function<void()>& work) {
   }
 }
 
-JsonValue parseText(const std::string& text) {
+JsonDocument parseText(const std::string& text) {
   MemoryByteSource source(text);
   return parseJson(source);
 }

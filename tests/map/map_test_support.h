@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/failure.h"
-#include "map/json_value.h"
+#include "map/json_document.h"
 #include "map/map_loader.h"
 
 namespace rover::testing {
@@ -14,7 +14,7 @@ namespace rover::testing {
 std::string outcomeOf(const std::function<void()>& work);
 
 // Parses the first JSON value of `text`.
-JsonValue parseText(const std::string& text);
+JsonDocument parseText(const std::string& text);
 
 // Loads a map held in `text` exactly as from a file.
 MapSpec loadText(const std::string& text);

@@ -62,8 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
                     -kInf}));
 
 TEST(IntegerToNearestDouble, MinusZeroTokenIsPositiveZero) {
-  JsonValue value = parseText("-0");
-  double converted = nearestDouble(value.integer());
+  const JsonDocument document = parseText("-0");
+  double converted = nearestDouble(document.root().integer());
   EXPECT_EQ(converted, 0.0);
   EXPECT_FALSE(std::signbit(converted));
 }

@@ -1,4 +1,5 @@
 #include "net/messages.h"
+#include "sim/static_objects.h"
 
 #include <gtest/gtest.h>
 
@@ -71,16 +72,12 @@ World worldWithEveryKind() {
   third.motion.speed = 0.0;
   world.martians = {first, third};
 
-  auto entry = [](ObjectKind kind, CircleObject circle, int martian = -1) {
-    return RoverObject{WorldObject{kind, circle, martian}, false};
+  const std::vector<WorldObject> statics = {
+      homeObject(),
+      {ObjectKind::Crater, {{10.0, -20.0}, 3.0}, 1},
+      {ObjectKind::Boulder, {{-0.0004, 7.5}, 1.0005}, 2},
   };
-  world.roverObjects = {
-      entry(ObjectKind::MartianObj, {{-30.0, 0.25}, kMartianRadius}, 0),
-      entry(ObjectKind::MartianObj, {{1.0, 2.0}, kMartianRadius}, 2),
-      entry(ObjectKind::Home, {{0.0, 0.0}, kHomeRadius}),
-      entry(ObjectKind::Crater, {{10.0, -20.0}, 3.0}),
-      entry(ObjectKind::Boulder, {{-0.0004, 7.5}, 1.0005}),
-  };
+  world.roverObjects = RoverObjects(world.martians, std::make_shared<const StaticObjects>(statics));
   return world;
 }
 
@@ -144,11 +141,12 @@ TEST_F(Messages, LongTelemetryLeavesInFullBlocksThenTheRest) {
   world.rover.position = {1.0, 2.0};
   std::vector<std::size_t> visible;
   // Each boulder entry "b 100.000 100.000 1.000 " is 24 bytes.
+  std::vector<WorldObject> boulders;
   for (std::size_t i = 0; i < 100; ++i) {
-    world.roverObjects.push_back(
-        RoverObject{WorldObject{ObjectKind::Boulder, {{100.0, 100.0}, 1.0}, -1}, true});
+    boulders.push_back(WorldObject{ObjectKind::Boulder, {{100.0, 100.0}, 1.0}, static_cast<int>(i)});
     visible.push_back(i);
   }
+  world.roverObjects = RoverObjects({}, std::make_shared<const StaticObjects>(boulders));
   sendTelemetry(out, TimeValue::fromMillis(100), world, visible);
   const std::string head = "T 100 -- 1.000 2.000 0.0 0.000 ";
   const std::size_t total = head.size() + 100 * 24 + 1;

@@ -20,7 +20,7 @@ using testing::moverAt;
 
 // turn 20, hardTurn 60: invTurn 0.05, invHardTurn 1/60.
 // No static objects (a named list: a bare {} would also fit the rules overload).
-const std::vector<WorldObject> kNoObjects;
+const StaticObjects kNoObjects({});
 
 SteerConstants constants() {
   return makeSteerConstants(testing::roverParams());
@@ -111,18 +111,18 @@ TEST(LookAhead, RayAgainstEnlargedCircles) {
       {"home is 5.4", {home()}, false, 0, 0},
   };
   for (const Case& c : cases) {
-    const std::optional<Hit> h = lookAhead(c.objects, m);
+    const std::optional<Hit> h = StaticObjects(c.objects).lookAhead(m);
     ASSERT_EQ(h.has_value(), c.hit) << c.name;
     if (h) {
       EXPECT_NEAR(h->t, c.t, 1e-12) << c.name;
       EXPECT_DOUBLE_EQ(h->radius, c.radius) << c.name;
     }
   }
-  const std::optional<Hit> h = lookAhead({home()}, moverAt(-12.0, 0.0, 0.0, 2.0));
+  const std::optional<Hit> h = StaticObjects({home()}).lookAhead(moverAt(-12.0, 0.0, 0.0, 2.0));
   ASSERT_TRUE(h.has_value());
   EXPECT_DOUBLE_EQ(h->t, 12.0 - 5.4);
   // Equal distances: the earlier object in the list wins.
-  const std::optional<Hit> tie = lookAhead({crater(10.0, 0.0, 1.0), crater(10.5, 0.0, 1.5)}, m);
+  const std::optional<Hit> tie = StaticObjects({crater(10.0, 0.0, 1.0), crater(10.5, 0.0, 1.5)}).lookAhead(m);
   ASSERT_TRUE(tie.has_value());
   EXPECT_EQ(tie->center.x, 10.0);
 }
@@ -186,7 +186,7 @@ TEST(DecideMartian, SteersAroundAnObstacleAhead) {
   Martian m = martianAt(0, 0.0, 0.0, 0.0, 1.0);  // reach 5
   m.view = 10.0;
   // Boulder 3 ahead: the tangent lies 30 degrees to the left, weight 100/3.
-  decideMartian(m, moverAt(500.0, 0.0), {boulder(3.0, 0.0, 1.0)}, constants(), random);
+  decideMartian(m, moverAt(500.0, 0.0), StaticObjects({boulder(3.0, 0.0, 1.0)}), constants(), random);
   EXPECT_EQ(m.control.turn, 2);
   // Without the boulder only the weak wander wish acts: never a hard turn.
   Martian free = martianAt(0, 0.0, 0.0, 0.0, 1.0);
@@ -252,16 +252,16 @@ TEST(Determinism, SeededSceneHash) {
     m.view = 4.0 + i;
     world.martians.push_back(m);
   }
-  world.roverObjects = testing::roverListFor(world.martians, rules.objects, false);
+  world.roverObjects = testing::roverListFor(world.martians, rules, false);
   const SteerConstants k = makeSteerConstants(mp);
   const ViewEllipse view = makeViewEllipse(testing::roverParams());
   Random random(7, 11);
   std::uint64_t hash = 0xcbf29ce484222325ULL;
   int events = 0;
   for (int tick = 0; tick < 2000; ++tick) {
-    if (tick % 10 == 0) sensePass(view, world);
+    if (tick % 10 == 0) sensePass(view, world, rules);
     if (tick % 5 == 0) {
-      for (Martian& m : world.martians) decideMartian(m, world.rover, rules.objects, k, random);
+      for (Martian& m : world.martians) decideMartian(m, world.rover, *rules.statics, k, random);
     }
     const StepResult r = worldStep(world, rules, 0.01);
     if (r.event) ++events;

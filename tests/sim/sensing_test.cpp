@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/occlusion.h"
 #include "sim/sensing.h"
 #include "sim_fixtures.h"
 
@@ -16,6 +15,7 @@ using testing::home;
 using testing::martianAt;
 using testing::moverAt;
 using testing::roverListFor;
+using testing::rulesWith;
 
 VehicleParams viewParams(double front, double rear) {
   VehicleParams p = testing::roverParams();
@@ -24,19 +24,28 @@ VehicleParams viewParams(double front, double rear) {
   return p;
 }
 
-World worldSeeing(const MotionState& rover, const std::vector<WorldObject>& objects,
-                  std::vector<Martian> martians = {}) {
+// A world and the rules of its static objects, as a run starts them.
+struct Scene {
+  WorldRules rules;
   World world;
-  world.rover = rover;
-  world.martians = std::move(martians);
-  world.roverObjects = roverListFor(world.martians, objects, false);
-  return world;
+
+  std::vector<std::size_t> sense(const ViewEllipse& view) { return sensePass(view, world, rules); }
+};
+
+Scene worldSeeing(const MotionState& rover, const std::vector<WorldObject>& objects,
+                  std::vector<Martian> martians = {}) {
+  Scene scene;
+  scene.rules = testing::rulesWith(objects);
+  scene.world.rover = rover;
+  scene.world.martians = std::move(martians);
+  scene.world.roverObjects = roverListFor(scene.world.martians, scene.rules, false);
+  return scene;
 }
 
 bool seesOnly(double front, double rear, const MotionState& rover, const WorldObject& object) {
-  World world = worldSeeing(rover, {object});
-  const std::vector<std::size_t> visible = sensePass(makeViewEllipse(viewParams(front, rear)), world);
-  EXPECT_EQ(world.roverObjects[0].visible, !visible.empty());
+  Scene scene = worldSeeing(rover, {object});
+  const std::vector<std::size_t> visible = scene.sense(makeViewEllipse(viewParams(front, rear)));
+  EXPECT_EQ(scene.world.roverObjects[0].visible, !visible.empty());
   return !visible.empty();
 }
 
@@ -102,28 +111,28 @@ TEST(SensePass, HomeAndMartiansUseTheirOwnCircles) {
 
   // A Martian is a circle of radius 0.4 at its current position.
   for (const auto& [x, seen] : {std::pair{10.39, true}, {10.41, false}}) {
-    World world = worldSeeing(moverAt(0.0, 0.0), {}, {martianAt(7, x, 0.0)});
-    sensePass(makeViewEllipse(viewParams(10.0, 10.0)), world);
-    EXPECT_EQ(world.roverObjects[0].visible, seen) << x;
+    Scene scene = worldSeeing(moverAt(0.0, 0.0), {}, {martianAt(7, x, 0.0)});
+    scene.sense(makeViewEllipse(viewParams(10.0, 10.0)));
+    EXPECT_EQ(scene.world.roverObjects[0].visible, seen) << x;
   }
 }
 
 TEST(SensePass, FlagsFollowTheLatestPass) {
   const ViewEllipse view = makeViewEllipse(viewParams(10.0, 10.0));
-  World world = worldSeeing(moverAt(0.0, 0.0), {crater(5.0, 0.0, 1.0), boulder(-50.0, 0.0, 1.0)});
-  EXPECT_EQ(sensePass(view, world), (std::vector<std::size_t>{0}));
-  EXPECT_TRUE(world.roverObjects[0].visible);
-  world.rover = moverAt(-45.0, 0.0);
-  EXPECT_EQ(sensePass(view, world), (std::vector<std::size_t>{1}));
-  EXPECT_FALSE(world.roverObjects[0].visible);
-  EXPECT_TRUE(world.roverObjects[1].visible);
+  Scene scene = worldSeeing(moverAt(0.0, 0.0), {crater(5.0, 0.0, 1.0), boulder(-50.0, 0.0, 1.0)});
+  EXPECT_EQ(scene.sense(view), (std::vector<std::size_t>{0}));
+  EXPECT_TRUE(scene.world.roverObjects[0].visible);
+  scene.world.rover = moverAt(-45.0, 0.0);
+  EXPECT_EQ(scene.sense(view), (std::vector<std::size_t>{1}));
+  EXPECT_FALSE(scene.world.roverObjects[0].visible);
+  EXPECT_TRUE(scene.world.roverObjects[1].visible);
 }
 
 TEST(SensePass, ReturnsVisibleEntriesInListOrder) {
   const ViewEllipse view = makeViewEllipse(viewParams(30.0, 30.0));
-  World world = worldSeeing(moverAt(0.0, 10.0), {home(), crater(0.0, 100.0, 1.0), crater(5.0, 20.0, 1.0)},
+  Scene scene = worldSeeing(moverAt(0.0, 10.0), {home(), crater(0.0, 100.0, 1.0), crater(5.0, 20.0, 1.0)},
                             {martianAt(0, -3.0, 12.0), martianAt(4, 90.0, 0.0)});
-  EXPECT_EQ(sensePass(view, world), (std::vector<std::size_t>{0, 2, 4}));
+  EXPECT_EQ(scene.sense(view), (std::vector<std::size_t>{0, 2, 4}));
 }
 
 struct OcclusionCase {
@@ -157,25 +166,32 @@ TEST(SensePass, Occlusion) {
   };
   const ViewEllipse view = makeViewEllipse(viewParams(100.0, 100.0));
   for (const OcclusionCase& c : cases) {
-    World world = worldSeeing(moverAt(0.0, 0.0), c.objects);
-    EXPECT_EQ(sensePass(view, world), c.visible) << c.name;
+    Scene scene = worldSeeing(moverAt(0.0, 0.0), c.objects);
+    EXPECT_EQ(scene.sense(view), c.visible) << c.name;
     for (std::size_t i = 0; i < c.objects.size(); ++i) {
       const bool listed = std::find(c.visible.begin(), c.visible.end(), i) != c.visible.end();
-      EXPECT_EQ(world.roverObjects[i].visible, listed) << c.name << " entry " << i;
+      EXPECT_EQ(scene.world.roverObjects[i].visible, listed) << c.name << " entry " << i;
     }
   }
 }
 
-// Every pair tested, no pruning: what the pass must agree with.
-std::vector<std::size_t> bruteForceOcclusion(Vec2 p, const std::vector<SensedCircle>& seen) {
+// An entry inside the view, as the brute force below takes it.
+struct Seen {
+  std::size_t entry;
+  CircleObject circle;
+  bool boulder;
+};
+
+// Every pair tested, no search structure: what the pass must agree with.
+std::vector<std::size_t> bruteForceOcclusion(Vec2 p, const std::vector<Seen>& seen) {
   std::vector<std::size_t> out;
-  for (const SensedCircle& o : seen) {
+  for (const Seen& o : seen) {
     const Vec2 d = o.circle.center - p;
     const double dist = length(d);
     bool hidden = false;
     if (dist != 0.0) {
       const Vec2 v = {d.x / dist, d.y / dist};
-      for (const SensedCircle& k : seen) {
+      for (const Seen& k : seen) {
         if (!k.boulder || k.entry == o.entry) continue;
         const Vec2 w = p - k.circle.center;
         const double b = 2 * dot(v, w);
@@ -191,24 +207,37 @@ std::vector<std::size_t> bruteForceOcclusion(Vec2 p, const std::vector<SensedCir
   return out;
 }
 
-TEST(Occlusion, PrunedSearchAgreesWithEveryPair) {
+// Crowds of circles all inside a wide view, Martians among them: the pass
+// (through the static objects' grid, or their walk for a few) against every
+// pair.
+TEST(Occlusion, SensePassAgreesWithEveryPair) {
   std::mt19937_64 gen(12345);
   std::uniform_real_distribution<double> coord(-60.0, 60.0);
   std::uniform_real_distribution<double> radius(0.0, 4.0);
   std::uniform_int_distribution<int> kind(0, 3);
+  const ViewEllipse view = makeViewEllipse(viewParams(1000.0, 1000.0));
   for (int round = 0; round < 40; ++round) {
-    std::vector<SensedCircle> seen;
-    const int count = 50 + round * 5;
+    std::vector<WorldObject> objects;
+    const int count = round % 5 == 0 ? round % 7 : 50 + round * 5;
     for (int i = 0; i < count; ++i) {
       // Some circles share centres and radii, some touch the viewer.
       double r = (i % 17 == 0) ? 0.0 : radius(gen);
       if (i % 13 == 0) r = -r;  // the map may hold negative radii
       Vec2 c = {coord(gen), coord(gen)};
       if (i % 23 == 0) c = {r, 0.0};
-      seen.push_back({static_cast<std::size_t>(i), {c, r}, kind(gen) != 0});
+      objects.push_back(kind(gen) != 0 ? boulder(c.x, c.y, r) : crater(c.x, c.y, r));
     }
+    std::vector<Martian> martians;
+    for (int i = 0; i < round % 4; ++i) martians.push_back(martianAt(i, coord(gen), coord(gen)));
     const Vec2 viewer = {coord(gen) * 0.1, coord(gen) * 0.1};
-    EXPECT_EQ(visibleAfterOcclusion(viewer, seen), bruteForceOcclusion(viewer, seen)) << "round " << round;
+    Scene scene = worldSeeing(moverAt(viewer.x, viewer.y, coord(gen)), objects, martians);
+    std::vector<Seen> seen;
+    for (std::size_t i = 0; i < martians.size(); ++i)
+      seen.push_back({i, {martians[i].motion.position, 0.4}, false});
+    for (std::size_t k = 0; k < objects.size(); ++k) {
+      seen.push_back({martians.size() + k, objects[k].circle, objects[k].kind == ObjectKind::Boulder});
+    }
+    EXPECT_EQ(scene.sense(view), bruteForceOcclusion(viewer, seen)) << "round " << round;
   }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "sim/motion.h"
+#include "sim/static_objects.h"
 #include "sim/world.h"
 
 namespace rover::testing {
@@ -45,22 +47,26 @@ inline Martian martianAt(int index, double x, double y, double heading = 0.0, do
   return m;
 }
 
+inline std::shared_ptr<const StaticObjects> staticsOf(std::vector<WorldObject> objects) {
+  return std::make_shared<const StaticObjects>(std::move(objects));
+}
+
 // Rules with a 20 x 20 field (wall bound 9.5 unless given) and the static objects.
 inline WorldRules rulesWith(std::vector<WorldObject> objects, double wallBound = 9.5) {
   WorldRules rules;
   rules.roverModel = makeMotionModel(roverParams());
   rules.martianModel = makeMotionModel(roverParams());
   rules.wallBound = wallBound;
-  rules.objects = std::move(objects);
+  rules.statics = staticsOf(std::move(objects));
   return rules;
 }
 
-// The rover's list as a run starts it: Martians first, then the static objects.
-inline std::vector<RoverObject> roverListFor(const std::vector<Martian>& martians,
-                                             const std::vector<WorldObject>& objects, bool visible) {
-  std::vector<RoverObject> list;
-  for (const Martian& m : martians) list.push_back({martianObject(m.index), visible});
-  for (const WorldObject& o : objects) list.push_back({o, visible});
+// The rover's list as a run starts it, Martians first, then the rules'
+// static objects, with every flag as given.
+inline RoverObjects roverListFor(const std::vector<Martian>& martians, const WorldRules& rules,
+                                 bool visible) {
+  RoverObjects list(martians, rules.statics);
+  for (std::size_t i = 0; i < list.size(); ++i) list.setVisible(i, visible);
   return list;
 }
 

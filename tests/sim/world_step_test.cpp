@@ -23,7 +23,7 @@ World stillRover(double x, double y, const WorldRules& rules, std::vector<Martia
   World world;
   world.rover = moverAt(x, y);
   world.martians = std::move(martians);
-  world.roverObjects = roverListFor(world.martians, rules.objects, true);
+  world.roverObjects = roverListFor(world.martians, rules, true);
   return world;
 }
 
@@ -183,11 +183,16 @@ TEST(WorldStep, MartianBoulderAndWallContacts) {
 
 TEST(WorldStep, MartianFallingIntoACraterLeavesBothLists) {
   const WorldRules rules = rulesWith({crater(10.0, 0.0, 1.0)}, 100.0);
-  World world = stillRover(-20.0, 0.0, rules,
-                           {martianAt(0, 30.0, 0.0), martianAt(1, 10.5, 0.0), martianAt(2, 40.0, 0.0)});
+  World world = stillRover(
+      -20.0, 0.0, rules,
+      {martianAt(0, 30.0, 0.0), martianAt(1, 10.5, 0.0), martianAt(2, 40.0, 0.0), martianAt(3, 9.8, 0.1)});
   world.martians[2].control = {0, 1};
   const StepResult r = worldStep(world, rules, 0.01);
   EXPECT_FALSE(r.event.has_value());
+  ASSERT_EQ(r.lost.size(), 2u);  // in list order, where each fell
+  EXPECT_EQ(r.lost[0].index, 1);
+  EXPECT_EQ(r.lost[1].index, 3);
+  EXPECT_EQ(r.lost[1].position.x, 9.8);
   ASSERT_EQ(world.martians.size(), 2u);
   EXPECT_EQ(world.martians[0].index, 0);
   EXPECT_EQ(world.martians[1].index, 2);
@@ -199,7 +204,7 @@ TEST(WorldStep, MartianFallingIntoACraterLeavesBothLists) {
   EXPECT_EQ(world.roverObjects[2].object.kind, ObjectKind::Crater);
   // The removed Martian is no longer a danger to the rover (the crater is
   // hidden from it here).
-  world.roverObjects[2].visible = false;
+  world.roverObjects.setVisible(2, false);
   world.rover = moverAt(10.5, 0.3);
   EXPECT_EQ(worldStep(world, rules, 0.01).outcome, std::nullopt);
 }
@@ -233,7 +238,7 @@ TEST(WorldStep, WallComesBeforeAnyObject) {
 
 TEST(WorldStep, FirstContactInListOrderWins) {
   struct Case {
-    std::vector<WorldObject> roverObjects;
+    std::vector<WorldObject> statics;
     bool withMartian;
     char event;
   };
@@ -248,11 +253,10 @@ TEST(WorldStep, FirstContactInListOrderWins) {
       {{rock, pit}, false, 'B'},
   };
   for (const Case& c : cases) {
-    const WorldRules rules = rulesWith({home(), pit, rock}, 100.0);
+    const WorldRules rules = rulesWith(c.statics, 100.0);
     std::vector<Martian> martians;
     if (c.withMartian) martians.push_back(martianAt(0, 5.3, 0.0));
     World world = stillRover(4.9, 0.0, rules, martians);
-    world.roverObjects = roverListFor(martians, c.roverObjects, true);
     EXPECT_EQ(worldStep(world, rules, 0.01).event, c.event);
   }
 }
@@ -261,7 +265,7 @@ TEST(WorldStep, UnseenObjectsArePassedThrough) {
   const WorldRules rules = rulesWith({home(), crater(20.0, 0.0, 2.0), boulder(-20.0, 0.0, 2.0)}, 100.0);
   for (double x : {0.0, 20.0, -20.5}) {
     World world = stillRover(x, 0.0, rules, {martianAt(0, x, 0.2)});
-    for (RoverObject& o : world.roverObjects) o.visible = false;
+    for (std::size_t i = 0; i < world.roverObjects.size(); ++i) world.roverObjects.setVisible(i, false);
     const StepResult r = worldStep(world, rules, 0.01);
     EXPECT_FALSE(r.event.has_value()) << x;
     EXPECT_EQ(world.rover.position.x, x);
