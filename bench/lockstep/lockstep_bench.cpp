@@ -6,7 +6,8 @@
 //
 // The built-in client is C++ and answers every "T" at once with a bare ";".
 // With --client, the rest of the line is a controller command to run
-// instead; "{port}" in it is replaced by the server's port. Each
+// instead; "{port}" in it is replaced by the server's port, and the run
+// times come from the results document the server writes (--results). Each
 // --server-arg is passed to the server before the map (e.g. --record FILE).
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -120,18 +121,12 @@ double answerEveryTelemetry(int socket) {
   return simulatedMs;
 }
 
-// Sum of the run times a server's result lines imply, for a map whose time
-// limit is `limitMs` (a run's time follows from its outcome and score).
-double runTimeFromResults(const std::string& out, double limitMs) {
-  static const std::regex line(R"(Round \d+: ([a-zA-Z ]+); score = (\d+))");
+// The run times the server wrote in its results document, summed.
+double runTimeFromResults(const std::string& document) {
+  static const std::regex runTime(R"("run_ms": (\d+))");
   double total = 0;
-  for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it) {
-    const std::string outcome = (*it)[1];
-    const double score = std::stod((*it)[2]);
-    if (outcome == "reached home") total += score;
-    if (outcome == "time limit exceeded") total += limitMs;
-    if (outcome == "crashed into crater") total += 1000 + 2 * limitMs - score;
-    if (outcome == "killed by Martian") total += 600 + 2 * limitMs - score;
+  for (std::sregex_iterator it(document.begin(), document.end(), runTime), end; it != end; ++it) {
+    total += std::stod((*it)[1]);
   }
   return total;
 }
@@ -161,22 +156,20 @@ int main(int argc, char** argv) {
   }
   if (map.empty())
     die("usage: lockstep_bench [--server PATH] [--games N] [--server-arg ARG]... [--client COMMAND...] MAP");
-  std::smatch limit;
-  const std::string mapText = readFile(map);
-  if (!std::regex_search(mapText, limit, std::regex(R"("timeLimit"\s*:\s*(\d+))")))
-    die("no timeLimit in " + map);
-  const double limitMs = std::stod(limit[1]);
 
   std::signal(SIGPIPE, SIG_IGN);
   std::vector<double> perMinute;
   for (int g = 0; g < games; ++g) {
     const int port = freePort();
     const std::string outPath = "/tmp/lockstep_bench_" + std::to_string(::getpid()) + ".out";
+    const std::string resultsPath = "/tmp/lockstep_bench_" + std::to_string(::getpid()) + ".results.json";
     rusage before{};
     ::getrusage(RUSAGE_CHILDREN, &before);
     std::vector<std::string> serverCommand = {server, "--lockstep", "--reply-timeout",
                                               "0",    "-p",         std::to_string(port)};
     serverCommand.insert(serverCommand.end(), serverArgs.begin(), serverArgs.end());
+    // Another controller's run times come from the server's results.
+    if (!client.empty()) serverCommand.insert(serverCommand.end(), {"--results", resultsPath});
     serverCommand.push_back(map);
     const pid_t serverPid = spawn(serverCommand, outPath);
     double simulatedMs = 0;
@@ -206,7 +199,10 @@ int main(int argc, char** argv) {
     const std::string out = readFile(outPath);
     std::remove(outPath.c_str());
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) die("the server failed:\n" + out);
-    if (!client.empty()) simulatedMs = runTimeFromResults(out, limitMs);
+    if (!client.empty()) {
+      simulatedMs = runTimeFromResults(readFile(resultsPath));
+      std::remove(resultsPath.c_str());
+    }
     const double cpu = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) +
                        (after.ru_stime.tv_sec - before.ru_stime.tv_sec) +
                        1e-6 * ((after.ru_utime.tv_usec - before.ru_utime.tv_usec) +

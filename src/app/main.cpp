@@ -8,7 +8,6 @@
 #include "app/server_run.h"
 #include "base/failure.h"
 #include "driver/command_line.h"
-#include "driver/help_text.h"
 #include "driver/top_level_report.h"
 
 int main(int argc, char** argv) {

@@ -1,18 +1,12 @@
 #include "app/server_run.h"
 
-#include <chrono>
 #include <cstdio>
-#include <utility>
+#include <cstdlib>
 
-#include "driver/lockstep_loop.h"
-#include "driver/quit_server.h"
-#include "driver/text_loop.h"
+#include "driver/clock.h"
 #include "driver/top_level_report.h"
-#include "driver/virtual_clock.h"
 #include "map/map_loader.h"
 #include "net/inherited_listener.h"
-#include "net/lockstep_input.h"
-#include "net/realtime_input.h"
 #include "record/map_bytes.h"
 #include "view/callback_failure.h"
 #include "view/window.h"
@@ -33,19 +27,26 @@ void ServerRun::run(const std::string& programName, const std::vector<std::strin
   listener_ = inheritedOrOpenListener(settings_.port);
   connection_ = acceptClient(listener_);
 
-  GameSetup setup;
-  setup.map = &*map_;
-  setup.output = &connection_->output();
-  setup.listener = &listeners_;
-  setup.seed = settings_.seed;
-  if (settings_.showWindow) playWindow(setup);
-  if (settings_.lockstep) {
-    playLockstep(setup);
-  } else {
-    playText(setup);
-  }
-  closeServer(*connection_, listener_);
-  finishFiles({GameEnding::Status::Completed, "", std::nullopt});
+  // The window shows each run; standard output then gets only the result lines.
+  if (settings_.showWindow) listeners_.add(*(scene_ = makeSceneListener()));
+  listeners_.add(text_.emplace(
+      stdout, settings_.showWindow ? TextListener::RunStarts::Silent : TextListener::RunStarts::Announced));
+  clock_ = settings_.lockstep ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>())
+                              : std::make_unique<SteadyClock>();
+  session_.emplace(SessionSetup{.map = *map_,
+                                .transport = connection_->transport(),
+                                .output = connection_->output(),
+                                .clock = *clock_,
+                                .listener = listeners_,
+                                .record = record_.get(),
+                                .mode = settings_.lockstep ? PlayMode::Lockstep : PlayMode::RealTime,
+                                .lockstep = LockstepOptions::withTimeoutMillis(replyTimeoutMillis(settings_)),
+                                .seed = settings_.seed,
+                                .exitWhenDone = !settings_.showWindow});
+  if (settings_.showWindow) playWindow();
+  settings_.lockstep ? session_->playVirtualTime() : session_->playRealTime();
+  closeServer();
+  listeners_.gameEnded({GameEnding::Status::Completed, "", std::nullopt});
 }
 
 void ServerRun::prepareFiles() {
@@ -56,94 +57,38 @@ void ServerRun::prepareFiles() {
   if (settings_.lockstep) info.replyTimeoutMillis = replyTimeoutMillis(settings_);
   // A second, separate read: the loader's reading and its failures stay as they are.
   info.map = readMapBytes(settings_.mapFile);
-  if (settings_.resultsPath) {
-    results_ = std::make_unique<ResultsWriter>(*settings_.resultsPath, info);
-    listeners_.add(*results_);
-  }
+  if (settings_.resultsPath) results_ = std::make_unique<ResultsWriter>(*settings_.resultsPath, info);
   if (settings_.recordPath) {
     recordSink_ = std::make_unique<RecordSink>(*settings_.recordPath);
     record_ = std::make_unique<RecordWriter>(*recordSink_, info, *map_);
-    listeners_.add(*record_);
   }
+  // The record ends first: when it cannot be finished, the results file is
+  // not written either.
+  if (record_) listeners_.add(*record_);
+  if (results_) listeners_.add(*results_);
 }
 
-Transport& ServerRun::inputTransport() {
-  if (!record_) return connection_->transport();
-  recordedInput_ = std::make_unique<RecordingTransport>(connection_->transport(), *record_);
-  return *recordedInput_;
-}
-
-void ServerRun::finishFiles(const GameEnding& ending) {
-  if (filesFinished_) return;
-  filesFinished_ = true;
-  if (record_) record_->finish(ending);
-  if (results_) results_->finish(ending);
-}
-
-void ServerRun::playText(GameSetup setup) {
-  auto& text = ownedListeners_.emplace_back(std::make_unique<TextListener>());
-  listeners_.add(*text);
-  clock_ = std::make_unique<SteadyClock>();
-  reader_ = std::make_unique<CommandReader>(inputTransport());
-  input_ = std::make_unique<RealtimeInput>(*reader_);
-  setup.clock = clock_.get();
-  setup.input = input_.get();
-  game_ = std::make_unique<Game>(setup);
-  game_->start();
-  textLoop(*game_, *clock_);
-}
-
-void ServerRun::playLockstep(GameSetup setup) {
-  auto& text = ownedListeners_.emplace_back(std::make_unique<TextListener>());
-  listeners_.add(*text);
-  auto clock = std::make_unique<VirtualClock>();
-  VirtualClock& virtualClock = *clock;
-  clock_ = std::move(clock);
-  std::optional<std::chrono::nanoseconds> timeout;
-  if (const std::uint32_t millis = replyTimeoutMillis(settings_); millis > 0) {
-    timeout = std::chrono::milliseconds(millis);
-  }
-  auto input = std::make_unique<LockstepInput>(inputTransport(), timeout);
-  if (record_) input->setObserver(record_.get());
-  input_ = std::move(input);
-  setup.clock = clock_.get();
-  setup.input = input_.get();
-  game_ = std::make_unique<Game>(setup);
-  game_->start();
-  lockstepLoop(*game_, virtualClock);
-}
-
-void ServerRun::playWindow(GameSetup setup) {
-  // The window shows each run; standard output gets only the result lines.
-  listeners_.add(*ownedListeners_.emplace_back(makeSceneListener()));
-  listeners_.add(*ownedListeners_.emplace_back(std::make_unique<TextListener>(stdout, false)));
-  clock_ = std::make_unique<SteadyClock>();
-  reader_ = std::make_unique<CommandReader>(inputTransport());
-  input_ = std::make_unique<RealtimeInput>(*reader_);
-  setup.clock = clock_.get();
-  setup.input = input_.get();
-  setup.exitWhenDone = false;
-  game_ = std::make_unique<Game>(setup);
+void ServerRun::playWindow() {
   setCallbackFailureHook([this](const std::string& line, const std::optional<Failure>& failure) {
-    finishFiles({GameEnding::Status::Failed, line, failure});
+    endGameWithFailure(&session_->game(), listeners_, line, failure);
   });
-  runWindowMode(*game_, *clock_, settings_.mapFile, [this] {
-    finishFiles({GameEnding::Status::Quit, "", std::nullopt});
-    quitServer(*connection_, listener_);
+  runWindowMode(session_->game(), *clock_, settings_.mapFile, [this] {
+    listeners_.gameEnded({GameEnding::Status::Quit, "", std::nullopt});
+    closeServer();
+    std::exit(0);
   });
+}
+
+void ServerRun::closeServer() {
+  connection_->close();
+  closeSocket(listener_);
+  std::fflush(stdout);
+  std::fflush(stderr);
 }
 
 void ServerRun::fail(const Failure& failure) {
-  // A lockstep run that ended just before the failure still gets its line.
-  if (game_) game_->announceHeldRunEnd();
-  std::string line = topLevelLine(failure, systemErrorForm_);
-  if (!line.empty() && line.back() == '\n') line.pop_back();
-  // The files must not change how the failure is reported: a second
-  // failure while finishing them is dropped.
-  try {
-    finishFiles({GameEnding::Status::Failed, line, failure});
-  } catch (...) {
-  }
+  endGameWithFailure(session_ ? &session_->game() : nullptr, listeners_,
+                     topLevelLine(failure, systemErrorForm_), failure);
   topLevelReport(failure, systemErrorForm_);
 }
 

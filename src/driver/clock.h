@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include "base/time_value.h"
 
 namespace rover {
@@ -23,6 +25,21 @@ class SteadyClock final : public Clock {
   SteadyClock();
   TimeValue now() override;
   void sleepUntil(const TimeValue& due) override;
+};
+
+// Lockstep's clock: simulated time that stands still until the loop moves it
+// to the next due event, so pauses and waits cost no wall time.
+class VirtualClock final : public Clock {
+ public:
+  TimeValue now() override { return now_; }
+  // Nothing sleeps in lockstep; a sleep only moves the time on.
+  void sleepUntil(const TimeValue& due) override { advanceTo(due); }
+  void advanceTo(TimeValue time) {
+    if (now_ < time) now_ = std::move(time);
+  }
+
+ private:
+  TimeValue now_ = TimeValue::fromNanos(0);
 };
 
 }  // namespace rover

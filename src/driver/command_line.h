@@ -34,6 +34,9 @@ std::uint32_t replyTimeoutMillis(const ServerSettings& settings);
 // parsing: see wantsHelp.
 ServerSettings parseCommandLine(const std::vector<std::string>& arguments);
 
+// The full help that "--help" prints on standard output.
+const char* helpText();
+
 // True when any argument is exactly "--help".
 bool wantsHelp(const std::vector<std::string>& arguments);
 

@@ -5,6 +5,7 @@
 
 #include "base/failure.h"
 #include "net/messages.h"
+#include "sim/run_score.h"
 #include "sim/world_step.h"
 
 namespace rover {
@@ -17,21 +18,20 @@ TimeValue millis(std::int64_t ms) {
 
 constexpr double kStepSeconds = 0.01;
 
-// A setup with a part missing is a programming error, found at once.
-template <typename T>
-T& part(T* pointer) {
-  if (pointer == nullptr) raiseFail("a game setup is missing a part");
-  return *pointer;
-}
-
 }  // namespace
 
+std::string resultLine(const RunReport& report) {
+  return "Round " + std::to_string(report.number) + ": " + outcomeText(report.outcome) +
+         "; score = " + integerText(report.scoreMillis);
+}
+
 Game::Game(const GameSetup& setup)
-    : map_(part(setup.map)),
-      output_(part(setup.output)),
-      input_(part(setup.input)),
-      clock_(part(setup.clock)),
-      listener_(part(setup.listener)),
+    : map_(setup.map),
+      output_(setup.output),
+      input_(setup.input),
+      clock_(setup.clock),
+      listener_(setup.listener),
+      closeAfterWait_(setup.mode == PlayMode::Lockstep),
       exitWhenDone_(setup.exitWhenDone),
       rules_(makeWorldRules(map_)),
       view_(makeViewEllipse(map_.vehicleParams)),
@@ -52,6 +52,7 @@ void Game::start() {
   sendInit(output_, map_);
   reportMessage(clock_.now());
   schedule(ActionKind::StartRound, clock_.now() + millis(kPauseMillis));
+  listener_.gameStarted();
 }
 
 void Game::runDueEvents() {
@@ -112,15 +113,15 @@ void Game::endInstant() {
     listener_.inputReading(InputPhase::Wait, stamp(lastInstant_));
     input_.awaitOwedReplies();
   }
-  announceHeldRunEnd();
+  closeRun();
 }
 
-void Game::announceHeldRunEnd() {
-  if (!heldEnd_) return;
-  RunReport report = std::move(*heldEnd_);
-  heldEnd_.reset();
+void Game::closeRun() {
+  if (!closing_) return;
+  RunReport report = std::move(*closing_);
+  closing_.reset();
   report.lateReplies += input_.takeLateReplies();
-  listener_.runEnded(report);
+  listener_.runClosed(report);
 }
 
 void Game::startRound(const TimeValue& t0) {
@@ -187,41 +188,22 @@ void Game::commandPoll(const TimeValue& t) {
 
 void Game::endRun(Outcome outcome, const TimeValue& runTime) {
   runFinished_ = true;
-  const TimeValue limit = TimeValue::fromMillis(map_.timeLimitMillis);
-  TimeValue score;
-  switch (outcome) {
-    case Outcome::KilledByMartian:
-      score = millis(600) + limit + limit - runTime;
-      break;
-    case Outcome::CrashedIntoCrater:
-      score = millis(1000) + limit + limit - runTime;
-      break;
-    case Outcome::TimeLimitExceeded:
-      score = limit + millis(100);
-      break;
-    case Outcome::ReachedHome:
-      score = runTime;
-      break;
-  }
+  const TimeValue score = runScore(outcome, runTime, TimeValue::fromMillis(map_.timeLimitMillis));
   const mpz_class scoreMillis = score.wholeMillis();
   RunReport report = std::move(current_);
   current_ = RunReport{};
   report.outcome = outcome;
   report.scoreMillis = scoreMillis;
   report.runMillis = runTime.wholeMillis();
-  report.resultLine = "Round " + std::to_string(roundCounter_) + ": " + outcomeText(outcome) +
-                      "; score = " + integerText(scoreMillis);
-  // In real time the result line comes out now, before the "E" message, as
-  // it always has; lockstep holds it until the replies owed are in.
-  if (input_.paced()) {
-    heldEnd_ = std::move(report);
-  } else {
-    report.lateReplies += input_.takeLateReplies();
-    listener_.runEnded(report);
-  }
-  results_.push_back({outcome, scoreMillis});
+  report.resultLine = resultLine(report);
+  // The result line comes out before the "E" message; the run closes once
+  // the "E" is out, and in lockstep only after the replies owed are in.
+  listener_.runResult(report);
+  results_.push_back(report);
+  closing_ = std::move(report);
   sendEnd(output_, runTime, score);
   reportMessage(runStart_ + runTime);
+  if (!closeAfterWait_) closeRun();
 
   queue_.clear();
   if (roundCounter_ < static_cast<int>(map_.runs.size())) {

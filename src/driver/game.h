@@ -11,7 +11,6 @@
 #include "driver/event_queue.h"
 #include "driver/game_listener.h"
 #include "driver/game_setup.h"
-#include "driver/run_result.h"
 #include "map/map_spec.h"
 #include "net/client_input.h"
 #include "net/output_buffer.h"
@@ -22,10 +21,13 @@
 
 namespace rover {
 
+// "Round N: <outcome>; score = S": a run's result line, without a newline.
+std::string resultLine(const RunReport& report);
+
 // One connection's game: plays every run of the map in order on the fixed
 // schedule of the event queue, scores each run, tells the client and the
-// listener. The loops (real-time text, lockstep, window) drive it through
-// runDueEvents until finished().
+// listener. GameSession builds it; its loops, the window and the tests drive
+// it through runDueEvents (and endInstant) until finished().
 class Game {
  public:
   static constexpr std::int64_t kPauseMillis = 1000;
@@ -43,16 +45,16 @@ class Game {
   // due time as the event time, so a late loop catches up step by step.
   void runDueEvents();
   // After the last event of an instant: unless the game is over, waits for
-  // the lockstep replies owed, then announces a run end held back for them.
+  // the lockstep replies owed, then closes a run that ended in the instant.
   void endInstant();
-  // Announces a run end still held back for the instant's wait; the top
-  // level calls it when a failure cut that wait short.
-  void announceHeldRunEnd();
+  // Closes a run whose "E" the game has sent, or tried to, when nothing has
+  // closed it yet: the failure path calls it when a failure cut the instant short.
+  void closeRun();
   // Text mode after the last run: the loops stop and the server ends.
   bool finished() const { return finished_; }
 
   const MapSpec& map() const { return map_; }  // map().world is the current run's world
-  const std::vector<RunResult>& results() const { return results_; }
+  const std::vector<RunReport>& results() const { return results_; }
   int roundCounter() const { return roundCounter_; }
   const TimeValue& runStart() const { return runStart_; }
   // A run has started and has not ended.
@@ -85,6 +87,7 @@ class Game {
   ClientInput& input_;
   Clock& clock_;
   GameListener& listener_;
+  bool closeAfterWait_;
   bool exitWhenDone_;
   std::function<void(const ScheduledEvent&)> observer_;
 
@@ -94,13 +97,13 @@ class Game {
   Random random_;  // one generator for all Martians of all runs
 
   EventQueue queue_;
-  std::vector<RunResult> results_;
+  std::vector<RunReport> results_;  // every run that ended, as its result said
   int roundCounter_ = 0;
   bool runFinished_ = true;
   bool finished_ = false;
   TimeValue runStart_;
   RunReport current_;                  // the run in play: its counts so far
-  std::optional<RunReport> heldEnd_;   // lockstep: announced after the instant's wait
+  std::optional<RunReport> closing_;   // a run that ended and is not closed yet
   std::vector<std::string> applied_;   // scratch for each poll's commands
   std::vector<std::size_t> occluded_;  // scratch for each sensing pass
   TimeValue lastInstant_;              // due time of the latest event performed

@@ -3,10 +3,12 @@
 #include <gmpxx.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/failure.h"
 #include "base/time_value.h"
 #include "map/map_spec.h"
 #include "sim/world.h"
@@ -27,6 +29,14 @@ struct RunReport {
   int lateReplies = 0;  // lockstep replies that missed their timeout
 };
 
+// How a game ended, for a record's footer and a results file.
+struct GameEnding {
+  enum class Status { Completed, Quit, Failed };
+  Status status = Status::Completed;
+  std::string line;                // failed: the line printed on standard error, without its newline
+  std::optional<Failure> failure;  // failed: what was raised
+};
+
 // When something happened: the run (0 before the first one) and the run time
 // of the event that did it (0 before the first run).
 struct Stamp {
@@ -44,6 +54,8 @@ enum class InputPhase { Poll, Drain, Wait };
 class GameListener {
  public:
   virtual ~GameListener() = default;
+  // The "I" message has gone out and the first run is scheduled.
+  virtual void gameStarted() {}
   // A run's start event is being performed, before its stale input is drained.
   virtual void runStarting(int /*number*/) {}
   // Run `number` has been set up and is about to send its first telemetry.
@@ -61,9 +73,15 @@ class GameListener {
                       const std::vector<std::size_t>& /*occluded*/, bool /*periodic*/) {}
   // A physics step has moved the world.
   virtual void stepped(const Stamp& /*at*/, const World& /*world*/, const StepResult& /*result*/) {}
-  // A run has ended. In lockstep this comes after the wait that follows the
-  // run's last instant, so the report counts the reply to its last "T".
-  virtual void runEnded(const RunReport& /*report*/) {}
+  // A run has ended: its result, before its "E" message is sent. In
+  // lockstep the late replies are not all counted yet.
+  virtual void runResult(const RunReport& /*report*/) {}
+  // The instant that ended a run is over: right after its "E" in real time;
+  // in lockstep after the wait for the replies owed, so the report counts
+  // the reply to the run's last "T".
+  virtual void runClosed(const RunReport& /*report*/) {}
+  // The game is over, however it ended; heard once.
+  virtual void gameEnded(const GameEnding& /*ending*/) {}
 };
 
 }  // namespace rover

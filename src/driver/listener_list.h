@@ -11,18 +11,43 @@ class ListenerList final : public GameListener {
  public:
   void add(GameListener& listener) { listeners_.push_back(&listener); }
 
-  void runStarting(int number) override;
-  void runStarted(const MapSpec& map, int number) override;
-  void inputReading(InputPhase phase, const Stamp& at) override;
-  void commandsApplied(const Stamp& at, const std::vector<std::string>& commands) override;
-  void messageSent(const Stamp& at, std::string_view text) override;
+  void gameStarted() override { each(&GameListener::gameStarted); }
+  void runStarting(int number) override { each(&GameListener::runStarting, number); }
+  void runStarted(const MapSpec& map, int number) override { each(&GameListener::runStarted, map, number); }
+  void inputReading(InputPhase phase, const Stamp& at) override {
+    each(&GameListener::inputReading, phase, at);
+  }
+  void commandsApplied(const Stamp& at, const std::vector<std::string>& commands) override {
+    each(&GameListener::commandsApplied, at, commands);
+  }
+  void messageSent(const Stamp& at, std::string_view text) override {
+    each(&GameListener::messageSent, at, text);
+  }
   void sensed(const Stamp& at, const World& world, const std::vector<std::size_t>& visible,
-              const std::vector<std::size_t>& occluded, bool periodic) override;
-  void stepped(const Stamp& at, const World& world, const StepResult& result) override;
-  void runEnded(const RunReport& report) override;
+              const std::vector<std::size_t>& occluded, bool periodic) override {
+    each(&GameListener::sensed, at, world, visible, occluded, periodic);
+  }
+  void stepped(const Stamp& at, const World& world, const StepResult& result) override {
+    each(&GameListener::stepped, at, world, result);
+  }
+  void runResult(const RunReport& report) override { each(&GameListener::runResult, report); }
+  void runClosed(const RunReport& report) override { each(&GameListener::runClosed, report); }
+  // Passed on the first time only: every way out of a game ends it, and the
+  // first one to get there says how.
+  void gameEnded(const GameEnding& ending) override {
+    if (ended_) return;
+    ended_ = true;
+    each(&GameListener::gameEnded, ending);
+  }
 
  private:
+  template <class... Params, class... Args>
+  void each(void (GameListener::*event)(Params...), const Args&... args) {
+    for (GameListener* listener : listeners_) (listener->*event)(args...);
+  }
+
   std::vector<GameListener*> listeners_;
+  bool ended_ = false;
 };
 
 }  // namespace rover

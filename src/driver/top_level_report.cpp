@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "base/errno_names.h"
+#include "driver/game.h"
 
 namespace rover {
 
@@ -29,6 +30,19 @@ Failure failureFor(const std::exception& error) {
   if (dynamic_cast<const std::out_of_range*>(&error)) return Failure(FailureKind::Subscript);
   if (dynamic_cast<const std::domain_error*>(&error)) return Failure(FailureKind::Domain);
   return Failure(FailureKind::Fail);
+}
+
+void endGameWithFailure(Game* game, GameListener& listener, std::string line,
+                        const std::optional<Failure>& failure) {
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  try {
+    if (game != nullptr) game->closeRun();
+  } catch (...) {
+  }
+  try {
+    listener.gameEnded({GameEnding::Status::Failed, line, failure});
+  } catch (...) {
+  }
 }
 
 void topLevelReport(const Failure& failure, bool systemErrorForm, std::FILE* err) {

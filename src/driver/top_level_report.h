@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/failure.h"
+#include "driver/game_listener.h"
 
 namespace rover {
 
@@ -20,6 +21,16 @@ std::string topLevelLine(const Failure& failure, bool systemErrorForm);
 // The failure that stands for a standard exception escaping the server's
 // own code (bad_alloc is "NoMemory"), so that nothing ends as a crash.
 Failure failureFor(const std::exception& error);
+
+class Game;
+
+// The one path of a failure that ends a game, before its report line is
+// printed: closes a run whose "E" the failure left unclosed (`game` is null
+// when no game was built yet), then ends the listeners' game as failed with
+// `line` (a trailing newline dropped). A failure on the way is dropped: it
+// must not change how the first one is reported.
+void endGameWithFailure(Game* game, GameListener& listener, std::string line,
+                        const std::optional<Failure>& failure);
 
 // Flushes standard output, writes topLevelLine to err, flushes it and exits
 // with status 1.

@@ -25,8 +25,6 @@ class ClientInput {
   // Every event of an instant has run and the game goes on: lockstep waits
   // here until it holds one reply per "T" sent so far.
   virtual void awaitOwedReplies() {}
-  // True when run ends are to be announced only after the instant's wait.
-  virtual bool paced() const { return false; }
   // Replies that missed their timeout since the last call.
   virtual int takeLateReplies() { return 0; }
 };

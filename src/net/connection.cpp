@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
 #include "base/failure.h"
 
@@ -57,16 +56,12 @@ int openListener(std::int32_t port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_ANY);
-  // Only the low 16 bits of the number name the port; the waiting line still
-  // shows the number as given.
+  // Only the low 16 bits of the number name the port.
   address.sin_port = htons(static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu));
   if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0) {
     failWithSocket(listener);
   }
   if (::listen(listener, 1) < 0) failWithSocket(listener);
-
-  std::printf("waiting for client connection on port %d\n", static_cast<int>(port));
-  std::fflush(stdout);
   return listener;
 }
 

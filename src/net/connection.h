@@ -9,11 +9,10 @@
 namespace rover {
 
 // Opens the IPv4 listening socket on the low 16 bits of port (SO_REUSEADDR,
-// backlog 1), then prints "waiting for client connection on port <port>\n"
-// with the full number and flushes standard output. System errors are raised.
+// backlog 1). System errors are raised.
 int openListener(std::int32_t port);
 
-// The one client: its socket, transport, output buffer and command reader.
+// The one client: its socket, the transport over it and the output buffer.
 class ClientConnection {
  public:
   explicit ClientConnection(int socket);

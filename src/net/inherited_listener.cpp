@@ -80,15 +80,18 @@ std::optional<int> takeInheritedListener() {
   const int flags = ::fcntl(kFirstPassedFd, F_GETFL);
   if (flags < 0 || ::fcntl(kFirstPassedFd, F_SETFL, flags & ~O_NONBLOCK) < 0) raiseErrno(errno);
   if (::fcntl(kFirstPassedFd, F_SETFD, FD_CLOEXEC) < 0) raiseErrno(errno);
-
-  std::printf("waiting for client connection on port %d\n", boundPort(kFirstPassedFd));
-  std::fflush(stdout);
   return kFirstPassedFd;
 }
 
 int inheritedOrOpenListener(std::int32_t port) {
-  if (const std::optional<int> inherited = takeInheritedListener()) return *inherited;
-  return openListener(port);
+  const std::optional<int> inherited = takeInheritedListener();
+  const int listener = inherited ? *inherited : openListener(port);
+  // An opened socket shows the number as given (only its low 16 bits name
+  // the port); an inherited one, the port it is bound to.
+  std::printf("waiting for client connection on port %d\n",
+              inherited ? boundPort(listener) : static_cast<int>(port));
+  std::fflush(stdout);
+  return listener;
 }
 
 }  // namespace rover

@@ -8,8 +8,14 @@
 
 namespace rover {
 
-LockstepInput::LockstepInput(Transport& transport, std::optional<std::chrono::nanoseconds> replyTimeout)
-    : transport_(transport), timeout_(replyTimeout) {}
+LockstepOptions LockstepOptions::withTimeoutMillis(std::uint32_t millis) {
+  LockstepOptions options;
+  if (millis > 0) options.replyTimeout = std::chrono::milliseconds(millis);
+  return options;
+}
+
+LockstepInput::LockstepInput(Transport& transport, const LockstepOptions& options)
+    : transport_(transport), options_(options) {}
 
 LockstepInput::OwedReply& LockstepInput::owed(std::uint64_t number) {
   // owed_ holds replies sent_ - owed_.size() + 1 .. sent_.
@@ -51,8 +57,9 @@ void LockstepInput::awaitReply(OwedReply& reply, std::uint64_t number) {
       return;
     }
     std::optional<std::chrono::nanoseconds> left;
-    if (timeout_)
-      left = *timeout_ - std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start);
+    if (options_.replyTimeout)
+      left =
+          *options_.replyTimeout - std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start);
     if (!transport_.awaitInput(left)) {
       reply.resolved = true;  // empty
       lateIncomplete_.push_back(number);

@@ -22,6 +22,15 @@ class ReplyObserver {
   virtual void replyDiscarded(std::uint64_t number) = 0;
 };
 
+// How a lockstep game treats its replies.
+struct LockstepOptions {
+  // How long to wait for each reply; none waits for ever.
+  std::optional<std::chrono::nanoseconds> replyTimeout;
+
+  // The command line's form: whole milliseconds, 0 for no timeout.
+  static LockstepOptions withTimeoutMillis(std::uint32_t millis);
+};
+
 // Lockstep: the client answers the k-th "T" message of the game with reply
 // k. At the end of every instant the server waits until it holds one reply
 // per "T" sent, reading the socket only then; an input poll at instant p
@@ -32,15 +41,13 @@ class LockstepInput final : public ClientInput {
  public:
   static constexpr std::size_t kReceiveSize = 4096;
 
-  // No timeout waits for ever for each reply.
-  LockstepInput(Transport& transport, std::optional<std::chrono::nanoseconds> replyTimeout);
+  LockstepInput(Transport& transport, const LockstepOptions& options);
   void setObserver(ReplyObserver* observer) { observer_ = observer; }
 
   void drain() override;
   void poll(const TimeValue& instant, ControlState& control, std::vector<std::string>& applied) override;
   void telemetrySent(const TimeValue& instant) override;
   void awaitOwedReplies() override;
-  bool paced() const override { return true; }
   int takeLateReplies() override;
 
  private:
@@ -56,7 +63,7 @@ class LockstepInput final : public ClientInput {
   OwedReply& owed(std::uint64_t number);
 
   Transport& transport_;
-  std::optional<std::chrono::nanoseconds> timeout_;
+  LockstepOptions options_;
   ReplyObserver* observer_ = nullptr;
   ReplyScanner scanner_;
   std::deque<OwedReply> owed_;                // replies not yet applied or drained, oldest first

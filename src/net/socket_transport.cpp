@@ -9,21 +9,17 @@
 #include <ctime>
 
 #include "base/failure.h"
+#include "base/write_all.h"
 
 namespace rover {
 
 void SocketTransport::sendAll(const char* data, std::size_t size) {
-  while (size > 0) {
-    // MSG_NOSIGNAL: a client that has gone away must surface as an EPIPE
-    // failure we can report, not as a SIGPIPE that kills the process silently.
-    const ssize_t sent = ::send(socket_, data, size, MSG_NOSIGNAL);
-    if (sent < 0) {
-      if (errno == EINTR) continue;
-      raiseErrno(errno);
-    }
-    data += sent;
-    size -= static_cast<std::size_t>(sent);
-  }
+  // MSG_NOSIGNAL: a client that has gone away must surface as an EPIPE
+  // failure we can report, not as a SIGPIPE that kills the process silently.
+  const int code = writeAll(data, size, [this](const char* from, std::size_t count) {
+    return ::send(socket_, from, count, MSG_NOSIGNAL);
+  });
+  if (code != 0) raiseErrno(code);
 }
 
 bool SocketTransport::awaitInput(std::optional<std::chrono::nanoseconds> timeout) {

@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "base/failure.h"
 #include "base/version.h"
 #include "record/map_bytes.h"
 
@@ -18,16 +17,5 @@ struct GameInfo {
   std::optional<std::uint32_t> replyTimeoutMillis;  // lockstep only
   MapBytes map;
 };
-
-// How a game ended, for a record's footer and a results file.
-struct GameEnding {
-  enum class Status { Completed, Quit, Failed };
-  Status status = Status::Completed;
-  std::string line;                // failed: the line printed on standard error, without its newline
-  std::optional<Failure> failure;  // failed: what was raised
-};
-
-// "completed", "quit" or "failed".
-const char* statusName(GameEnding::Status status);
 
 }  // namespace rover

@@ -11,14 +11,18 @@
 
 namespace rover {
 
-MapBytes readMapBytes(const std::string& path) {
+std::string readFileBytes(const std::string& path, const std::string& openFailure) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw Failure(FailureKind::Io).because(std::strerror(errno));
+  if (!in) throw Failure(FailureKind::Io).because(openFailure + std::strerror(errno));
   std::stringstream content;
   content << in.rdbuf();
   if (in.bad()) throw Failure(FailureKind::Io).because("read error");
+  return content.str();
+}
+
+MapBytes readMapBytes(const std::string& path) {
   MapBytes map;
-  map.bytes = content.str();
+  map.bytes = readFileBytes(path);
   map.sha256 = sha256Hex(map.bytes);
   return map;
 }

@@ -13,6 +13,9 @@ struct MapBytes {
 
 // Reads the whole file; raises "Io" (with the system's text) when it cannot.
 MapBytes readMapBytes(const std::string& path);
+// The whole file; "Io" with `openFailure` and the system's text when it
+// cannot be opened, "read error" when a read fails.
+std::string readFileBytes(const std::string& path, const std::string& openFailure = "");
 
 // SHA-256 (OpenSSL's libcrypto) as lower-case hex.
 std::string sha256Hex(const std::string& bytes);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/failure.h"
+#include "base/write_all.h"
 
 namespace rover {
 
@@ -15,13 +16,10 @@ namespace {
 // Hand the thread work in pieces of about this size between flushes.
 constexpr std::size_t kHandOverSize = 1 << 18;
 
-bool endsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 }  // namespace
 
-RecordSink::RecordSink(const std::string& path) : path_(path), gzip_(endsWith(path, ".gz")) {
+RecordSink::RecordSink(const std::string& path)
+    : path_(path), gzip_(path.size() >= 3 && path.compare(path.size() - 3, 3, ".gz") == 0) {
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd_ < 0) {
     const int code = errno;
@@ -40,49 +38,48 @@ RecordSink::RecordSink(const std::string& path) : path_(path), gzip_(endsWith(pa
 RecordSink::~RecordSink() {
   if (!closed_) {
     // Unwinding after a failure: finish what was written, report nothing.
-    handOver(true, true);
+    handOver(Z_FINISH);
     writer_.join();
   }
 }
 
 void RecordSink::write(std::string_view bytes) {
   buffer_.append(bytes);
-  if (buffer_.size() >= kHandOverSize) handOver(false, false);
+  if (buffer_.size() >= kHandOverSize) handOver(Z_NO_FLUSH);
 }
 
-void RecordSink::handOver(bool sync, bool last) {
+void RecordSink::handOver() {
+  handOver(Z_SYNC_FLUSH);
+}
+
+void RecordSink::handOver(int zlibFlush) {
   std::lock_guard<std::mutex> lock(mutex_);
-  Chunk chunk;
-  chunk.bytes.swap(buffer_);
-  chunk.sync = sync;
-  chunk.last = last;
-  queue_.push_back(std::move(chunk));
-  if (sync) ++handedSyncs_;
-  if (last) closed_ = true;
+  queue_.push_back({std::string(), zlibFlush});
+  queue_.back().bytes.swap(buffer_);
+  ++handed_;
+  closed_ = zlibFlush == Z_FINISH;
   changed_.notify_all();
 }
 
 void RecordSink::flush() {
-  handOver(true, false);
+  handOver(Z_SYNC_FLUSH);
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return doneSyncs_ == handedSyncs_; });
+  changed_.wait(lock, [this] { return written_ == handed_; });
   lock.unlock();
   raiseIfFailed();
 }
 
 void RecordSink::close() {
   if (closed_) return;
-  handOver(true, true);
+  handOver(Z_FINISH);
   writer_.join();
   raiseIfFailed();
 }
 
 void RecordSink::raiseIfFailed() {
-  int code = 0;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    code = error_;
-  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  const int code = error_;
+  lock.unlock();
   if (code != 0) raiseSystemError("cannot write " + path_ + ": " + std::strerror(code), code);
 }
 
@@ -95,24 +92,25 @@ void RecordSink::writerLoop() {
       chunk = std::move(queue_.front());
       queue_.pop_front();
     }
+    const bool last = chunk.zlibFlush == Z_FINISH;
     if (gzip_) {
-      compress(chunk.bytes, chunk.last ? Z_FINISH : (chunk.sync ? Z_SYNC_FLUSH : Z_NO_FLUSH));
+      compress(chunk.bytes, chunk.zlibFlush);
     } else {
       writeOut(reinterpret_cast<const unsigned char*>(chunk.bytes.data()), chunk.bytes.size());
     }
-    if (chunk.last) {
+    if (last) {
       if (gzip_) deflateEnd(&zip_);
       if (::close(fd_) != 0) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (error_ == 0) error_ = errno;
       }
     }
-    if (chunk.sync) {
+    {
       std::lock_guard<std::mutex> lock(mutex_);
-      ++doneSyncs_;
+      ++written_;
       changed_.notify_all();
     }
-    if (chunk.last) return;
+    if (last) return;
   }
 }
 
@@ -129,17 +127,12 @@ void RecordSink::compress(const std::string& bytes, int mode) {
 }
 
 void RecordSink::writeOut(const unsigned char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd_, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (error_ == 0) error_ = errno;
-      return;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
+  const int code =
+      writeAll(reinterpret_cast<const char*>(data), size,
+               [this](const char* from, std::size_t count) { return ::write(fd_, from, count); });
+  if (code == 0) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (error_ == 0) error_ = code;
 }
 
 }  // namespace rover

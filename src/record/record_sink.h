@@ -16,7 +16,8 @@ namespace rover {
 
 // Where a record's lines go: a file written by a thread of its own, so the
 // game's loop only copies bytes and never waits for the disk, nor, for a
-// ".gz" record, for zlib (level 1, with a sync flush at every flush()).
+// ".gz" record, for zlib (level 1, with a sync flush at every handOver() and
+// flush()), except in flush() and close().
 class RecordSink final : public RecordOutput {
  public:
   // Creates or truncates the file; gzip when `path` ends with ".gz". Raises
@@ -27,21 +28,22 @@ class RecordSink final : public RecordOutput {
   RecordSink& operator=(const RecordSink&) = delete;
 
   void write(std::string_view bytes) override;
+  // Everything written so far goes to the writer thread, which sync-flushes
+  // a ".gz" stream after it; does not wait for it.
+  void handOver() override;
   // Everything written so far reaches the file (a ".gz" stream is
   // sync-flushed, so it can be read up to here) before this returns.
   // Raises a system error when the writer thread met one.
   void flush() override;
   // Flushes, ends the stream (gzip trailer) and closes the file.
   void close() override;
-  const std::string& path() const { return path_; }
 
  private:
   struct Chunk {
     std::string bytes;
-    bool sync = false;  // flush the compressor and the file after it
-    bool last = false;  // end the stream and stop
+    int zlibFlush = Z_NO_FLUSH;  // Z_SYNC_FLUSH after it, or Z_FINISH: end the stream and stop
   };
-  void handOver(bool sync, bool last);
+  void handOver(int zlibFlush);
   void writerLoop();
   void writeOut(const unsigned char* data, std::size_t size);
   void compress(const std::string& bytes, int mode);
@@ -56,9 +58,9 @@ class RecordSink final : public RecordOutput {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Chunk> queue_;
-  std::uint64_t handedSyncs_ = 0;
-  std::uint64_t doneSyncs_ = 0;
-  int error_ = 0;  // errno of the first failed write, seen by the loop at its next flush
+  std::uint64_t handed_ = 0;   // chunks handed to the thread
+  std::uint64_t written_ = 0;  // chunks it has written
+  int error_ = 0;              // errno of the first failed write, seen by the loop at its next flush
   bool closed_ = false;
   std::thread writer_;
 };

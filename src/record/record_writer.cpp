@@ -1,90 +1,120 @@
 #include "record/record_writer.h"
 
-#include <cstdio>
+#include <cstring>
 
 #include "net/control_field.h"
-#include "record/json_text.h"
-#include "record/map_json.h"
-#include "record/mover_hash.h"
+#include "record/line_writer.h"
+#include "record/map_bytes.h"
 
 namespace rover {
 
 namespace {
 
-const char* phaseName(InputPhase phase) {
-  switch (phase) {
-    case InputPhase::Poll:
-      return "poll";
-    case InputPhase::Drain:
-      return "drain";
-    case InputPhase::Wait:
-      return "wait";
-  }
-  return "poll";
-}
-
-void appendIds(std::string& out, const char* name, const World& world,
-               const std::vector<std::size_t>& entries, bool martians) {
-  out += ",\"";
-  out += name;
-  out += "\":[";
-  bool first = true;
+void takeIds(std::vector<int>& ids, const World& world, const std::vector<std::size_t>& entries,
+             bool martians) {
+  ids.clear();
   for (const std::size_t i : entries) {
     const WorldObject& object = world.roverObjects[i].object;
-    if ((object.kind == ObjectKind::MartianObj) != martians) continue;
-    if (!first) out += ',';
-    first = false;
-    out += std::to_string(object.id);
+    if ((object.kind == ObjectKind::MartianObj) == martians) ids.push_back(object.id);
   }
-  out += ']';
 }
 
-const char* eventKind(char event) {
-  switch (event) {
-    case 'B':
-      return "bounce";
-    case 'C':
-      return "crater";
-    case 'K':
-      return "killed";
-    default:
-      return "home";
+class Fnv1a {
+ public:
+  // Each value's bytes little-endian, whatever the host: the record format fixes the order.
+  void bytes(std::uint64_t value, int count) {
+    for (int i = 0; i < count; ++i) {
+      hash_ ^= static_cast<unsigned char>(value >> (8 * i));
+      hash_ *= 0x100000001b3ULL;
+    }
   }
+  void i32(std::int32_t value) { bytes(static_cast<std::uint32_t>(value), 4); }
+  void reals(std::initializer_list<double> values) {
+    for (const double value : values) {
+      std::uint64_t bits;
+      std::memcpy(&bits, &value, sizeof bits);
+      bytes(bits, 8);
+    }
+  }
+  void mover(const MotionState& m, ControlState c) {
+    reals({m.speed, m.rotation, m.heading, m.position.x, m.position.y, m.direction.x, m.direction.y});
+    i32(c.turn);
+    i32(c.accel);
+  }
+  std::uint64_t value() const { return hash_; }
+
+ private:
+  std::uint64_t hash_ = 0xcbf29ce484222325ULL;
+};
+
+// FNV-1a (64 bit) over the exact bits of every mover's state: the rover's
+// motion and controls, then each live Martian's index, motion, controls and
+// wander angle, in list order. A record keeps it per physics step, so a
+// replay proves the simulation identical without storing full precision.
+std::uint64_t moverHash(const World& world) {
+  Fnv1a h;
+  h.mover(world.rover, world.roverControl);
+  for (const Martian& martian : world.martians) {
+    h.i32(martian.index);
+    h.mover(martian.motion, martian.control);
+    h.reals({martian.wanderAngle});
+  }
+  return h.value();
+}
+
+// The event of a step's message letter: B, C, K or S (home).
+EventKind eventKind(char event) {
+  const std::size_t at = std::string_view("BCK").find(event);
+  return at == std::string_view::npos ? EventKind::Home : static_cast<EventKind>(at);
+}
+
+// The map as the header shows it.
+MapEntry mapEntry(const MapSpec& map) {
+  MapEntry entry;
+  entry.size = map.halfSize * 2.0;
+  entry.timeLimitMillis = map.timeLimitMillis;
+  entry.vehicle.p = map.vehicleParams;
+  entry.martian.p = map.martianParams;
+  // ObjectKind's order: Boulder, Crater, Home, MartianObj.
+  static constexpr const char* kKinds[] = {"boulder", "crater", "home", "martian"};
+  for (const WorldObject& object : map.objects) {
+    const CircleObject& c = object.circle;
+    entry.objects.push_back({kKinds[static_cast<int>(object.kind)], c.center.x, c.center.y, c.radius});
+  }
+  const auto pose = [](const MotionState& s) { return PoseEntry{s.position.x, s.position.y, s.heading}; };
+  for (const RunSpec& run : map.runs) {
+    RunEntry& out = entry.runs.emplace_back();
+    out.vehicle = pose(run.startState);
+    for (const MartianSpec& enemy : run.enemies) {
+      out.enemies.push_back({enemy.index, pose(enemy.startState), enemy.startState.speed, enemy.view});
+    }
+  }
+  return entry;
 }
 
 }  // namespace
 
 RecordWriter::RecordWriter(RecordOutput& sink, const GameInfo& info, const MapSpec& map) : sink_(sink) {
-  line_ = "{\"type\":\"header\",\"format\":\"rover-record\",\"version\":1,\"server\":";
-  appendJsonString(line_, info.server);
-  line_ += ",\"mode\":\"";
-  line_ += info.lockstep ? "lockstep" : "realtime";
-  line_ += "\",\"seed\":" + std::to_string(info.seed) + ",\"reply_timeout_ms\":";
-  line_ += info.replyTimeoutMillis ? std::to_string(*info.replyTimeoutMillis) : "null";
-  line_ += ",\"map_sha256\":\"" + info.map.sha256 + "\",\"map_base64\":\"" + base64(info.map.bytes) +
-           "\",\"map\":";
-  line_ += mapAsJson(map);
-  end();
+  HeaderLine header;
+  header.server = info.server;
+  header.mode = info.lockstep ? PlayMode::Lockstep : PlayMode::RealTime;
+  header.seed = info.seed;
+  header.replyTimeoutMillis = info.replyTimeoutMillis;
+  header.mapSha256 = info.map.sha256;
+  header.mapBase64 = base64(info.map.bytes);
+  header.map = mapEntry(map);
+  write(header);
 }
 
-void RecordWriter::begin(const char* type, const Stamp& at) {
-  line_ += "{\"type\":\"";
-  line_ += type;
-  line_ += "\",\"run\":";
-  line_ += std::to_string(at.run);
-  line_ += ",\"t\":";
-  line_ += at.runTime.millisText();
-}
-
-void RecordWriter::end() {
-  line_ += "}\n";
-  sink_.write(line_);
-  line_.clear();
+template <class Line>
+void RecordWriter::write(const Line& line) {
+  appendRecordLine(text_, line);
+  sink_.write(text_);
+  text_.clear();
 }
 
 void RecordWriter::runStarting(int number) {
-  begin("run_start", {number, TimeValue::fromNanos(0)});
-  end();
+  write(RunStartLine{{{number, TimeValue::fromNanos(0)}}});
 }
 
 void RecordWriter::inputReading(InputPhase phase, const Stamp& at) {
@@ -94,190 +124,98 @@ void RecordWriter::inputReading(InputPhase phase, const Stamp& at) {
 
 void RecordWriter::received(std::string_view bytes, bool eof) {
   receiveInFlight_ = false;
-  begin("recv", phaseAt_);
-  line_ += ",\"at\":\"";
-  line_ += phaseName(phase_);
-  line_ += '"';
-  if (eof) {
-    line_ += ",\"eof\":true";
-  } else {
-    line_ += ",\"bytes\":";
-    appendJsonString(line_, bytes);
-  }
-  end();
-}
-
-void RecordWriter::replyLine(const char* type, std::uint64_t number) {
-  begin(type, phaseAt_);
-  line_ += ",\"n\":" + std::to_string(number);
-  end();
+  write(RecvLineOf<std::string_view>{{phaseAt_},
+                                     phase_,
+                                     eof ? std::optional(true) : std::nullopt,
+                                     eof ? std::nullopt : std::optional(bytes)});
 }
 
 void RecordWriter::commandsApplied(const Stamp& at, const std::vector<std::string>& commands) {
-  begin("cmd", at);
-  line_ += ",\"cmds\":[";
-  for (std::size_t i = 0; i < commands.size(); ++i) {
-    if (i > 0) line_ += ',';
-    appendJsonString(line_, commands[i]);
-  }
-  line_ += ']';
-  end();
+  cmd_.at = at;
+  cmd_.cmds = commands;
+  write(cmd_);
 }
 
 void RecordWriter::messageSent(const Stamp& at, std::string_view text) {
   ++messages_;
-  begin("msg", at);
-  line_ += ",\"text\":";
-  appendJsonString(line_, text);
-  end();
-  if (!text.empty() && text.front() == 'E') {
-    ++endsSent_;
-    if (heldEnd_ && heldEnd_->number == endsSent_) {
-      writeRunEnd(*heldEnd_);
-      heldEnd_.reset();
-    }
-  }
+  write(MsgLineOf<std::string_view>{{at}, text});
 }
 
 void RecordWriter::sensed(const Stamp& at, const World& world, const std::vector<std::size_t>& visible,
                           const std::vector<std::size_t>& occluded, bool periodic) {
   if (periodic) {
-    begin("martians", at);
-    line_ += ",\"m\":[";
-    for (std::size_t i = 0; i < world.martians.size(); ++i) {
-      const Martian& m = world.martians[i];
-      if (i > 0) line_ += ',';
-      line_ += '[' + std::to_string(m.index) + ',';
-      appendWireReal(line_, m.motion.position.x, 3);
-      line_ += ',';
-      appendWireReal(line_, m.motion.position.y, 3);
-      line_ += ',';
-      appendWireReal(line_, m.motion.heading, 1);
-      line_ += ',';
-      appendWireReal(line_, m.motion.speed, 3);
-      line_ += ']';
+    martians_.at = at;
+    martians_.m.clear();
+    for (const Martian& m : world.martians) {
+      martians_.m.push_back(
+          {m.index, m.motion.position.x, m.motion.position.y, m.motion.heading, m.motion.speed});
     }
-    line_ += ']';
-    end();
+    write(martians_);
   }
-  begin("sense", at);
-  appendIds(line_, "objects", world, visible, false);
-  appendIds(line_, "martians", world, visible, true);
-  appendIds(line_, "occluded_objects", world, occluded, false);
-  appendIds(line_, "occluded_martians", world, occluded, true);
-  end();
+  sense_.at = at;
+  takeIds(sense_.objects, world, visible, false);
+  takeIds(sense_.martians, world, visible, true);
+  takeIds(sense_.occludedObjects, world, occluded, false);
+  takeIds(sense_.occludedMartians, world, occluded, true);
+  write(sense_);
 }
 
 void RecordWriter::stepped(const Stamp& at, const World& world, const StepResult& result) {
   ++steps_;
   const MotionState& rover = world.rover;
-  begin("step", at);
-  line_ += ",\"x\":";
-  appendWireReal(line_, rover.position.x, 3);
-  line_ += ",\"y\":";
-  appendWireReal(line_, rover.position.y, 3);
-  line_ += ",\"h\":";
-  appendWireReal(line_, rover.heading, 1);
-  line_ += ",\"v\":";
-  appendWireReal(line_, rover.speed, 3);
-  line_ += ",\"w\":";
-  appendWireReal(line_, rover.rotation, 1);
-  line_ += ",\"c\":\"" + controlField(world.roverControl) + "\",\"hash\":\"";
-  char hash[17];
-  std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(moverHash(world)));
-  line_ += hash;
-  line_ += '"';
-  end();
+  step_.at = at;
+  step_.x = rover.position.x;
+  step_.y = rover.position.y;
+  step_.heading = rover.heading;
+  step_.speed = rover.speed;
+  step_.rotation = rover.rotation;
+  step_.control = controlField(world.roverControl);
+  // 16 lower-case hex digits, most significant first (no printf on this path).
+  const std::uint64_t hash = moverHash(world);
+  step_.hash.resize(16);
+  for (int i = 0; i < 16; ++i) step_.hash[i] = "0123456789abcdef"[(hash >> (60 - 4 * i)) & 0xf];
+  write(step_);
 
   for (const LostMartian& lost : result.lost) {
-    begin("event", at);
-    line_ += ",\"kind\":\"martian_lost\",\"martian\":" + std::to_string(lost.index) +
-             ",\"id\":" + std::to_string(lost.craterId) + ",\"x\":";
-    appendWireReal(line_, lost.position.x, 3);
-    line_ += ",\"y\":";
-    appendWireReal(line_, lost.position.y, 3);
-    end();
+    EventLine event{
+        at, EventKind::MartianLost, {}, lost.index, lost.craterId, lost.position.x, lost.position.y};
+    write(event);
   }
   if (result.event && result.contact) {
     const RoverContact& contact = *result.contact;
-    begin("event", at);
-    line_ += ",\"kind\":\"";
-    line_ += eventKind(*result.event);
-    line_ += '"';
-    if (*result.event == 'B') line_ += contact.wall ? ",\"with\":\"wall\"" : ",\"with\":\"boulder\"";
-    if (!contact.wall) {
-      if (contact.kind == ObjectKind::MartianObj) {
-        line_ += ",\"martian\":" + std::to_string(contact.id);
-      } else if (contact.kind != ObjectKind::Home) {
-        line_ += ",\"id\":" + std::to_string(contact.id);
-      }
+    EventLine event{at, eventKind(*result.event), {}, {}, {}, rover.position.x, rover.position.y};
+    if (*result.event == 'B') event.with = contact.wall ? "wall" : "boulder";
+    if (!contact.wall && contact.kind == ObjectKind::MartianObj) event.martian = contact.id;
+    if (!contact.wall && contact.kind != ObjectKind::MartianObj && contact.kind != ObjectKind::Home) {
+      event.id = contact.id;
     }
-    line_ += ",\"x\":";
-    appendWireReal(line_, rover.position.x, 3);
-    line_ += ",\"y\":";
-    appendWireReal(line_, rover.position.y, 3);
-    end();
+    write(event);
   }
 }
 
-void RecordWriter::runEnded(const RunReport& report) {
-  // In real time the end is reported before the "E" goes out; the line waits for it.
-  if (endsSent_ >= report.number) {
-    writeRunEnd(report);
-  } else {
-    heldEnd_ = report;
-  }
-}
-
-void RecordWriter::writeRunEnd(const RunReport& report) {
+void RecordWriter::runClosed(const RunReport& report) {
   ++runs_;
-  begin("run_end", {report.number, TimeValue::fromMillis(report.runMillis)});
-  line_ += ",\"outcome\":\"";
-  line_ += outcomeText(report.outcome);
-  line_ += "\",\"code\":" + std::to_string(static_cast<int>(report.outcome)) + ",\"score\":";
-  appendJsonInteger(line_, report.scoreMillis);
-  line_ += ",\"run_ms\":";
-  appendJsonInteger(line_, report.runMillis);
-  line_ += ",\"bounces\":{\"boulder\":" + std::to_string(report.boulderBounces) +
-           ",\"wall\":" + std::to_string(report.wallBounces) +
-           "},\"commands\":" + std::to_string(report.commands) +
-           ",\"late_replies\":" + std::to_string(report.lateReplies);
-  end();
+  RunEndLine line;
+  line.run = report;
+  write(line);
   sink_.flush();
 }
 
-void RecordWriter::finish(const GameEnding& ending) {
-  // A run end the failure cut short still has its E behind it or not; write
-  // what is known.
-  if (heldEnd_) {
-    writeRunEnd(*heldEnd_);
-    heldEnd_.reset();
-  }
-  line_ += "{\"type\":\"footer\",\"status\":\"";
-  line_ += statusName(ending.status);
-  line_ += '"';
+void RecordWriter::gameEnded(const GameEnding& ending) {
+  FooterLine footer;
+  footer.status = ending.status;
   if (ending.status == GameEnding::Status::Failed) {
-    line_ += ",\"line\":";
-    appendJsonString(line_, ending.line);
-    line_ += ",\"message\":";
-    if (ending.failure && ending.failure->message()) {
-      appendJsonString(line_, *ending.failure->message());
-    } else {
-      line_ += "null";
-    }
+    footer.line = ending.line;
+    footer.message.emplace(ending.failure ? ending.failure->message() : std::nullopt);
     if (ending.failure) {
-      line_ += ",\"failure\":{\"kind\":\"";
-      line_ += ending.failure->kindName();
-      line_ += "\",\"errno\":";
-      line_ += ending.failure->errorCode() ? std::to_string(*ending.failure->errorCode()) : "null";
-      line_ += ",\"during_receive\":";
-      line_ += receiveInFlight_ ? "true" : "false";
-      line_ += '}';
+      footer.failure =
+          FailureEntry{ending.failure->kindName(), ending.failure->errorCode(), receiveInFlight_};
     }
   }
-  line_ += ",\"runs\":" + std::to_string(runs_) + ",\"messages\":" + std::to_string(messages_) +
-           ",\"steps\":" + std::to_string(steps_);
-  end();
+  footer.runs = runs_;
+  footer.messages = messages_;
+  footer.steps = steps_;
+  write(footer);
   sink_.close();
 }
 

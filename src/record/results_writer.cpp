@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "base/failure.h"
+#include "base/write_all.h"
 #include "record/results_document.h"
 
 namespace rover {
@@ -45,20 +46,13 @@ ResultsWriter::~ResultsWriter() {
   }
 }
 
-void ResultsWriter::finish(const GameEnding& ending) {
+void ResultsWriter::gameEnded(const GameEnding& ending) {
   if (fd_ < 0) return;
   const std::string text = resultsDocument(info_, runs_, ending);
-  const char* data = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd_, data, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      cannotWrite(path_, errno);
-    }
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
+  const int code = writeAll(text.data(), text.size(), [this](const char* from, std::size_t count) {
+    return ::write(fd_, from, count);
+  });
+  if (code != 0) cannotWrite(path_, code);
   // Readable by everyone, like a file made the ordinary way (mkstemp makes 0600).
   ::fchmod(fd_, 0644);
   const int fd = fd_;

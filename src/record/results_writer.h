@@ -21,9 +21,9 @@ class ResultsWriter final : public GameListener {
   ResultsWriter(const ResultsWriter&) = delete;
   ResultsWriter& operator=(const ResultsWriter&) = delete;
 
-  void runEnded(const RunReport& report) override { runs_.push_back(report); }
+  void runClosed(const RunReport& report) override { runs_.push_back(report); }
   // Writes the document and renames it into place; a system error when that fails.
-  void finish(const GameEnding& ending);
+  void gameEnded(const GameEnding& ending) override;
 
  private:
   std::string path_;

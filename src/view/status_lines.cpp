@@ -5,11 +5,11 @@
 
 namespace rover {
 
-std::vector<std::string> statusLines(const std::vector<RunResult>& results, int currentRun, bool runInPlay,
+std::vector<std::string> statusLines(const std::vector<RunReport>& results, int currentRun, bool runInPlay,
                                      const TimeValue& elapsed) {
   std::vector<std::string> lines;
   int number = 0;
-  for (const RunResult& result : results) {
+  for (const RunReport& result : results) {
     ++number;
     lines.push_back("Run " + std::to_string(number) + ": " + outcomeText(result.outcome) +
                     "; score = " + integerText(result.scoreMillis));

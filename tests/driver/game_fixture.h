@@ -3,24 +3,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "driver/clock.h"
-#include "driver/game.h"
-#include "driver/game_setup.h"
+#include "driver/game_session.h"
 #include "driver/listener_list.h"
 #include "driver/text_listener.h"
 #include "fake_clock.h"
 #include "map/byte_source.h"
 #include "map/map_loader.h"
 #include "map/map_spec.h"
-#include "net/command_reader.h"
-#include "net/lockstep_input.h"
 #include "net/memory_transport.h"
 #include "net/output_buffer.h"
-#include "net/realtime_input.h"
 
 namespace rover::testing {
 
@@ -93,39 +87,36 @@ inline MapSpec mapFromText(const char* text) {
   return loadMapFrom(source);
 }
 
-// Keeps every run report it hears.
+// Keeps every run report it hears, as each run closes.
 struct ReportRecorder final : GameListener {
-  void runEnded(const RunReport& report) override { reports.push_back(report); }
+  void runClosed(const RunReport& report) override { reports.push_back(report); }
   std::vector<RunReport> reports;
 };
 
-// The parts of a real-time game on the test clock and the in-memory transport.
-inline GameSetup harnessSetup(MapSpec& map, OutputBuffer& output, ClientInput& input, Clock& clock,
-                              GameListener& listener, bool exitWhenDone, std::uint64_t seed) {
-  GameSetup setup;
-  setup.map = &map;
-  setup.output = &output;
-  setup.input = &input;
-  setup.clock = &clock;
-  setup.listener = &listener;
-  setup.exitWhenDone = exitWhenDone;
-  setup.seed = seed;
-  return setup;
-}
+// How a harness plays, each choice named where it is made, e.g.
+// GameHarness(map, {.mode = PlayMode::Lockstep, .seed = 7}).
+struct HarnessChoices {
+  PlayMode mode = PlayMode::RealTime;  // lockstep waits for ever for each reply
+  std::uint64_t seed = 0;
+  bool exitWhenDone = true;  // false: window mode, which stays after the last run
+};
 
-// A game wired to the fake clock and the in-memory transport, with the
-// announcements and result lines captured.
+// A game built as the server builds it, on the fake clock and the in-memory
+// transport, with the announcements and result lines captured.
 struct GameHarness {
-  explicit GameHarness(MapSpec mapSpec, bool exitWhenDone = true, std::uint64_t seed = 0,
-                       bool lockstep = false)
+  explicit GameHarness(MapSpec mapSpec, HarnessChoices choices = {})
       : map(std::move(mapSpec)),
         output(transport),
-        commands(transport),
-        input(lockstep
-                  ? std::unique_ptr<ClientInput>(std::make_unique<LockstepInput>(transport, std::nullopt))
-                  : std::make_unique<RealtimeInput>(commands)),
         listener(stdoutText.file()),
-        game(harnessSetup(map, output, *input, clock, listeners, exitWhenDone, seed)) {
+        session(SessionSetup{.map = map,
+                             .transport = transport,
+                             .output = output,
+                             .clock = clock,
+                             .listener = listeners,
+                             .mode = choices.mode,
+                             .seed = choices.seed,
+                             .exitWhenDone = choices.exitWhenDone}),
+        game(session.game()) {
     listeners.add(listener);
     listeners.add(recorder);
     game.setEventObserver([this](const ScheduledEvent& e) { performed.push_back(e); });
@@ -137,24 +128,20 @@ struct GameHarness {
     clock.set(origin + ms(millis));
     game.runDueEvents();
   }
-  // Plays the game to its end one instant at a time: after every instant
-  // the client answers each new "T" with reply(k, text), k counting the
-  // game's "T" messages from 1. In real time the replies arrive after the
-  // instant, so the next poll reads them; in lockstep the game waits for them.
+  // Plays the game to its end in the session's virtual time: after every
+  // instant the client answers each new "T" with reply(k, text), k counting
+  // the game's "T" messages from 1. In real time the replies arrive after
+  // the instant, so the next poll reads them; in lockstep the game waits for them.
   void playAnswering(const std::function<std::string(int k, const std::string& text)>& reply) {
-    game.start();
     std::size_t read = 0;
     int telemetry = 0;
-    while (!game.finished()) {
-      clock.set(game.nextDue());
-      game.runDueEvents();
+    session.playVirtualTime([&] {
       const std::string stream = transport.sent();
       for (std::size_t end; (end = stream.find(';', read)) != std::string::npos; read = end + 1) {
         const std::string text = stream.substr(read, end + 1 - read);
         if (text[0] == 'T') transport.pushInput(reply(++telemetry, text));
       }
-      game.endInstant();
-    }
+    });
   }
 
   int count(ActionKind kind) const {
@@ -166,15 +153,14 @@ struct GameHarness {
   MapSpec map;
   MemoryTransport transport;
   OutputBuffer output;
-  CommandReader commands;
-  std::unique_ptr<ClientInput> input;
   FakeClock clock;
   CapturedStream stdoutText;
   TextListener listener;
   ReportRecorder recorder;
   ListenerList listeners;
   std::vector<ScheduledEvent> performed;
-  Game game;
+  GameSession session;
+  Game& game;
 };
 
 }  // namespace rover::testing

@@ -250,7 +250,7 @@ TEST(Game, HugeTimeLimitIsSentExactlyAndNeverFires) {
 }
 
 TEST(Game, WindowModeIdlesAfterTheLastRun) {
-  GameHarness h(makeTestMap(30, {TestRun{}}), /*exitWhenDone=*/false);
+  GameHarness h(makeTestMap(30, {TestRun{}}), {.exitWhenDone = false});
   const TimeValue t0 = startFirstRun(h);
   h.runAt(t0, 100);
   EXPECT_FALSE(h.game.finished());

@@ -53,7 +53,7 @@ std::string reply(int k, const std::string& text) {
 
 // The stream one message per line, then the standard output.
 std::string play(std::uint64_t seed) {
-  GameHarness h(testing::mapFromText(kGoldenMap), true, seed);
+  GameHarness h(testing::mapFromText(kGoldenMap), {.seed = seed});
   h.playAnswering(reply);
   std::string text;
   for (const char c : h.transport.sent()) {

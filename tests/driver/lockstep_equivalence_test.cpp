@@ -45,9 +45,9 @@ std::string reply(int k, const std::string&) {
 }
 
 TEST(LockstepEquivalence, SameStreamAsRealTimeWithOneReplyPerPoll) {
-  GameHarness realtime(openMap(), true, 7, /*lockstep=*/false);
+  GameHarness realtime(openMap(), {.seed = 7});
   realtime.playAnswering(reply);
-  GameHarness lockstep(openMap(), true, 7, /*lockstep=*/true);
+  GameHarness lockstep(openMap(), {.mode = PlayMode::Lockstep, .seed = 7});
   lockstep.playAnswering(reply);
   EXPECT_EQ(lockstep.transport.sent(), realtime.transport.sent());
   EXPECT_EQ(lockstep.stdoutText.text(), realtime.stdoutText.text());
@@ -60,9 +60,9 @@ TEST(LockstepEquivalence, SameStreamAsRealTimeWithOneReplyPerPoll) {
 // messages decides which poll applies which reply, and the drain at a run
 // start leaves the early bytes for the replies they answer.
 TEST(LockstepEquivalence, EarlyRepliesChangeNothing) {
-  GameHarness steady(openMap(), true, 0, true);
+  GameHarness steady(openMap(), {.mode = PlayMode::Lockstep});
   steady.playAnswering(reply);
-  GameHarness early(openMap(), true, 0, true);
+  GameHarness early(openMap(), {.mode = PlayMode::Lockstep});
   early.playAnswering([](int k, const std::string& text) {
     // Each odd "T" gets its reply and the next one's at once.
     return k % 2 == 1 ? reply(k, text) + reply(k + 1, text) : std::string();
@@ -73,7 +73,7 @@ TEST(LockstepEquivalence, EarlyRepliesChangeNothing) {
 // A client that never completes a reply is never steered, and with a
 // timeout every reply it owes is late; the runs still end.
 TEST(LockstepEquivalence, SilentClientHasEveryReplyLate) {
-  GameHarness silent(openMap(), true, 0, true);
+  GameHarness silent(openMap(), {.mode = PlayMode::Lockstep});
   silent.playAnswering([](int k, const std::string&) { return std::string(k == 1 ? "a" : ""); });
   ASSERT_EQ(silent.recorder.reports.size(), 2u);
   for (const RunReport& report : silent.recorder.reports) EXPECT_EQ(report.commands, 0);

@@ -1,4 +1,4 @@
-#include "driver/text_loop.h"
+#include "driver/game_session.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,6 @@
 namespace rover::e2e {
 namespace {
 
-
 // The reply to the k-th "T" of the game (counting from 1).
 using Script = std::function<std::string(int k)>;
 
@@ -59,6 +58,29 @@ TEST(Lockstep, RepeatedGamesGiveIdenticalStreams) {
   const Played other = play(map, steadyScript, seeded);
   EXPECT_EQ(other.ending.status, 0) << other.ending.err;
   EXPECT_NE(other.stream, first.stream);
+}
+
+// The result line is on standard output when the client receives the
+// run's "E", in both modes. In lockstep the server has not yet got the reply
+// to the "T" sent with that "E": the line does not wait for it.
+TEST(ResultLine, IsOutWhenTheClientReceivesTheEnd) {
+  MapDesc map = bumpyMap();
+  map.timeLimit = "100";  // T 0; then T 100 and E 100 in one instant
+  for (const bool lockstep : {false, true}) {
+    SCOPED_TRACE(lockstep ? "lockstep" : "real time");
+    Session session(map.json(), true, lockstep ? kLockstep : std::vector<std::string>{});
+    Client& client = session.client();
+    if (lockstep) {
+      ASSERT_TRUE(client.readUntil("T 0 "));
+      client.send(";");
+    }
+    ASSERT_TRUE(client.readUntil("E 100 200 ;"));
+    EXPECT_EQ(session.server().stdoutText(),
+              session.waitingLine() + "starting round\nRound 1: time limit exceeded; score = 200\n");
+    if (lockstep) client.send(";;;");  // T 100, then T 0 and T 100 of run 2
+    const Ending ending = session.finish();
+    EXPECT_EQ(ending.status, 0) << ending.err;
+  }
 }
 
 struct FailureCase {

@@ -2,10 +2,13 @@
 // the real replay tool verifies, summarises and draws them.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e_support.h"
@@ -53,7 +56,6 @@ class Scratch {
  private:
   std::string path_;
 };
-
 
 std::string script(int k) {
   if (k % 6 == 1) return "a;;";
@@ -198,6 +200,32 @@ TEST(Records, TruncatedGzipRecordReadsAsFarAsItGoes) {
   const Ending verified = runReplay({"verify", dir.file("cut.jsonl.gz")});
   EXPECT_EQ(verified.status, 0) << verified.err;
   EXPECT_NE(verified.out.find("the record ends without a footer"), std::string::npos) << verified.out;
+}
+
+// The header and the "I" line reach a .gz record as the game starts: a
+// server killed with SIGKILL in its first run leaves a record that reads as
+// a game that did not finish, and verifies as far as it goes.
+TEST(Records, GzipRecordOfAServerKilledInItsFirstRunHoldsItsStart) {
+  Scratch dir;
+  Session session(bumpyMap().json(), true,
+                  {"--lockstep", "--reply-timeout", "0", "--record", dir.file("game.jsonl.gz")});
+  // The first T is out and its reply never comes: the server waits in run 1.
+  ASSERT_TRUE(session.client().readUntil("T 0 "));
+  const auto deadline = std::chrono::steady_clock::now() + testing::kStartBound;
+  while (runReplay({"summary", dir.file("game.jsonl.gz")}).status != 0) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no header reached the record";
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  session.server().kill(SIGKILL);
+  EXPECT_EQ(session.server().waitForExit(), -SIGKILL);
+  const Ending summary = runReplay({"summary", dir.file("game.jsonl.gz")});
+  EXPECT_EQ(summary.status, 0) << summary.err;
+  EXPECT_EQ(summary.out, "game: failed (the record ends without a footer: the game did not finish)\n");
+  const Ending verified = runReplay({"verify", dir.file("game.jsonl.gz")});
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_EQ(verified.out,
+            "verified up to line 2: 0 runs, 1 messages, 0 steps identical; the record ends without a footer "
+            "(the game did not finish)\n");
 }
 
 TEST(Records, UnwritableResultsFailBeforeTheSocketOpens) {

@@ -98,7 +98,7 @@ TEST(Mapcheck, MissingFileAndUsage) {
   EXPECT_EQ(run.err, "/nonexistent/map.json: Io: No such file or directory\n");
   run = mapcheck({});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "usage: mapcheck file\n");
+  EXPECT_EQ(run.err, "usage: mapcheck [--json] file\n");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "net/connection.h"
+#include "net/inherited_listener.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -52,7 +53,7 @@ TEST(Connection, ServesOneClientOverLoopback) {
   const int port = freePort();
   ::testing::internal::CaptureStdout();
   // Only the low 16 bits name the port; the waiting line shows the full number.
-  const int listener = openListener(port + 65536);
+  const int listener = inheritedOrOpenListener(port + 65536);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
             "waiting for client connection on port " + std::to_string(port + 65536) + "\n");
   EXPECT_EQ(boundPort(listener), port);
@@ -88,7 +89,7 @@ TEST(Connection, ServesOneClientOverLoopback) {
 TEST(Connection, ClosingWithUnreadCommandsEndsTheStreamInOrder) {
   const int port = freePort();
   ::testing::internal::CaptureStdout();
-  const int listener = openListener(port);
+  const int listener = inheritedOrOpenListener(port);
   ::testing::internal::GetCapturedStdout();
   Client client(port);
   ASSERT_TRUE(client.connected());
@@ -110,10 +111,10 @@ TEST(Connection, ClosingWithUnreadCommandsEndsTheStreamInOrder) {
 TEST(Connection, BusyPortRaisesAddressInUseBeforeTheWaitingLine) {
   const int port = freePort();
   ::testing::internal::CaptureStdout();
-  const int first = openListener(port);
+  const int first = inheritedOrOpenListener(port);
   std::optional<int> code;
   try {
-    openListener(port);
+    inheritedOrOpenListener(port);
   } catch (const Failure& failure) {
     EXPECT_EQ(failure.kind(), FailureKind::SysErr);
     code = failure.errorCode();

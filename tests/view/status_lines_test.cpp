@@ -5,14 +5,17 @@
 namespace rover {
 namespace {
 
-RunResult result(Outcome outcome, const char* score) {
-  return RunResult{outcome, mpz_class(score)};
+RunReport result(Outcome outcome, const char* score) {
+  RunReport report;
+  report.outcome = outcome;
+  report.scoreMillis = mpz_class(score);
+  return report;
 }
 
 TEST(StatusLines, TableOfRunStates) {
   struct Case {
     const char* name;
-    std::vector<RunResult> results;
+    std::vector<RunReport> results;
     int currentRun;
     bool inPlay;
     std::int64_t elapsedNanos;

@@ -28,6 +28,8 @@ fs.rmSync(work, { recursive: true, force: true });
 fs.mkdirSync(work, { recursive: true });
 const plainText = fs.readFileSync(path.join(opt.records, 'game.jsonl'), 'utf8');
 const recordLines = plainText.split('\n').slice(0, -1);
+// The places the tests grow the record to are counted from run 2's first line.
+const run2 = recordLines.findIndex((l) => l.startsWith('{"type":"run_start","run":2')) + 1;
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
@@ -245,25 +247,25 @@ const cases = {
     const grower = new Grower(file, false);
     await grower.toMiddleOfLine(2);
     await waitForLines(page, 1);
-    await grower.toMiddleOfLine(700);
+    await grower.toMiddleOfLine(run2 - 40);
     await waitForLines(page, grower.lines);
     await assertLiveAt(page, grower.text);
 
     // A restart while lines keep coming: the page resumes after its last
     // line, with no gap and no repeat.
     await live.stop();
-    await grower.toMiddleOfLine(1500);
+    await grower.toMiddleOfLine(run2 + 30);
     live = await startLive(['--port', String(live.port), '--stale', '60', file]);
     await waitForLines(page, grower.lines);
     await assertLiveAt(page, grower.text);
-    await grower.toMiddleOfLine(1800);
+    await grower.toMiddleOfLine(run2 + 60);
     await waitForLines(page, grower.lines);
     await assertLiveAt(page, grower.text);
 
     // Scrubbed back, the page stays at that moment while lines arrive; a
     // click on "live" follows the game again.
     const back = await scrubBack(page);
-    await grower.toMiddleOfLine(2400);
+    await grower.toMiddleOfLine(run2 + 120);
     await waitForLines(page, grower.lines);
     const still = await bar(page);
     assert.deepEqual([still.run, still.time.split(' / ')[0], still.live], [back.run, back.time.split(' / ')[0], 'live'],
@@ -299,8 +301,7 @@ const cases = {
   async two_pages(browser) {
     const file = path.join(work, 'game.jsonl.gz');
     const grower = new Grower(file, true);
-    const run2 = recordLines.findIndex((l) => l.startsWith('{"type":"run_start","run":2')) + 1;
-    await grower.toMiddleOfLine(run2 + 300);
+    await grower.toMiddleOfLine(run2 + 40);
     const live = await startLive([file]);
     // Each in a window of its own: a background tab draws no frames.
     const pages = [await newPage(await browser.createBrowserContext()), await newPage(await browser.createBrowserContext())];
@@ -316,7 +317,7 @@ const cases = {
         .filter((item) => item.type === 'step' && item.run === 2);
       assert.deepEqual(shown, { steps: written.length, first: written[0].t }, 'run 2 from its start');
     }
-    for (const at of [run2 + 600, run2 + 900, recordLines.length - 5]) {
+    for (const at of [run2 + 80, run2 + 120, recordLines.length - 5]) {
       await grower.toMiddleOfLine(at);
       for (const page of pages) {
         await waitForLines(page, grower.lines);
@@ -342,7 +343,7 @@ const cases = {
   async stale(browser) {
     const file = path.join(work, 'game.jsonl');
     const grower = new Grower(file, false);
-    await grower.toMiddleOfLine(900);
+    await grower.toMiddleOfLine(run2 + 30);
     const newer = path.join(work, 'version_2.jsonl');
     fs.writeFileSync(newer, plainText.slice(0, 50000).replace('"version":1', '"version":2'));
     const live = await startLive(['--stale', '1', file, newer]);

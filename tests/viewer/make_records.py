@@ -1,17 +1,18 @@
 #!/usr/bin/env python3
-"""Plays the viewer's test map with the real server in lockstep and keeps
-the records, plain and gzip, for the browser tests.
+"""Puts the records the browser tests open into one folder.
 
-    make_records.py --server build/release/server --map tests/viewer/bounce_map.json --out DIR [--many-runs N]
+    make_records.py --fixtures tests/fixtures --server build/release/server --out DIR [--many-runs N]
 
-Writes DIR/game.jsonl and DIR/game.jsonl.gz. Both games are played alike, so
-the two records must hold the same lines; that is checked here too. With
---many-runs, also DIR/many_runs.jsonl.gz: a game of N one-step runs
-(make_runs_map.py).
+DIR/game.jsonl and DIR/game.jsonl.gz are the lockstep fixture game of
+tests/fixtures (README.md there), plain and gzip; the two must hold the same
+lines, which is checked here too. With --many-runs, also
+DIR/many_runs.jsonl.gz: a game of N one-step runs (make_runs_map.py), played
+with the real server in lockstep.
 """
 import argparse
 import gzip
 import os
+import shutil
 import socket
 import subprocess
 import sys
@@ -60,16 +61,16 @@ def record_game(server, game_map, path, output=subprocess.PIPE):
 
 def main():
     parser = argparse.ArgumentParser()
+    parser.add_argument("--fixtures", required=True)
     parser.add_argument("--server", required=True)
-    parser.add_argument("--map", required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--many-runs", type=int, default=0)
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
     plain = os.path.join(args.out, "game.jsonl")
     packed = os.path.join(args.out, "game.jsonl.gz")
-    record_game(args.server, args.map, plain)
-    record_game(args.server, args.map, packed)
+    shutil.copyfile(os.path.join(args.fixtures, "lockstep.jsonl"), plain)
+    shutil.copyfile(os.path.join(args.fixtures, "lockstep.jsonl.gz"), packed)
     with open(plain, "rb") as f:
         plain_bytes = f.read()
     with gzip.open(packed, "rb") as f:

@@ -1,10 +1,10 @@
 // Browser tests of the replay viewer, one case per run:
 //
-//   node viewer_test.mjs CASE --records DIR --viewer DIR --out DIR
+//   node viewer_test.mjs CASE --records DIR --viewer DIR --fixtures DIR --out DIR
 //
-// DIR of --records holds game.jsonl and game.jsonl.gz, recorded with the
-// real server by make_records.py; --out gets a screenshot per case and the
-// derived (cut) records.
+// DIR of --records holds game.jsonl and game.jsonl.gz, the lockstep fixture
+// game of --fixtures (tests/fixtures), put there by make_records.py; --out
+// gets a screenshot per case and the derived (cut) records.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -23,7 +23,7 @@ function options() {
   const args = process.argv.slice(2);
   const o = { case: args[0] };
   for (let i = 1; i < args.length; i += 2) o[args[i].replace(/^--/, '')] = path.resolve(args[i + 1]);
-  for (const k of ['case', 'records', 'viewer', 'out']) if (!o[k]) throw new Error('missing ' + k);
+  for (const k of ['case', 'records', 'viewer', 'fixtures', 'out']) if (!o[k]) throw new Error('missing ' + k);
   return o;
 }
 
@@ -158,10 +158,11 @@ const cases = {
     await page.goto(web.origin + '/viewer/index.html?record=/records/game.jsonl');
     assert.equal((await waitForLoad(page)).page, 'ready');
     assert.equal((await state(page)).t, 0);
-    await page.select('#speed', '16');
+    // Run 1 of the fixture game lasts 1000 ms: at 2x the page plays it for
+    // half a second, long enough to be seen playing past 500 ms.
+    await page.select('#speed', '2');
     await page.keyboard.press('Space');
-    await page.waitForFunction(() => RV.testHook.state().t > 500, { timeout: WAIT_MS });
-    assert.equal((await state(page)).playing, true);
+    await page.waitForFunction(() => RV.testHook.state().t > 500 && RV.testHook.state().playing, { timeout: WAIT_MS });
     await page.keyboard.press('Space');
     await page.waitForFunction(() => !RV.testHook.state().playing, { timeout: WAIT_MS });
     const paused = (await state(page)).t;
@@ -243,6 +244,24 @@ const cases = {
     assert.deepEqual((await shownResults(page)).rows.filter((r) => r.outcome !== 'no result'), expected);
   },
 
+  // The view ellipse is the server's: for each set of numbers in
+  // view_ellipses.json, which the C++ fixture test checks against the
+  // server's own computation, the page finds the same centre and axes,
+  // double for double. One set has a rear view larger than the front.
+  async ellipse(page, web) {
+    const sets = JSON.parse(fs.readFileSync(path.join(opt.fixtures, 'view_ellipses.json'), 'utf8'));
+    assert.ok(sets.some((s) => s.rear_view > s.front_view), 'a set with a rear view larger than the front');
+    await page.goto(web.origin + '/viewer/index.html?record=/records/game.jsonl');
+    assert.equal((await waitForLoad(page)).page, 'ready');
+    const shown = await page.evaluate((all) => all.map((s) => RV.viewEllipse(
+      { x: s.x, y: s.y, h: s.heading }, { front_view: s.front_view, rear_view: s.rear_view })), sets);
+    sets.forEach((s, i) => {
+      for (const [name, server] of [['x', 'centre_x'], ['y', 'centre_y'], ['major', 'major'], ['minor', 'minor']]) {
+        assert.ok(Object.is(shown[i][name], s[server]), `set ${i}, ${server}: page ${shown[i][name]}, server ${s[server]}`);
+      }
+    });
+  },
+
   // A record of 2,000 runs (one physics step each) opens and lists every
   // run, with its outcome and score, in the run menu and the results list.
   async many_runs(page, web) {
@@ -314,8 +333,9 @@ const cases = {
       assert.equal(exact.page, 'ready', record + ' at its size: ' + exact.message);
       const over = await open('max-size=' + (size - 1), record);
       assert.equal(over.page, 'error', record + ' one byte over');
+      // It suggests four times the limit, in whole MiB.
       assert.match(over.message, new RegExp('larger than the limit of ' + (size - 1) + ' bytes' +
-        (record.endsWith('.gz') ? ' decompressed' : '') + ';.*\\?max-size=2M\\.$'));
+        (record.endsWith('.gz') ? ' decompressed' : '') + ';.*\\?max-size=' + Math.ceil(4 * (size - 1) / 2 ** 20) + 'M\\.$'));
       assert.equal(over.read, size - 1, 'read up to the limit, no further');
       assert.deepEqual(await shownRecord(page), NOTHING_SHOWN);
     }

@@ -9,9 +9,9 @@ mode, seed and reply timeout."""
 import json
 from dataclasses import dataclass
 
+from common.outcomes import OUTCOME_CODES, run_score
+
 RESULTS_FORMAT = "rover-results"
-# The outcome texts in the order of their codes.
-OUTCOME_CODES = {"killed by Martian": 0, "crashed into crater": 1, "time limit exceeded": 2, "reached home": 3}
 STATUSES = ("completed", "quit", "failed")
 # A real results file is a few hundred bytes per run.
 MAX_RESULTS_BYTES = 16 * 1024 * 1024
@@ -38,17 +38,6 @@ class ExpectedGame:
     reply_timeout_ms: object  # an int in lockstep, None in real time
     runs: int  # the map's runs
     time_limit_ms: int
-
-
-def run_score(outcome, run_ms, time_limit_ms):
-    """The score a run's outcome and end time give (docs/protocol.md)."""
-    if outcome == "reached home":
-        return run_ms
-    if outcome == "time limit exceeded":
-        return time_limit_ms + 100
-    if outcome == "killed by Martian":
-        return 2 * time_limit_ms + 600 - run_ms
-    return 2 * time_limit_ms + 1000 - run_ms
 
 
 def _reject_constant(name):
@@ -119,7 +108,7 @@ def _check_run(run, index, time_limit_ms):
     outcome = _field(run, "outcome", where, "str", lambda v: v in OUTCOME_CODES, "a run's outcome")
     _field(run, "code", where, "int", lambda v: v == OUTCOME_CODES[outcome], OUTCOME_CODES[outcome])
     run_ms = _field(run, "run_ms", where, "count")
-    score = run_score(outcome, run_ms, time_limit_ms)
+    score = run_score(OUTCOME_CODES[outcome], run_ms, time_limit_ms)
     _field(run, "score", where, "int", lambda v: v == score, f"{score} for {outcome} at {run_ms} ms")
     bounces = _field(run, "bounces", where, "object")
     _exact_fields(bounces, {"boulder", "wall"}, f"{where}bounces.")

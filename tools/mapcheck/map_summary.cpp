@@ -3,6 +3,9 @@
 #include <charconv>
 #include <cstddef>
 #include <sstream>
+#include <vector>
+
+#include "record/line_writer.h"
 
 namespace rover {
 
@@ -43,6 +46,48 @@ std::string summarizeMap(const std::string& path, const MapSpec& map) {
   }
   if (map.runs.size() > kRunsListed) out << "    ... and " << map.runs.size() - kRunsListed << " more runs\n";
   return out.str();
+}
+
+namespace {
+
+struct RunSummary {
+  double x = 0, y = 0, heading = 0;
+  std::size_t martians = 0;
+  void fields(auto& f) {
+    f(Real{"x", x, kShortest}, Real{"y", y, kShortest}, Real{"heading", heading, kShortest},
+      Field{"martians", martians});
+  }
+};
+
+struct Summary {
+  std::string file;
+  double size = 0;
+  mpz_class timeLimitMillis;
+  std::size_t craters = 0, boulders = 0;
+  std::vector<RunSummary> runs;
+  void fields(auto& f) {
+    f(Field{"file", file}, Real{"size", size, kShortest}, Field{"time_limit_ms", timeLimitMillis},
+      Field{"craters", craters}, Field{"boulders", boulders}, Field{"runs", runs});
+  }
+};
+
+}  // namespace
+
+std::string summarizeMapJson(const std::string& path, const MapSpec& map) {
+  Summary summary{path,
+                  map.halfSize * 2,
+                  map.timeLimitMillis,
+                  countKind(map, ObjectKind::Crater),
+                  countKind(map, ObjectKind::Boulder),
+                  {}};
+  for (const RunSpec& run : map.runs) {
+    const MotionState& rover = run.startState;
+    summary.runs.push_back({rover.position.x, rover.position.y, rover.heading, run.enemies.size()});
+  }
+  std::string out = "{";
+  FieldWriter fields(out, FieldWriter::Spacing::Spaced, true);
+  summary.fields(fields);
+  return out + "}\n";
 }
 
 std::string describeFailure(const std::string& path, const Failure& failure) {

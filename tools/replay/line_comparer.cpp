@@ -4,14 +4,6 @@
 
 namespace rover::replay {
 
-namespace {
-
-bool isQuitFooter(const std::string& line) {
-  return line.rfind("{\"type\":\"footer\",\"status\":\"quit\"", 0) == 0;
-}
-
-}  // namespace
-
 void LineComparer::write(std::string_view bytes) {
   partial_.append(bytes);
   std::size_t start = 0;
@@ -24,15 +16,15 @@ void LineComparer::write(std::string_view bytes) {
 void LineComparer::compare(const std::string& line) {
   // A game the window's "q" ended, or one whose record stops without a
   // footer, can be replayed only as far as the record goes.
-  if (next_ >= record_.lines.size() || isQuitFooter(record_.lines[next_])) {
-    beyondRecord_ = true;
+  if (matched >= comparable_) {
+    beyondRecord = true;
     throw Failure(FailureKind::Empty, "the record ends here");
   }
-  if (line != record_.lines[next_]) {
-    difference_ = Difference{next_ + 1, record_.lines[next_], line};
+  if (line != record_.lines[matched]) {
+    difference = Difference{matched + 1, record_.lines[matched], line};
     throw Failure(FailureKind::Fail, "the replay differs from the record");
   }
-  ++next_;
+  ++matched;
 }
 
 }  // namespace rover::replay

@@ -4,22 +4,14 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "base/failure.h"
+#include "record/line_reader.h"
+#include "record/map_bytes.h"
 
 namespace rover::replay {
 
 namespace {
-
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Failure(FailureKind::Io).because("cannot open: " + std::string(std::strerror(errno)));
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // Inflates every gzip member; a stream that stops without its trailer is
 // accepted as far as it goes (a game that died mid-run leaves one).
@@ -59,7 +51,7 @@ std::string inflateAll(const std::string& packed, bool& cutShort) {
 }  // namespace
 
 RecordFile readRecordFile(const std::string& path) {
-  return recordFromBytes(readBytes(path), path);
+  return recordFromBytes(readFileBytes(path, "cannot open: "), path);
 }
 
 RecordFile recordFromBytes(std::string bytes, const std::string& path) {
@@ -75,6 +67,24 @@ RecordFile recordFromBytes(std::string bytes, const std::string& path) {
   }
   if (start < bytes.size()) record.cutShort = true;  // a last line without its end
   return record;
+}
+
+RecordHeader readHeader(const RecordFile& record) {
+  if (record.lines.empty()) failAtLine(1, "the record is empty (no header line)");
+  RecordEntry entry = readRecordLine(record.lines[0], 1);
+  HeaderLine* line = std::get_if<HeaderLine>(&entry);
+  if (line == nullptr) failAtLine(1, "the first line is not the header");
+  RecordHeader header;
+  header.info.server = line->server;
+  header.info.lockstep = line->mode == PlayMode::Lockstep;
+  header.info.seed = line->seed;
+  header.info.replyTimeoutMillis = line->replyTimeoutMillis;
+  header.info.map.sha256 = line->mapSha256;
+  if (!decodeBase64(line->mapBase64, header.info.map.bytes)) failAtLine(1, "\"map_base64\" is not base64");
+  if (sha256Hex(header.info.map.bytes) != line->mapSha256)
+    failAtLine(1, "the map's bytes do not match \"map_sha256\"");
+  header.map = std::move(line->map);
+  return header;
 }
 
 }  // namespace rover::replay

@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "record/game_info.h"
+#include "record/record_lines.h"
+
 namespace rover::replay {
 
 // A game record's lines, from a plain or a gzip file (recognised by its first
@@ -21,5 +24,17 @@ RecordFile readRecordFile(const std::string& path);
 
 // The same for a record's bytes already in memory; `path` only names it.
 RecordFile recordFromBytes(std::string bytes, const std::string& path);
+
+// What the first line of a record says: the game (with the map file's bytes
+// as the server read them) and the map as loaded.
+struct RecordHeader {
+  GameInfo info;
+  MapEntry map;
+};
+
+// Reads and checks the header: the format's name and version (the one this
+// program reads), the map's bytes against their digest. Fails with a detail
+// naming line 1 and what is wrong.
+RecordHeader readHeader(const RecordFile& record);
 
 }  // namespace rover::replay

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "record_header.h"
-#include "record_line.h"
+#include "record/line_reader.h"
+#include "record_file.h"
+#include "sim/motion.h"
+#include "sim/view_ellipse.h"
 
 namespace rover::replay {
 
@@ -16,11 +18,6 @@ namespace {
 
 struct Point {
   double x = 0, y = 0;
-};
-
-struct Circle {
-  std::string kind;
-  double x = 0, y = 0, r = 0;
 };
 
 struct Pose {
@@ -37,8 +34,8 @@ struct Marker {
 struct RunData {
   double size = 0;
   double maxSpeed = 1;
-  double frontView = 0, rearView = 0;
-  std::vector<Circle> objects;
+  ViewEllipse view;
+  std::vector<MapObjectEntry> objects;
   std::vector<Pose> path;
   std::map<int, std::vector<Point>> martians;
   std::map<int, Point> martiansAt;  // where each Martian was at --at
@@ -64,65 +61,51 @@ std::string speedColour(double fraction) {
 }
 
 RunData readRun(const RecordFile& record, int run, std::optional<long long> at) {
-  readHeader(record);  // a record of a known format, or a clear failure
+  const MapEntry map = readHeader(record).map;
   RunData data;
   bool found = false;
-  {
-    const RecordLine header(record.lines.at(0), 1);
-    const rapidjson::Value& map = header.value("map");
-    if (!map.IsObject()) header.fail("\"map\" is not an object");
-    data.size = header.realOf(map["size"], "size");
-    const rapidjson::Value& params = map["vehicle_params"];
-    data.maxSpeed = header.realOf(params["max_speed"], "max_speed");
-    data.frontView = header.realOf(params["front_view"], "front_view");
-    data.rearView = header.realOf(params["rear_view"], "rear_view");
-    for (const rapidjson::Value& object : map["objects"].GetArray()) {
-      data.objects.push_back({header.stringOf(object["kind"], "kind"), header.realOf(object["x"], "x"),
-                              header.realOf(object["y"], "y"), header.realOf(object["r"], "r")});
-    }
-    const rapidjson::Value& runs = map["runs"];
-    if (!runs.IsArray() || run < 1 || run > static_cast<int>(runs.Size())) {
-      throw Failure(FailureKind::Fail).because("the map has no run " + std::to_string(run));
-    }
-    const rapidjson::Value& vehicle = runs[static_cast<rapidjson::SizeType>(run - 1)]["vehicle"];
-    data.path.push_back({0, header.realOf(vehicle["x"], "x"), header.realOf(vehicle["y"], "y"),
-                         header.realOf(vehicle["heading"], "heading"), 0});
+  data.size = map.size;
+  data.maxSpeed = map.vehicle.p.maxSpeed;
+  data.view = makeViewEllipse(map.vehicle.p);
+  data.objects = map.objects;
+  if (run < 1 || run > static_cast<int>(map.runs.size())) {
+    throw Failure(FailureKind::Fail).because("the map has no run " + std::to_string(run));
   }
+  const PoseEntry& start = map.runs[static_cast<std::size_t>(run - 1)].vehicle;
+  data.path.push_back({0, start.x, start.y, start.heading, 0});
   for (std::size_t i = 1; i < record.lines.size(); ++i) {
-    // Only lines of this run are parsed; the rest are skipped by their prefix.
-    const std::string& text = record.lines[i];
-    const std::string runTag = "\"run\":" + std::to_string(run) + ",";
-    if (text.find(runTag) == std::string::npos) continue;
-    const RecordLine line(text, i + 1);
-    if (line.smallInteger("run") != run) continue;
-    found = true;
-    const long long t = line.smallInteger("t");
-    const std::string& type = line.type();
-    if (type == "step") {
-      data.path.push_back({t, line.real("x"), line.real("y"), line.real("h"), line.real("v")});
-    } else if (type == "martians") {
-      for (const rapidjson::Value& m : line.value("m").GetArray()) {
-        const int index = static_cast<int>(line.integerOf(m[0], "index").get_si());
-        const Point p{line.realOf(m[1], "x"), line.realOf(m[2], "y")};
-        data.martians[index].push_back(p);
-        if (at && t <= *at) data.martiansAt[index] = p;
-      }
-    } else if (type == "event") {
-      data.markers.push_back({t, line.string("kind"), line.real("x"), line.real("y")});
-    } else if (type == "sense" && at && t <= *at) {
-      data.seen.clear();
-      data.hidden.clear();
-      for (const rapidjson::Value& id : line.value("objects").GetArray()) {
-        data.seen.push_back(static_cast<int>(line.integerOf(id, "objects").get_si()));
-      }
-      for (const rapidjson::Value& id : line.value("occluded_objects").GetArray()) {
-        data.hidden.push_back(static_cast<int>(line.integerOf(id, "occluded_objects").get_si()));
-      }
-    } else if (type == "run_end") {
-      data.outcome = line.string("outcome");
-      data.score = line.integer("score").get_str();
-      data.runMs = line.integer("run_ms").get_str();
-    }
+    std::visit(
+        [&](const auto& line) {
+          using Line = std::decay_t<decltype(line)>;
+          if constexpr (std::is_same_v<Line, RunEndLine>) {
+            if (line.run.number != run) return;
+            found = true;
+            data.outcome = outcomeText(line.run.outcome);
+            data.score = line.run.scoreMillis.get_str();
+            data.runMs = line.run.runMillis.get_str();
+          } else if constexpr (requires { line.at.runTime; }) {
+            if (line.at.run != run) return;
+            found = true;
+            const mpz_class millis = line.at.runTime.wholeMillis();
+            if (!millis.fits_slong_p()) return;
+            const long long t = millis.get_si();
+            if constexpr (std::is_same_v<Line, StepLine>) {
+              data.path.push_back({t, line.x, line.y, line.heading, line.speed});
+            } else if constexpr (std::is_same_v<Line, MartiansLine>) {
+              for (const MartianPose& m : line.m) {
+                data.martians[m.index].push_back({m.x, m.y});
+                if (at && t <= *at) data.martiansAt[m.index] = {m.x, m.y};
+              }
+            } else if constexpr (std::is_same_v<Line, EventLine>) {
+              data.markers.push_back({t, kEventNames[static_cast<std::size_t>(line.kind)], line.x, line.y});
+            } else if constexpr (std::is_same_v<Line, SenseLine>) {
+              if (!at || t > *at) return;
+              data.seen = line.objects;
+              data.hidden = line.occludedObjects;
+            }
+          }
+        },
+        readRecordLine(record.lines[i], i + 1));
   }
   if (!found)
     throw Failure(FailureKind::Fail).because("the record holds nothing of run " + std::to_string(run));
@@ -181,7 +164,7 @@ std::string drawRun(const RecordFile& record, int run, std::optional<long long> 
   svg += "<rect id=\"terrain\" x=\"" + number(f.x(-f.half())) + "\" y=\"" + number(f.y(f.half())) +
          "\" width=\"" + number(kSide) + "\" height=\"" + number(kSide) + "\" fill=\"#c8c3b4\"/>\n";
   for (std::size_t id = 0; id < data.objects.size(); ++id) {
-    const Circle& c = data.objects[id];
+    const MapObjectEntry& c = data.objects[id];
     if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.r)) continue;
     const char* fill = c.kind == "home" ? "#37b24d" : (c.kind == "crater" ? "#7a4a1c" : "#6b6b6b");
     std::string extra;
@@ -199,13 +182,12 @@ std::string drawRun(const RecordFile& record, int run, std::optional<long long> 
     for (const Pose& p : data.path) {
       if (p.t <= *at) pose = p;
     }
-    const double major = (data.frontView + data.rearView) / 2;
-    const double offset = (data.frontView - data.rearView) / 2;
-    const double minor = std::sqrt(std::max(0.0, major * major - offset * offset));
-    const double radians = pose.heading * 3.141592653589793 / 180;
-    const double cx = pose.x + offset * std::cos(radians);
-    const double cy = pose.y + offset * std::sin(radians);
-    if (std::isfinite(cx) && std::isfinite(cy) && std::isfinite(major)) {
+    // Where sensing puts it: the rover's position plus its direction times the offset.
+    const MotionState rover = startMotionState(pose.x, pose.y, pose.heading, 0);
+    const double cx = rover.position.x + rover.direction.x * data.view.offset;
+    const double cy = rover.position.y + rover.direction.y * data.view.offset;
+    const double major = data.view.major, minor = data.view.minor;
+    if (std::isfinite(cx) && std::isfinite(cy) && std::isfinite(major) && std::isfinite(minor)) {
       svg += "<ellipse id=\"view\" cx=\"" + number(f.x(cx)) + "\" cy=\"" + number(f.y(cy)) + "\" rx=\"" +
              number(f.length(major)) + "\" ry=\"" + number(f.length(minor)) + "\" transform=\"rotate(" +
              number(-pose.heading) + " " + number(f.x(cx)) + " " + number(f.y(cy)) +

@@ -1,115 +1,95 @@
 #include "verify.h"
 
-#include <chrono>
-#include <memory>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
 #include "base/version.h"
-#include "driver/game.h"
+#include "driver/clock.h"
+#include "driver/game_session.h"
 #include "driver/listener_list.h"
 #include "driver/top_level_report.h"
-#include "driver/virtual_clock.h"
 #include "line_comparer.h"
 #include "map/byte_source.h"
 #include "map/map_loader.h"
-#include "net/command_reader.h"
-#include "net/lockstep_input.h"
 #include "net/output_buffer.h"
-#include "net/realtime_input.h"
-#include "net/recording_transport.h"
+#include "record/line_reader.h"
 #include "record/record_writer.h"
-#include "record_header.h"
-#include "record_line.h"
+#include "record_file.h"
 #include "replay_transport.h"
 
 namespace rover::replay {
 
 namespace {
 
-InputPhase phaseNamed(const RecordLine& line) {
-  const std::string at = line.string("at");
-  if (at == "poll") return InputPhase::Poll;
-  if (at == "drain") return InputPhase::Drain;
-  if (at == "wait") return InputPhase::Wait;
-  line.fail("unknown \"at\": \"" + at + "\"");
-}
-
 struct RecordedGame {
   std::vector<RecordedInput> inputs;
   ReplayTransport::Failures failures;
   bool hasFooter = false;
+  // The lines a replay is compared with: all, or those before a quit footer
+  // (the window's "q" is no input a replay can play).
+  std::size_t comparable = 0;
+  std::vector<std::size_t> types;  // each line's index in RecordEntry
 };
 
 // Every line must read as a record line; the inputs and the footer's
 // failure are what the replay needs from them.
 RecordedGame scan(const RecordFile& record) {
   RecordedGame game;
+  game.comparable = record.lines.size();
+  game.types.push_back(0);  // the header, read already
   for (std::size_t i = 1; i < record.lines.size(); ++i) {
-    const RecordLine line(record.lines[i], i + 1);
-    const std::string& type = line.type();
-    if (type == "recv" || type == "late") {
-      RecordedInput input;
-      input.run = static_cast<int>(line.smallInteger("run"));
-      input.runMillis = line.integer("t").get_str();
-      if (type == "late") {
-        input.kind = RecordedInput::Kind::Late;
-        input.phase = InputPhase::Wait;
-      } else {
-        input.phase = phaseNamed(line);
-        if (line.has("eof")) {
-          input.kind = RecordedInput::Kind::EndOfStream;
-        } else {
-          input.bytes = line.string("bytes");
-        }
-      }
-      game.inputs.push_back(std::move(input));
-    } else if (type == "footer") {
-      if (i + 1 != record.lines.size()) line.fail("a footer before the end of the record");
+    const RecordEntry entry = readRecordLine(record.lines[i], i + 1);
+    game.types.push_back(entry.index());
+    if (const auto* recv = std::get_if<RecvLine>(&entry)) {
+      if (!recv->eof && !recv->bytes) failAtLine(i + 1, "a \"recv\" line needs \"bytes\" or \"eof\"");
+      game.inputs.push_back({recv->eof ? RecordedInput::Kind::EndOfStream : RecordedInput::Kind::Bytes,
+                             recv->phase, recv->at.run, recv->at.runTime.millisText(),
+                             recv->bytes.value_or("")});
+    } else if (const auto* late = std::get_if<LateLine>(&entry)) {
+      game.inputs.push_back(
+          {RecordedInput::Kind::Late, InputPhase::Wait, late->at.run, late->at.runTime.millisText(), ""});
+    } else if (const auto* footer = std::get_if<FooterLine>(&entry)) {
+      if (i + 1 != record.lines.size()) failAtLine(i + 1, "a footer before the end of the record");
       game.hasFooter = true;
-      if (!line.has("failure")) continue;
-      const rapidjson::Value& failure = line.value("failure");
-      if (!failure.IsObject() || !failure.HasMember("kind")) line.fail("\"failure\" is not a failure");
-      const std::optional<FailureKind> kind = kindFromName(line.stringOf(failure["kind"], "kind"));
-      if (!kind) line.fail("unknown failure kind");
-      std::optional<std::string> message;
-      if (!line.isNull("message")) message = line.string("message");
-      std::optional<int> code;
-      if (failure.HasMember("errno") && !failure["errno"].IsNull()) {
-        code = static_cast<int>(line.integerOf(failure["errno"], "errno").get_si());
-      }
-      const Failure raised(*kind, message, code);
-      const bool duringReceive = failure.HasMember("during_receive") && failure["during_receive"].IsTrue();
-      if (duringReceive) {
+      if (footer->status == GameEnding::Status::Quit) game.comparable = i;
+      if (!footer->failure) continue;
+      const std::optional<FailureKind> kind = kindFromName(footer->failure->kind);
+      if (!kind) failAtLine(i + 1, "unknown failure kind");
+      const Failure raised(*kind, footer->message.value_or(std::nullopt), footer->failure->code);
+      if (footer->failure->duringReceive) {
         game.failures.receive = raised;
       } else if (*kind == FailureKind::SysErr) {
         game.failures.send = raised;
-        game.failures.messagesBeforeSend = static_cast<std::uint64_t>(line.smallInteger("messages"));
+        game.failures.messagesBeforeSend = footer->messages;
       }
     }
   }
   return game;
 }
 
-std::string counts(const RecordFile& record, std::size_t lines) {
-  std::size_t runs = 0, messages = 0, steps = 0;
-  for (std::size_t i = 0; i < lines && i < record.lines.size(); ++i) {
-    const std::string& line = record.lines[i];
-    if (line.rfind("{\"type\":\"run_end\"", 0) == 0) ++runs;
-    if (line.rfind("{\"type\":\"msg\"", 0) == 0) ++messages;
-    if (line.rfind("{\"type\":\"step\"", 0) == 0) ++steps;
-  }
-  return std::to_string(runs) + " runs, " + std::to_string(messages) + " messages, " + std::to_string(steps) +
+std::string counts(const RecordedGame& game, std::size_t lines) {
+  const auto end = game.types.begin() + static_cast<std::ptrdiff_t>(std::min(lines, game.types.size()));
+  const auto count = [&](auto line) {
+    return std::to_string(std::count(game.types.begin(), end, RecordEntry(line).index()));
+  };
+  return count(RunEndLine{}) + " runs, " + count(MsgLine{}) + " messages, " + count(StepLine{}) +
          " steps identical";
 }
 
 // "run R, t T" of a record line, for the report of a difference.
 std::string stampOf(const std::string& text, std::size_t number) {
   try {
-    const RecordLine line(text, number);
-    if (line.has("run") && line.has("t")) {
-      return "run " + line.integer("run").get_str() + ", t " + line.integer("t").get_str() + " ms";
-    }
+    return std::visit(
+        [](const auto& line) -> std::string {
+          if constexpr (requires { line.at.runTime; }) {
+            return "run " + std::to_string(line.at.run) + ", t " + line.at.runTime.millisText() + " ms";
+          } else if constexpr (requires { line.run.runMillis; }) {
+            return "run " + std::to_string(line.run.number) + ", t " + line.run.runMillis.get_str() + " ms";
+          }
+          return "no stamp";
+        },
+        readRecordLine(text, number));
   } catch (const Failure&) {
   }
   return "no stamp";
@@ -119,113 +99,64 @@ std::string stampOf(const std::string& text, std::size_t number) {
 
 Verdict verifyRecord(const RecordFile& record) {
   const RecordHeader header = readHeader(record);
-  if (header.server != serverVersion()) {
-    throw Failure(FailureKind::Fail)
-        .at({1, 0})
-        .because("written by server " + header.server + "; this replay is version " + serverVersion() +
-                 " and verifies only records of its own version");
+  if (header.info.server != serverVersion()) {
+    failAtLine(1, "written by server " + header.info.server + "; this replay is version " + serverVersion() +
+                      " and verifies only records of its own version");
   }
   RecordedGame recorded = scan(record);
-
-  MemoryByteSource mapSource(header.mapBytes);
+  MemoryByteSource mapSource(header.info.map.bytes);
   MapSpec map = loadMapFrom(mapSource);
-  GameInfo info;
-  info.server = header.server;
-  info.lockstep = header.lockstep;
-  info.seed = header.seed;
-  info.replyTimeoutMillis = header.replyTimeoutMillis;
-  info.map.bytes = header.mapBytes;
-  info.map.sha256 = header.mapSha256;
 
-  LineComparer comparer(record);
+  LineComparer comparer(record, recorded.comparable);
   ReplayTransport transport(std::move(recorded.inputs), recorded.failures);
   ListenerList listeners;
   listeners.add(transport);
-  std::optional<RecordWriter> writer;
   VirtualClock clock;
   OutputBuffer output(transport);
-  std::unique_ptr<RecordingTransport> input;
-  std::unique_ptr<CommandReader> reader;
-  std::unique_ptr<ClientInput> clientInput;
-  std::unique_ptr<Game> game;
-
-  // The replay's own failure, if the recorded game had one.
-  std::optional<Failure> ended;
-  auto playing = [&]() {
-    writer.emplace(comparer, info, map);
-    listeners.add(*writer);
-    input = std::make_unique<RecordingTransport>(transport, *writer);
-    if (header.lockstep) {
-      std::optional<std::chrono::nanoseconds> timeout;
-      if (header.replyTimeoutMillis.value_or(0) > 0)
-        timeout = std::chrono::milliseconds(*header.replyTimeoutMillis);
-      auto lockstep = std::make_unique<LockstepInput>(*input, timeout);
-      lockstep->setObserver(&*writer);
-      clientInput = std::move(lockstep);
-    } else {
-      reader = std::make_unique<CommandReader>(*input);
-      clientInput = std::make_unique<RealtimeInput>(*reader);
-    }
-    GameSetup setup;
-    setup.map = &map;
-    setup.output = &output;
-    setup.input = clientInput.get();
-    setup.clock = &clock;
-    setup.listener = &listeners;
-    setup.seed = header.seed;
-    game = std::make_unique<Game>(setup);
-    game->start();
-    while (!game->finished() && !game->queueEmpty()) {
-      clock.advanceTo(game->nextDue());
-      game->runDueEvents();
-      game->endInstant();
-    }
-    writer->finish({GameEnding::Status::Completed, "", std::nullopt});
-  };
-  // The replay's top level: a failure is either the recorded game's own
-  // ending (compared like any other line) or the end of the comparison.
+  std::optional<RecordWriter> writer;
+  std::optional<GameSession> session;
   try {
-    playing();
+    writer.emplace(comparer, header.info, map);
+    listeners.add(*writer);
+    session.emplace(SessionSetup{
+        .map = map,
+        .transport = transport,
+        .output = output,
+        .clock = clock,
+        .listener = listeners,
+        .record = &*writer,
+        .mode = header.info.lockstep ? PlayMode::Lockstep : PlayMode::RealTime,
+        .lockstep = LockstepOptions::withTimeoutMillis(header.info.replyTimeoutMillis.value_or(0)),
+        .seed = header.info.seed});
+    session->playVirtualTime();
+    listeners.gameEnded({GameEnding::Status::Completed, "", std::nullopt});
   } catch (const Failure& failure) {
-    if (!comparer.difference() && !comparer.beyondRecord() && !transport.ranOut() && writer) ended = failure;
-  }
-  if (ended) {
-    try {
-      if (game) game->announceHeldRunEnd();
-      std::string line = topLevelLine(*ended, true);
-      if (!line.empty() && line.back() == '\n') line.pop_back();
-      writer->finish({GameEnding::Status::Failed, line, *ended});
-    } catch (const Failure&) {
-    }
+    // The replay's top level: a failure is either the recorded game's own
+    // ending (compared like any other line) or the end of the comparison.
+    if (!comparer.difference && !comparer.beyondRecord && !transport.ranOut() && writer)
+      endGameWithFailure(session ? &session->game() : nullptr, listeners, topLevelLine(failure, true),
+                         failure);
   }
 
-  Verdict verdict;
-  if (const auto& d = comparer.difference()) {
-    verdict.report = "differs at line " + std::to_string(d->line) + " (" + stampOf(d->recorded, d->line) +
-                     "):\n  record: " + d->recorded + "\n  replay: " + d->replayed;
-    return verdict;
+  if (const auto& d = comparer.difference) {
+    return {false, "differs at line " + std::to_string(d->line) + " (" + stampOf(d->recorded, d->line) +
+                       "):\n  record: " + d->recorded + "\n  replay: " + d->replayed};
   }
-  const std::size_t matched = comparer.matched();
-  if (comparer.beyondRecord() || transport.ranOut()) {
-    if (recorded.hasFooter && !comparer.beyondRecord()) {
-      verdict.report = "differs after line " + std::to_string(matched) +
-                       ": the replay reads input the record does not hold";
-      return verdict;
+  const std::size_t matched = comparer.matched;
+  if (comparer.beyondRecord || transport.ranOut()) {
+    if (recorded.hasFooter && !comparer.beyondRecord) {
+      return {false, "differs after line " + std::to_string(matched) +
+                         ": the replay reads input the record does not hold"};
     }
-    verdict.identical = true;
-    verdict.report = "verified up to line " + std::to_string(matched) + ": " + counts(record, matched) +
-                     (recorded.hasFooter ? "; the game was ended from its window there"
-                                         : "; the record ends without a footer (the game did not finish)");
-    return verdict;
+    return {true, "verified up to line " + std::to_string(matched) + ": " + counts(recorded, matched) +
+                      (recorded.hasFooter ? "; the game was ended from its window there"
+                                          : "; the record ends without a footer (the game did not finish)")};
   }
   if (matched < record.lines.size()) {
-    verdict.report = "differs at line " + std::to_string(matched + 1) +
-                     ": the replay ended, the record goes on:\n  record: " + record.lines[matched];
-    return verdict;
+    return {false, "differs at line " + std::to_string(matched + 1) +
+                       ": the replay ended, the record goes on:\n  record: " + record.lines[matched]};
   }
-  verdict.identical = true;
-  verdict.report = "verified: " + counts(record, matched);
-  return verdict;
+  return {true, "verified: " + counts(recorded, matched)};
 }
 
 }  // namespace rover::replay

@@ -6,16 +6,11 @@ score, so that crashing early never pays."""
 
 from dataclasses import dataclass, field
 
+from common.outcomes import HOME, unplayed_run_score
 from common.results_check import NonConforming, check_runs
 from tournament_dir import load_games, load_plan, read_outcome
 
 STATUSES = ("completed", "failed", "timed out")
-
-HOME_CODE = 3
-
-
-def unplayed_run_score(time_limit_ms):
-    return 1000 + 2 * time_limit_ms
 
 
 @dataclass
@@ -99,7 +94,7 @@ def score_game(game, outcome, map_info):
     status, reason, runs = _checked(outcome, map_info)
     unplayed = max(map_info["runs"] - len(runs), 0)
     score = sum(run["score"] for run in runs) + unplayed * unplayed_run_score(map_info["time_limit_ms"])
-    home = sum(1 for run in runs if run["code"] == HOME_CODE)
+    home = sum(1 for run in runs if run["code"] == HOME)
     return GameScore(game.game, game.controller, game.map, game.seed, game.repeat, status, reason, len(runs),
                      unplayed, home, score)
 

@@ -1,8 +1,8 @@
 """tournament plan: checks a tournament file and writes DIR with its games."""
 
 import hashlib
+import json
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -39,15 +39,18 @@ def _program(build, name):
 
 def _check_map(mapcheck, index, entry):
     """Loads the map as the server does; its time limit and run count."""
-    checked = subprocess.run([mapcheck, entry.path], capture_output=True, text=True, check=False)
+    checked = subprocess.run([mapcheck, "--json", entry.path], capture_output=True, text=True, check=False)
     if checked.returncode != 0:
         problem = (checked.stderr.strip().splitlines() or [f"{program_name('mapcheck')} failed"])[0]
         raise TournamentFileError(f"maps[{index}]: does not load: {problem}")
-    limit = re.search(r"^  time limit: (-?\d+) ms$", checked.stdout, re.MULTILINE)
-    runs = re.search(r"^  runs: +(\d+)$", checked.stdout, re.MULTILINE)
-    if not limit or not runs:
+    try:
+        summary = json.loads(checked.stdout)  # docs/mapcheck.md
+        limit, runs = summary["time_limit_ms"], summary["runs"]
+    except (ValueError, KeyError, TypeError):
+        limit = runs = None
+    if not isinstance(limit, int) or not isinstance(runs, list):
         raise PlanError(f"cannot read {program_name('mapcheck')}'s summary of {entry.path}")
-    return int(limit.group(1)), int(runs.group(1))
+    return limit, len(runs)
 
 
 def plan_games(tournament):

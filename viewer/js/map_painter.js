@@ -36,6 +36,20 @@ RV.mapHalfExtent = function (map) {
   return half > 0 ? half * 1.1 : 50;
 };
 
+// The rover's view: an ellipse with the rover at a focus, reaching front_view
+// ahead and rear_view behind. Computed in the server's order of operations
+// (its makeViewEllipse, then the rover's position plus its direction times
+// the offset), so that both give the same doubles for the same numbers.
+RV.viewEllipse = function (rover, params) {
+  const offset = (params.front_view - params.rear_view) / 2;
+  const major = (params.front_view + params.rear_view) / 2;
+  const angle = Math.PI * rover.h / 180;
+  return {
+    x: rover.x + Math.cos(angle) * offset, y: rover.y + Math.sin(angle) * offset,
+    major: major, minor: Math.sqrt(major * major - offset * offset), angle: angle,
+  };
+};
+
 RV.MapPainter = class {
   constructor(canvas) {
     this.canvas = canvas;
@@ -215,18 +229,13 @@ RV.MapPainter = class {
     }
   }
 
-  // The rover sits at a focus of its view ellipse: it reaches front_view
-  // ahead and rear_view behind.
   drawViewEllipse(rover, params, px) {
-    const f = params.front_view;
-    const b = params.rear_view;
-    if (!(f >= 0 && b >= 0 && Number.isFinite(f + b))) return;
-    const hr = rover.h * Math.PI / 180;
-    const offset = (f - b) / 2;
+    if (!(params.front_view >= 0 && params.rear_view >= 0)) return;
+    const view = RV.viewEllipse(rover, params);
+    if (!Number.isFinite(view.x + view.y + view.major + view.minor)) return;
     const ctx = this.ctx;
     ctx.beginPath();
-    ctx.ellipse(rover.x + Math.cos(hr) * offset, rover.y + Math.sin(hr) * offset,
-      Math.max((f + b) / 2, px), Math.max(Math.sqrt(f * b), px), hr, 0, 2 * Math.PI);
+    ctx.ellipse(view.x, view.y, Math.max(view.major, px), Math.max(view.minor, px), view.angle, 0, 2 * Math.PI);
     ctx.fillStyle = RV.COLORS.viewFill;
     ctx.fill();
     ctx.strokeStyle = RV.COLORS.viewEdge;

@@ -90,6 +90,6 @@ RV.receivedText = function (run, t) {
   const k = RV.lastAtOrBefore(run.recvT, t);
   if (k < 0) return 'nothing received yet';
   const r = run.recvs[k];
-  const what = r.eof ? 'end of stream' : r.error ? 'error ' + (r.error.name || r.error.message) : JSON.stringify(r.bytes);
+  const what = r.eof ? 'end of stream' : JSON.stringify(r.bytes);
   return 'last input (' + r.at + ') at ' + r.t + ' ms: ' + what;
 };

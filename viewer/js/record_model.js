@@ -5,8 +5,6 @@
 
 RV.RecordError = class extends Error {};
 
-RV.OUTCOMES = ['killed by Martian', 'crashed into crater', 'time limit exceeded', 'reached home'];
-
 // The first line, parsed: a version 1 header with a map.
 RV.readHeader = function (header) {
   if (!header || header.type !== 'header' || header.format !== 'rover-record') {

@@ -151,7 +151,7 @@ RV.RunBuilder = class {
       case 'recv':
         run.recvs.push({
           t: t, at: RV.field.string(item, 'at'), eof: item.eof === true,
-          bytes: item.eof === true ? null : RV.field.string(item, 'bytes'), error: item.error || null,
+          bytes: item.eof === true ? null : RV.field.string(item, 'bytes'),
         });
         run.recvT.push(t);
         break;
