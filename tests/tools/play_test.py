@@ -19,7 +19,7 @@ BOULDER_FIELD = os.path.join(SOURCE, "maps", "boulder_field.json")
 BOUND_S = 120
 
 sys.path.insert(0, os.path.join(SOURCE, "tools"))
-from common.server_programs import server_options  # noqa: E402
+from common.server_command import server_options  # noqa: E402
 
 # Connects and answers every T with a command but never with a bare ";":
 # its replies never end.

@@ -20,8 +20,7 @@ from tournament_fixture import BUILD, SOURCE, SYSTEM_PYTHON, plan, read_json, sc
 
 sys.path.insert(0, os.path.join(SOURCE, "tools"))
 from common.game_run import play_unsandboxed  # noqa: E402
-from common.server_command import server_words  # noqa: E402
-from common.server_programs import server_options  # noqa: E402
+from common.server_command import server_options, server_words  # noqa: E402
 from common.timing_file import read_timing  # noqa: E402
 
 FIXED_PORT_BOT = os.path.join(SOURCE, "tests", "tournament", "bots", "fixed_port_bot.py")

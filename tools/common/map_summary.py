@@ -6,6 +6,8 @@ import json
 import subprocess
 from dataclasses import dataclass
 
+from common.locate import program_name
+
 MAPCHECK_BOUND_S = 120
 
 
@@ -31,9 +33,10 @@ def summarise_map(mapcheck, path):
         checked = subprocess.run([mapcheck, "--json", path], capture_output=True, text=True, errors="replace",
                                  timeout=MAPCHECK_BOUND_S, check=False)
     except subprocess.TimeoutExpired:
-        raise MapProblem(f"{path}: mapcheck gave no answer within {MAPCHECK_BOUND_S} s") from None
+        raise MapProblem(f"{path}: {program_name('mapcheck')} gave no answer within {MAPCHECK_BOUND_S} s") \
+            from None
     if checked.returncode != 0:
-        lines = checked.stderr.strip().splitlines() or ["mapcheck failed"]
+        lines = checked.stderr.strip().splitlines() or [f"{program_name('mapcheck')} failed"]
         raise MapProblem(lines[0], lines[1:])
     try:
         summary = json.loads(checked.stdout)  # docs/mapcheck.md
@@ -41,7 +44,7 @@ def summarise_map(mapcheck, path):
     except (ValueError, KeyError, TypeError):
         limit = runs = None
     if not isinstance(limit, int) or not isinstance(runs, list):
-        raise RuntimeError(f"cannot read mapcheck's summary of {path}")
+        raise RuntimeError(f"cannot read {program_name('mapcheck')}'s summary of {path}")
     return MapSummary(limit, len(runs))
 
 

@@ -5,10 +5,10 @@ import os
 import shutil
 import sys
 
+from common.locate import NotFound, find_program
 from common.map_summary import MapProblem, summarise_map
 from common.sandbox import SandboxError, check_sandbox, require_root, tool
-from common.server_command import game_limit_s
-from common.server_programs import server_options
+from common.server_command import game_limit_s, server_options
 from common.sandbox_files import controller_files, unreadable
 from common.uid_pool import UidPoolError, claim_uid
 from tournament_dir import GAME_COLUMNS, PLAN_FORMAT, Game, game_id, write_json_atomically
@@ -29,10 +29,12 @@ def server_seed(seed, repeat):
 
 
 def _program(build, name):
-    path = os.path.join(build, name)
-    if not (os.path.isfile(path) and os.access(path, os.X_OK)):
-        raise PlanError(f"{path} is missing: build the project first, or pass --build")
-    return path
+    """`name` in the --build folder when given, else found by the one rule
+    (beside this tool, then PATH)."""
+    try:
+        return find_program(name, folder=build)
+    except NotFound as error:
+        raise PlanError(f"{error}: build the project first, or pass --build") from None
 
 
 def _check_map(mapcheck, index, entry):
