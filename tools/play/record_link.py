@@ -2,8 +2,8 @@
 
 import os
 
-# tools/play/ is two levels below the source tree, which holds the viewer.
-SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
+from common.locate import NotFound, find_folder
+
 VIEWER_PORT = 8000
 
 
@@ -14,15 +14,19 @@ def record_lines(record):
     if not os.path.exists(record):
         return [f"play: no record was written to {record}"]
     lines = [f"play: record: {record}"]
-    viewer = os.path.join(SOURCE, "viewer", "index.html")
-    if not os.path.isfile(viewer):
+    try:
+        viewer = find_folder("viewer")
+    except NotFound:
         return lines
-    relative = os.path.relpath(os.path.realpath(record), SOURCE)
+    # The viewer fetches a record by URL from the server that serves it: the
+    # folder above the viewer (the source tree) must hold the record too.
+    served = os.path.dirname(viewer)
+    relative = os.path.relpath(os.path.realpath(record), served)
     if not relative.startswith(".." + os.sep):
         lines.append(f"play: to watch it: python3 -m http.server {VIEWER_PORT} --bind 127.0.0.1 --directory "
-                     f"{SOURCE}   and open")
+                     f"{served}   and open")
         lines.append(f"      http://127.0.0.1:{VIEWER_PORT}/viewer/?record=/{relative}")
     else:
-        lines.append(f"play: to watch it: open {viewer} in a browser and choose the record with "
-                     "\"Open record...\" (or keep records inside the source tree to open them by URL)")
+        lines.append(f"play: to watch it: open {os.path.join(viewer, 'index.html')} in a browser and choose the "
+                     "record with \"Open record...\" (or keep records inside the source tree to open them by URL)")
     return lines
