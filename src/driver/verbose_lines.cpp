@@ -1,5 +1,7 @@
 #include "driver/verbose_lines.h"
 
+#include <vector>
+
 #include "base/line_escape.h"
 
 namespace rover {
@@ -23,12 +25,19 @@ std::string receivedSoFar(std::string_view bytes) {
 }  // namespace
 
 std::string verboseFailureLine(const Failure& failure) {
-  std::string text;
+  std::vector<std::string> parts;
   if (const auto& at = failure.position(); at && at->line > 0) {
-    text += "line " + std::to_string(at->line) + ", column " + std::to_string(at->column) + ": ";
+    parts.push_back("line " + std::to_string(at->line) + ", column " + std::to_string(at->column));
   }
-  text += failure.message().value_or(failure.kindName());
-  if (failure.detail()) text += ": " + *failure.detail();
+  // "Fail" is the generic kind, which says nothing a message or detail does not.
+  if (failure.message()) {
+    parts.push_back(*failure.message());
+  } else if (failure.kind() != FailureKind::Fail || !failure.detail()) {
+    parts.push_back(failure.kindName());
+  }
+  if (failure.detail()) parts.push_back(*failure.detail());
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : ": ") + part;
   return "server: " + escapeLine(text) + "\n";
 }
 

@@ -16,7 +16,8 @@ namespace rover {
 
 // The line that explains a failure, printed after the failure's own line:
 // where in the map it was found when it was (line and column), its message
-// (or its kind when it has none) and what it means. Ends with "\n".
+// (its kind instead when it has none, unless that is "Fail") and what it
+// means. Ends with "\n".
 std::string verboseFailureLine(const Failure& failure);
 
 // Lockstep: one line per late reply, and one the first time a complete

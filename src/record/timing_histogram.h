@@ -19,8 +19,8 @@ class TimingHistogram {
   // i-1 up to (not including) edge i, the last bucket everything from the
   // last edge up.
   static constexpr std::array<std::uint64_t, 24> kEdgesMicros = {
-      1,      2,      5,      10,      20,      50,      100,     200,      500,      1000,     2000,     5000,
-      10000,  20000,  50000,  100000,  200000,  500000,  1000000, 2000000,  5000000,  10000000, 20000000, 50000000};
+      1,     2,     5,     10,     20,     50,     100,     200,     500,     1000,     2000,     5000,
+      10000, 20000, 50000, 100000, 200000, 500000, 1000000, 2000000, 5000000, 10000000, 20000000, 50000000};
 
   TimingHistogram() : counts_(kEdgesMicros.size() + 1, 0) {}
 

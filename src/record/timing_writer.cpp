@@ -59,7 +59,8 @@ void TimingWriter::runResult(const RunReport&) {
 }
 
 std::string TimingWriter::document(const GameEnding& ending) {
-  std::vector<std::uint64_t> edges(TimingHistogram::kEdgesMicros.begin(), TimingHistogram::kEdgesMicros.end());
+  std::vector<std::uint64_t> edges(TimingHistogram::kEdgesMicros.begin(),
+                                   TimingHistogram::kEdgesMicros.end());
   GameEnding::Status status = ending.status;
   std::string out = gameDocumentHead(info_, "rover-timing");
   FieldWriter document(out, FieldWriter::Spacing::Document, false);
