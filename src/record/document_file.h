@@ -5,7 +5,7 @@
 
 namespace rover {
 
-// A file written whole when a game ends (the results, the timings). It is
+// A file written whole when a game ends (the timing file). It is
 // made as a temporary in the target's folder when the game is set up and
 // renamed into place once written, so the target is never seen half-written;
 // a process killed by a signal leaves none.
