@@ -184,8 +184,10 @@ Examples:
   server maps/open_plain.json
   server --lockstep --reply-timeout 0 --seed 7 maps/martian_patrol.json
   server --lockstep --record game.jsonl.gz --results results.json maps/crater_field.json
+  server --lockstep --reply-timeout 2000 --max-late 5 --verbose --timing t.json maps/open_plain.json
 
-The wire protocol is described in docs/protocol.md.
+The wire protocol is described in docs/protocol.md, the timing file in
+docs/timing.md.
 )";
 }
 
