@@ -25,6 +25,9 @@ TEST(VerboseFailureLine, PositionMessageAndDetailInOneEscapedLine) {
   const std::vector<std::pair<Failure, std::string>> cases = {
       {Failure(FailureKind::Fail, "illegal command \"\na\"").because("why"),
        "server: illegal command \"\\na\": why\n"},
+      // Every byte that could break the line, or hide in it, is escaped.
+      {Failure(FailureKind::Fail, std::string("illegal command \"\\\t\r\x7f\x01\xc3\0\"", 25)),
+       "server: illegal command \"\\\\\\t\\r\\x7f\\x01\\xc3\\x00\"\n"},
       {Failure(FailureKind::Fail).at({3, 14}).because("\"timeLimit\": expected an integer"),
        "server: line 3, column 14: \"timeLimit\": expected an integer\n"},
       {Failure(FailureKind::Fail, "unexpected end of input").at({1, 0}),
@@ -137,32 +140,6 @@ TEST(MaxLate, EndsAtTheFirstStreakAndOnlyThere) {
       EXPECT_EQ(played.lateReported, static_cast<int>(late.size()));
     }
   }
-}
-
-// A reply whose bare ";" came before its "T" left is said once, however
-// often it happens; late replies show the bytes received so far, escaped.
-// Two replies ahead, the client's last complete replies answer T 700 and
-// T 800; from reply 10 (T 900) on, every reply awaited is late.
-TEST(VerboseReplies, AheadOnceAndUnfinishedBytes) {
-  GameHarness h(stillMap(), {.mode = PlayMode::Lockstep, .timeReplies = true});
-  CapturedStream err;
-  VerboseReplies verbose(err.file(), std::nullopt);
-  h.listeners.add(verbose);
-  h.playAnswering([](int k, const std::string&) {
-    if (k == 1 || k == 5) return std::string(";;");  // one more reply ahead each time
-    if (k < 8) return std::string(";");
-    return std::string(k == 8 ? "a;\n" : "");  // never finished
-  });
-  std::string expected =
-      "server: the reply to T 100 had arrived before that T was sent: more than one reply per T puts the "
-      "controller out of step (said once)\n";
-  for (int k = 10; k <= kAwaited; ++k) {
-    expected +=
-        "server: reply to " + tOf(k) +
-        " late: no bare ';' yet; received \"a;\\n\"; a newline is part of a command, so \";\\n\" does "
-        "not end a reply\n";
-  }
-  EXPECT_EQ(err.text(), expected);
 }
 
 }  // namespace

@@ -1,20 +1,17 @@
-// The timing file (docs/timing.md) of games played on the test clock and the
-// in-memory transport. Real time: how late each "T" left, exactly, from a
-// schedule of clock readings. Lockstep: every reply awaited is counted once,
-// in its run, as in time, ahead or late.
+// The timing file (docs/timing.md) of a real-time game played on the test
+// clock and the in-memory transport: how late each "T" left, exactly, from a
+// schedule of clock readings, and which polls found input. (Lockstep reply
+// times depend on the wall clock: tests/e2e/options_test.cpp checks them.)
 #include "record/timing_writer.h"
 
 #include <gtest/gtest.h>
-#include <rapidjson/document.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <numeric>
 #include <sstream>
 #include <string>
 
 #include "base/version.h"
-#include "driver/top_level_report.h"
 #include "game_fixture.h"
 
 namespace rover {
@@ -36,11 +33,9 @@ class Scratch {
   std::string path_;
 };
 
-GameInfo gameInfo(bool lockstep) {
+GameInfo realTimeGame() {
   GameInfo info;
-  info.lockstep = lockstep;
   info.seed = 9;
-  if (lockstep) info.replyTimeoutMillis = 2000;
   info.map.sha256 = "00ff";
   return info;
 }
@@ -57,7 +52,7 @@ std::string fileText(const std::string& path) {
 // that only applies bytes received earlier found no input.
 TEST(TimingFile, RealTimeLatenessAgainstTheSchedule) {
   Scratch scratch;
-  TimingWriter timing(scratch.file("t.json"), gameInfo(false));
+  TimingWriter timing(scratch.file("t.json"), realTimeGame());
   GameHarness h(testing::makeTestMap(330, {{}}), {.receives = &timing});
   h.listeners.add(timing);
   timing.watch(h.game, h.clock);
@@ -94,62 +89,6 @@ TEST(TimingFile, RealTimeLatenessAgainstTheSchedule) {
           "  ],\n"
           "  \"status\": \"completed\"\n"
           "}\n");
-}
-
-// The members of one run entry of a lockstep timing file.
-struct LockstepRun {
-  int number;
-  bool ended;
-  std::uint64_t replies, late, ahead, inBuckets;
-  bool operator==(const LockstepRun&) const = default;
-};
-
-// Shows a run entry when a comparison fails.
-void PrintTo(const LockstepRun& r, std::ostream* out) {
-  *out << "{run " << r.number << (r.ended ? " ended" : " cut short") << ", replies " << r.replies << ", late "
-       << r.late << ", ahead " << r.ahead << ", in buckets " << r.inBuckets << "}";
-}
-
-std::vector<LockstepRun> lockstepRuns(const rapidjson::Document& document) {
-  std::vector<LockstepRun> runs;
-  for (const rapidjson::Value& run : document["runs"].GetArray()) {
-    std::uint64_t inBuckets = 0;
-    for (const rapidjson::Value& count : run["reply_us"]["counts"].GetArray()) inBuckets += count.GetUint64();
-    runs.push_back({run["number"].GetInt(), run["ended"].GetBool(), run["replies"].GetUint64(),
-                    run["late_replies"].GetUint64(), run["ahead_replies"].GetUint64(), inBuckets});
-  }
-  return runs;
-}
-
-// Two runs of 1 s (11 "T" each). The client answers "T" 3 twice, so reply 4
-// is ahead and from then on each of its replies is read one wait after it
-// was sent; then it sends nothing from "T" 16 on: replies 17 and 18 are
-// late, and --max-late 2 ends the game in run 2.
-TEST(TimingFile, LockstepRepliesByRunUntilAFailure) {
-  Scratch scratch;
-  TimingWriter timing(scratch.file("t.json"), gameInfo(true));
-  LockstepOptions options = LockstepOptions::withTimeoutMillis(2000);
-  options.maxLateInARow = 2;
-  GameHarness h(testing::makeTestMap(1000, {{}, {}}),
-                {.mode = PlayMode::Lockstep, .lockstep = options, .timeReplies = true});
-  h.listeners.add(timing);
-  try {
-    h.playAnswering([&](int k, const std::string&) {
-      return std::string(k == 3 ? ";;" : k < 16 ? ";" : "");
-    });
-    FAIL() << "the game should have ended at reply 18";
-  } catch (const Failure& failure) {
-    endGameWithFailure(&h.game, h.listeners, "uncaught exception: Fail", failure);
-  }
-  rapidjson::Document document;
-  document.Parse(fileText(scratch.file("t.json")).c_str());
-  ASSERT_FALSE(document.HasParseError());
-  EXPECT_EQ(std::string(document["mode"].GetString()), "lockstep");
-  EXPECT_EQ(document["reply_timeout_ms"].GetInt(), 2000);
-  EXPECT_EQ(std::string(document["status"].GetString()), "failed");
-  // Replies 1-11 in run 1, 12-18 in run 2, where the failure came.
-  const std::vector<LockstepRun> expected = {{1, true, 11, 0, 1, 11}, {2, false, 7, 2, 0, 7}};
-  EXPECT_EQ(lockstepRuns(document), expected);
 }
 
 }  // namespace
