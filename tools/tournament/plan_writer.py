@@ -7,6 +7,7 @@ import shutil
 import subprocess
 import sys
 
+from common.locate import NotFound, find_program, program_name
 from common.sandbox import SandboxError, check_sandbox, require_root, tool
 from common.sandbox_files import controller_files, unreadable
 from common.uid_pool import UidPoolError, claim_uid
@@ -28,17 +29,19 @@ def server_seed(seed, repeat):
 
 
 def _program(build, name):
-    path = os.path.join(build, name)
-    if not (os.path.isfile(path) and os.access(path, os.X_OK)):
-        raise PlanError(f"{path} is missing: build the project first, or pass --build")
-    return path
+    """`name` in the --build folder when given, else found by the one rule
+    (beside this tool, then PATH)."""
+    try:
+        return find_program(name, folder=build)
+    except NotFound as error:
+        raise PlanError(f"{error}: build the project first, or pass --build") from None
 
 
 def _check_map(mapcheck, index, entry):
     """Loads the map as the server does; its time limit and run count."""
     checked = subprocess.run([mapcheck, "--json", entry.path], capture_output=True, text=True, check=False)
     if checked.returncode != 0:
-        problem = (checked.stderr.strip().splitlines() or ["mapcheck failed"])[0]
+        problem = (checked.stderr.strip().splitlines() or [f"{program_name('mapcheck')} failed"])[0]
         raise TournamentFileError(f"maps[{index}]: does not load: {problem}")
     try:
         summary = json.loads(checked.stdout)  # docs/mapcheck.md
@@ -46,7 +49,7 @@ def _check_map(mapcheck, index, entry):
     except (ValueError, KeyError, TypeError):
         limit = runs = None
     if not isinstance(limit, int) or not isinstance(runs, list):
-        raise PlanError(f"cannot read mapcheck's summary of {entry.path}")
+        raise PlanError(f"cannot read {program_name('mapcheck')}'s summary of {entry.path}")
     return limit, len(runs)
 
 
