@@ -1,7 +1,8 @@
 // mapcheck [--json] FILE: loads a map exactly as the server does. A good
 // map gets a summary on standard output (with --json, one JSON object:
 // docs/mapcheck.md) and status 0; a bad one gets one line on standard error
-// with the place and the reason, and status 1. As for the server's long
+// with the place and the reason (and a hint line for "//" notes, which the
+// reader does not take as comments), and status 1. As for the server's long
 // options, --json counts only when a file follows it: "mapcheck --json"
 // alone reads a file named --json, as does "mapcheck ./--json".
 // "mapcheck --help" prints the help; a map named --help is read as ./--help.
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "base/failure.h"
+#include "comment_hint.h"
 #include "map/map_loader.h"
 #include "map_summary.h"
 
@@ -45,6 +47,7 @@ int main(int argc, char** argv) {
     return 0;
   } catch (const rover::Failure& failure) {
     std::fputs(rover::describeFailure(path, failure).c_str(), stderr);
+    std::fputs(rover::slashNotesHint(path).c_str(), stderr);
     return 1;
   }
 }
