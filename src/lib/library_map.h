@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "map/map_spec.h"
+#include "record/map_bytes.h"
+
+namespace rover {
+
+// A map loaded once for many games: each game plays a copy of `spec` (a
+// game changes its map's run cells), and a game's record takes its header
+// from `bytes`, read right after loading, as the server does.
+struct LibraryMap {
+  MapSpec spec;
+  MapBytes bytes;
+};
+
+// Loads the map as the server does; raises the loader's failures.
+LibraryMap loadLibraryMap(const std::string& path);
+
+}  // namespace rover
