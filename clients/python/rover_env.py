@@ -36,7 +36,7 @@ from rover_library import GAME_END, RUN_END, TELEMETRY, LibraryGame, LibraryMap,
     observation_size  # noqa: E402
 
 # The replies of the nine actions, in order: nothing, a, b, l, r, al, ar, bl, br.
-ACTION_REPLIES = (b";", b"a;;", b"b;;", b"l;;", b"r;;", b"a;l;;", b"a;r;;", b"b;l;;", b"b;r;;")
+ACTION_REPLIES = (b";", b"a;;", b"b;;", b"l;;", b"r;;", b"al;;", b"ar;;", b"bl;;", b"br;;")
 ACTION_NAMES = ("nothing", "a", "b", "l", "r", "al", "ar", "bl", "br")
 DEFAULT_MAX_OBJECTS = 16
 

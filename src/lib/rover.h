@@ -58,7 +58,7 @@ enum rover_outcome {
 };
 
 /* The nine actions of rover_step_action, each one reply: nothing (";"),
- * "a;;", "b;;", "l;;", "r;;", "a;l;;", "a;r;;", "b;l;;", "b;r;;". */
+ * "a;;", "b;;", "l;;", "r;;", "al;;", "ar;;", "bl;;", "br;;". */
 enum rover_action {
   ROVER_ACTION_NOTHING = 0,
   ROVER_ACTION_A = 1,

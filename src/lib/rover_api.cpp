@@ -30,8 +30,8 @@ struct rover_game {
 
 namespace {
 
-constexpr std::array<const char*, ROVER_ACTION_COUNT> kActionReplies = {
-    ";", "a;;", "b;;", "l;;", "r;;", "a;l;;", "a;r;;", "b;l;;", "b;r;;"};
+constexpr std::array<const char*, ROVER_ACTION_COUNT> kActionReplies = {";",    "a;;",  "b;;",  "l;;", "r;;",
+                                                                        "al;;", "ar;;", "bl;;", "br;;"};
 
 void copyError(const std::string& text, char* error, std::size_t size) {
   if (error != nullptr && size > 0) std::snprintf(error, size, "%s", text.c_str());
