@@ -32,8 +32,8 @@ if os.path.dirname(os.path.abspath(__file__)) not in sys.path:
     # The kit's modules import each other absolutely, also when this file is loaded by its path.
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from rover_library import GAME_END, RUN_END, TELEMETRY, LibraryGame, LibraryMap, StepInfo, load_library, \
-    observation_size  # noqa: E402
+from rover_library import GAME_END, RUN_END, TELEMETRY, LibraryGame, LibraryMap, StepInfo, load_library  # noqa: E402
+from rover_observation import observation_row, observation_size  # noqa: E402
 
 # The replies of the nine actions, in order: nothing, a, b, l, r, al, ar, bl, br.
 ACTION_REPLIES = (b";", b"a;;", b"b;;", b"l;;", b"r;;", b"al;;", b"ar;;", b"bl;;", b"br;;")
@@ -139,7 +139,7 @@ class SocketBackend:
 
     def _report(self, report):
         if report.stop == TELEMETRY:
-            self.module.observation_row(self.game.telemetry, self.row, self.max_objects)
+            observation_row(self.game.telemetry, self.row, self.max_objects)
         outcome = report.outcome if report.stop == RUN_END else None
         return report.stop, report.run, report.time_ms, report.covered_ms, report.events, outcome, \
             report.score_ms, report.started

@@ -23,7 +23,6 @@ API_VERSION = 1
 # enum rover_stop
 ERROR, TELEMETRY, RUN_END, GAME_END = -1, 1, 2, 3
 BATCH_NEXT_RUN = 255
-OBS_FIXED, OBS_OBJECT = 8, 6
 ERROR_SIZE = 1024
 
 
@@ -40,11 +39,6 @@ class StepInfo(ctypes.Structure):
     _fields_ = [("stop", ctypes.c_int32), ("run", ctypes.c_int32), ("time_ms", ctypes.c_int64),
                 ("covered_ms", ctypes.c_int64), ("outcome", ctypes.c_int32), ("started", ctypes.c_int32),
                 ("score_ms", ctypes.c_int64), ("events", ctypes.c_char * 8)]
-
-
-def observation_size(max_objects):
-    """ROVER_OBS_SIZE: the doubles of one observation row."""
-    return OBS_FIXED + OBS_OBJECT * max_objects
 
 
 def _candidates():

@@ -5,7 +5,6 @@ MAP` through the process handling `play` and the tournament use
 every wait on it is bounded.
 """
 
-import array
 import os
 import shutil
 import socket
@@ -31,7 +30,6 @@ from rover_messages import End, Event, Init, MessageReader, Telemetry, outcome_t
 # server that is silent so long is stuck or gone.
 WAIT_BOUND_S = 60
 EXIT_BOUND_S = 30
-KIND_CODES = {"b": 1, "c": 2, "h": 3, "m": 4}
 
 
 class ServerFailed(RuntimeError):
@@ -50,16 +48,6 @@ def find_server(server=None):
             return found
     raise FileNotFoundError("cannot find the server: pass server=..., set ROVER_SERVER, or build it "
                             "(cmake --build build/release --target server)")
-
-
-def observation_row(telemetry, row, max_objects):
-    """Fills `row` (a flat array of doubles, rover.h's layout) from a parsed T."""
-    values = [telemetry.time_ms, telemetry.controls.accel, telemetry.controls.turn, telemetry.x, telemetry.y,
-              telemetry.heading, telemetry.speed, len(telemetry.objects)]
-    for seen in telemetry.objects[:max_objects]:
-        values += (KIND_CODES[seen.kind], seen.x, seen.y, seen.radius, seen.heading, seen.speed)
-    values += [0.0] * (len(row) - len(values))
-    row[:] = array.array("d", values)
 
 
 class StepReport:

@@ -26,7 +26,8 @@ if os.path.dirname(os.path.abspath(__file__)) not in sys.path:
 
 from rover_env import ACTION_REPLIES, DEFAULT_MAX_OBJECTS, Discrete, FlatSpace  # noqa: E402
 from rover_library import BATCH_NEXT_RUN, GAME_END, RUN_END, LibraryGame, LibraryMap, StepInfo, \
-    load_library, observation_size  # noqa: E402
+    load_library  # noqa: E402
+from rover_observation import observation_size  # noqa: E402
 
 
 class RoverVectorEnv:
