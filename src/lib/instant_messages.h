@@ -23,8 +23,8 @@ class InstantMessages final : public GameListener {
   void messageSent(const Stamp& at, std::string_view text) override;
 
   bool pending() const { return next_ < count_; }
-  // The oldest message not shown yet.
-  const SentMessage& take() { return messages_[next_++]; }
+  // The oldest message not shown yet; the caller may take its text's storage.
+  SentMessage& take() { return messages_[next_++]; }
   // A new instant begins: every message has been shown.
   void clear() { count_ = next_ = 0; }
 

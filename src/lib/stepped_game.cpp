@@ -104,13 +104,13 @@ void SteppedGame::advance(rover_step_info& info) {
   resetInfo(info);
   for (;;) {
     while (messages_.pending()) {
-      const SentMessage& message = messages_.take();
+      SentMessage& message = messages_.take();
       switch (message.text.front()) {
         case 'I':
-          initText_ = message.text;
+          initText_.swap(message.text);
           break;
         case 'T':
-          telemetryText_ = message.text;
+          telemetryText_.swap(message.text);  // no copy; the message's slot gets the old storage
           readTelemetry(telemetryText_, telemetry_);
           seenTelemetry_ = true;
           info.stop = ROVER_TELEMETRY;

@@ -46,6 +46,47 @@ class FieldCursor {
   std::size_t at_ = 0;
 };
 
+// Powers of ten that are exact doubles.
+constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+constexpr std::size_t kMostDigits = 15;  // below 2^53: every such integer is an exact double
+
+}  // namespace
+
+double readReal(std::string_view text) {
+  // The wire's fixed-point text: when its digits fit in 15, the integer
+  // they make and the power of ten of its decimals are exact doubles, and
+  // one division, rounded once, is the double nearest the text. Anything
+  // else (inf, nan, long numbers) goes to from_chars, which is exact too.
+  const bool negative = !text.empty() && text.front() == '-';
+  std::uint64_t digits = 0;
+  std::size_t count = 0;
+  std::size_t decimals = 0;
+  bool point = false;
+  bool plain = text.size() > (negative ? 1u : 0u);
+  for (std::size_t i = negative ? 1 : 0; i < text.size() && plain; ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+      decimals += point ? 1 : 0;
+      plain = ++count <= kMostDigits;
+    } else {
+      plain = c == '.' && !point && i + 1 < text.size() && i > (negative ? 1u : 0u);
+      point = true;
+    }
+  }
+  if (plain) {
+    const double value = static_cast<double>(digits) / kTens[decimals];
+    return negative ? -value : value;
+  }
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) raiseFail("a message field that is no real");
+  return value;
+}
+
+namespace {
+
 int stateOf(std::string_view letters, char letter, int lowest) {
   const std::size_t at = letters.find(letter);
   if (at == std::string_view::npos) raiseFail("a control field with an unknown letter");

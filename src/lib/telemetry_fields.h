@@ -36,6 +36,10 @@ struct TelemetryFields {
 // failure: the text comes from the game's own message writer.
 void readTelemetry(std::string_view text, TelemetryFields& out);
 
+// The double nearest a real's text on the wire ("12.345", "-0.000", "inf"),
+// as std::from_chars reads it; a failure for any other text.
+double readReal(std::string_view text);
+
 // The time field, in whole milliseconds, of a "T", "B", "C", "K", "S" or "E" message.
 std::int64_t messageTime(std::string_view text);
 
