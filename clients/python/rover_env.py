@@ -65,7 +65,25 @@ class FlatSpace:
         self.shape = (size,)
 
 
-class LibraryBackend:
+class _Backend:
+    """What both backends share: one game at a time, its record's place."""
+
+    game = None
+    record_folder = None
+
+    def record_path(self, seed):
+        return None if self.record_folder is None else os.path.join(self.record_folder, f"seed-{seed}.jsonl")
+
+    def close_game(self):
+        if self.game is not None:
+            self.game.close()
+            self.game = None
+
+    def close(self):
+        self.close_game()
+
+
+class LibraryBackend(_Backend):
     """Games in this process, through librover."""
 
     def __init__(self, map_path, max_objects, lib=None, record_folder=None):
@@ -85,8 +103,7 @@ class LibraryBackend:
 
     def new_game(self, seed):
         self.close_game()
-        record = None if self.record_folder is None else os.path.join(self.record_folder, f"seed-{seed}.jsonl")
-        self.game = LibraryGame(self.map, seed, record)
+        self.game = LibraryGame(self.map, seed, self.record_path(seed))
         self._handles[0] = self.game.handle
 
     def _report(self):
@@ -109,17 +126,12 @@ class LibraryBackend:
             self.game.check(self._info.stop)
         return self._report()
 
-    def close_game(self):
-        if self.game is not None:
-            self.game.close()
-            self.game = None
-
     def close(self):
         self.close_game()
         self.map.close()
 
 
-class SocketBackend:
+class SocketBackend(_Backend):
     """Games against the real server, one process per game."""
 
     def __init__(self, map_path, max_objects, server=None, record_folder=None):
@@ -134,8 +146,7 @@ class SocketBackend:
 
     def new_game(self, seed):
         self.close_game()
-        record = None if self.record_folder is None else os.path.join(self.record_folder, f"seed-{seed}.jsonl")
-        self.game = self.module.SocketGame(self.map_path, seed, self.server, record)
+        self.game = self.module.SocketGame(self.map_path, seed, self.server, self.record_path(seed))
 
     def _report(self, report):
         if report.stop == TELEMETRY:
@@ -149,14 +160,6 @@ class SocketBackend:
 
     def step(self, action):
         return self._report(self.game.step_reply(ACTION_REPLIES[action]))
-
-    def close_game(self):
-        if self.game is not None:
-            self.game.close()
-            self.game = None
-
-    def close(self):
-        self.close_game()
 
 
 class RoverEnv:
