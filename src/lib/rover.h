@@ -43,7 +43,7 @@ typedef struct rover_game rover_game;
 
 /* Where a step, or a move to the next run, stopped. */
 enum rover_stop {
-  ROVER_ERROR = -1,    /* a failure: rover_game_error() says which; the game is over */
+  ROVER_ERROR = -1,    /* a failure, which rover_game_error() names */
   ROVER_TELEMETRY = 1, /* a "T" message: the observation, owed one reply */
   ROVER_RUN_END = 2,   /* the run has ended ("E"): outcome and score are set */
   ROVER_GAME_END = 3   /* rover_next_run after the last run: no run is left */
@@ -126,7 +126,11 @@ ROVER_API rover_game* rover_game_new(const rover_map* map, uint64_t seed, const 
                                      char* error, size_t error_size);
 /* Frees the game; a record of a game not played to its end is left without its footer. */
 ROVER_API void rover_game_free(rover_game* game);
-/* The message of the failure that ended the game, or "" when none has. */
+/* Why the game's latest call failed, or "" when it did not; valid until its
+ * next call. A failure of the game itself (a reply that breaks the protocol,
+ * as it would end a server's game) ends it, and every later call fails; a
+ * call out of turn (a step when no "T" awaits a reply, an action out of
+ * range) fails without harming it. */
 ROVER_API const char* rover_game_error(const rover_game* game);
 
 /* Moves the game to the first "T" of its next run: ROVER_TELEMETRY, or

@@ -40,17 +40,18 @@ void copyError(const std::string& text, char* error, std::size_t size) {
 // Runs a call on a game: ROVER_ERROR with the game's error set when it raises.
 template <class Call>
 int onGame(rover_game* game, rover_step_info* info, Call call) {
-  if (game == nullptr) return ROVER_ERROR;
   rover_step_info scratch;
   rover_step_info& out = info != nullptr ? *info : scratch;
-  try {
-    game->error.clear();
-    call(out);
-    return out.stop;
-  } catch (const std::exception& error) {
-    game->error = error.what();
-  } catch (...) {
-    game->error = "an unknown failure";
+  if (game != nullptr) {
+    try {
+      game->error.clear();
+      call(out);
+      return out.stop;
+    } catch (const std::exception& error) {
+      game->error = error.what();
+    } catch (...) {
+      game->error = "an unknown failure";
+    }
   }
   out = rover_step_info{};
   out.stop = ROVER_ERROR;
