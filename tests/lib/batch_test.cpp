@@ -58,12 +58,23 @@ TEST(LibraryBatch, GivesWhatSingleStepsGive) {
   std::vector<std::vector<Seen>> one(kGames);
   std::vector<std::vector<Seen>> many(kGames);
 
-  // One call at a time: a step when a T awaits its reply, else the next run.
+  // One call at a time: a step when a T awaits its reply, else the next
+  // run. Calls out of turn fail on the way and must change nothing.
   for (std::size_t g = 0; g < kGames; ++g) {
     rover_step_info info{};
+    EXPECT_EQ(rover_step_action(single.handles[g], 1, &info), ROVER_ERROR);  // no T yet
+    EXPECT_NE(std::string(rover_game_error(single.handles[g])), "");
     for (std::size_t n = 0; info.stop != ROVER_GAME_END; ++n) {
       const std::uint8_t a = action(g, n);
       const bool step = info.stop == ROVER_TELEMETRY && a != ROVER_BATCH_NEXT_RUN;
+      if (step && n % 50 == 0) {
+        rover_step_info refused;
+        EXPECT_EQ(rover_step_action(single.handles[g], ROVER_ACTION_COUNT, &refused), ROVER_ERROR);
+      }
+      if (!step && info.stop == ROVER_RUN_END) {
+        rover_step_info refused;
+        EXPECT_EQ(rover_step(single.handles[g], ";", 1, &refused), ROVER_ERROR);  // the run is over
+      }
       ASSERT_NE(
           step ? rover_step_action(single.handles[g], a, &info) : rover_next_run(single.handles[g], &info),
           ROVER_ERROR)
