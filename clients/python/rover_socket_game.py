@@ -96,6 +96,8 @@ class SocketGame:
                 data = self.link.recv(1 << 16)
             except socket.timeout:
                 raise ServerFailed(f"the server sent nothing for {WAIT_BOUND_S} s") from None
+            except ConnectionResetError:
+                data = b""  # a server that ends with our bytes unread resets the connection
             if not data:
                 return None
             self.messages.extend(self.reader.feed(data))
@@ -107,7 +109,9 @@ class SocketGame:
         while True:
             message = self._next()
             if message is None:
-                if self.in_run or self.run == 0:
+                if self.run == 0:
+                    self._failed("the server ended the game before its first run")
+                if self.in_run:
                     self._failed("the server closed the connection inside a run")
                 self.over = True
                 report.stop = GAME_END

@@ -197,6 +197,11 @@ class LoadingTest(unittest.TestCase):
         with self.assertRaises(rover_library.LibraryError) as caught:
             RoverEnv(os.path.join(HERE, "test_env.py"))
         self.assertIn("test_env.py:1:1", str(caught.exception))
+        import rover_socket_game
+        with RoverEnv(os.path.join(HERE, "test_env.py"), backend="socket") as env:
+            with self.assertRaises(rover_socket_game.ServerFailed) as caught:
+                env.reset(seed=0)
+        self.assertIn("before its first run: uncaught exception: Fail", str(caught.exception))
 
 
 if __name__ == "__main__":
