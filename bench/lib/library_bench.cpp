@@ -14,7 +14,8 @@
 // once; its figure is "T" messages per wall second, the client on the other
 // core. Rounds alternate the two. With --processes P, P copies of the
 // library side run at once after the rounds: their steps per wall second
-// beside one's.
+// beside one's (which needs an idle machine), and the sum of their rates per
+// CPU second beside one's (what running side by side costs each).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -203,10 +204,15 @@ std::string loadText() {
   return text;
 }
 
-// P copies of the library side at once, each in a process of its own: all
-// their steps per wall second, from the start to the last one's end.
-double concurrentRate(int processes, rover_map* map, std::size_t batch, const std::vector<std::uint8_t>& script,
-                      long steps) {
+// Steps per second of P copies of the library side run at once.
+struct Together {
+  double wall = 0;  // all their steps per wall second, from the start to the last one's end
+  double cpu = 0;   // the sum of each one's steps per CPU second: what sharing the machine costs each
+};
+
+// P copies of the library side at once, each in a process of its own.
+Together concurrentRate(int processes, rover_map* map, std::size_t batch,
+                        const std::vector<std::uint8_t>& script, long steps) {
   std::vector<int> pipes;
   std::vector<pid_t> children;
   for (int p = 0; p < processes; ++p) {
@@ -226,6 +232,7 @@ double concurrentRate(int processes, rover_map* map, std::size_t batch, const st
   }
   double count = 0;
   double wall = 0;
+  Together together;
   for (std::size_t p = 0; p < children.size(); ++p) {
     Rate rate;
     if (::read(pipes[p], &rate, sizeof rate) != sizeof rate) die("a library process failed");
@@ -233,8 +240,10 @@ double concurrentRate(int processes, rover_map* map, std::size_t batch, const st
     ::waitpid(children[p], nullptr, 0);
     count += rate.count;
     wall = std::max(wall, rate.wall);
+    together.cpu += rate.perSecond();
   }
-  return count / wall;
+  together.wall = count / wall;
+  return together;
 }
 
 }  // namespace
@@ -287,20 +296,24 @@ int main(int argc, char** argv) {
     const Rate srv = serverRound(server, mapPath, script, serverSteps);
     library.push_back(lib.perSecond());
     served.push_back(srv.perSecond());
-    std::printf("round %d: library %.0f steps/s (%.0f steps, %.3f CPU s, %.2f us a step); server %.0f T/s "
-                "(%.0f T in %.3f s, %.1f us a T); load %s\n",
-                r + 1, lib.perSecond(), lib.count, lib.seconds, 1e6 * lib.seconds / lib.count, srv.perSecond(),
-                srv.count, srv.seconds, 1e6 * srv.seconds / srv.count, loadText().c_str());
+    std::printf(
+        "round %d: library %.0f steps/s (%.0f steps, %.3f CPU s, %.2f us a step); server %.0f T/s "
+        "(%.0f T in %.3f s, %.1f us a T); load %s\n",
+        r + 1, lib.perSecond(), lib.count, lib.seconds, 1e6 * lib.seconds / lib.count, srv.perSecond(),
+        srv.count, srv.seconds, 1e6 * srv.seconds / srv.count, loadText().c_str());
   }
   const double lib = median(library);
   const double srv = median(served);
-  std::printf("median: library %.0f steps/s on one core, server %.0f T/s: %.2fx; load %s\n", lib, srv, lib / srv,
-              loadText().c_str());
+  std::printf("median: library %.0f steps/s on one core, server %.0f T/s: %.2fx; load %s\n", lib, srv,
+              lib / srv, loadText().c_str());
   if (processes > 1) {
-    const double one = concurrentRate(1, map, batch, script, steps);
-    const double many = concurrentRate(processes, map, batch, script, steps);
-    std::printf("scaling: %d processes %.0f steps/s, one %.0f: %.2fx; load %s\n", processes, many, one, many / one,
-                loadText().c_str());
+    const Together one = concurrentRate(1, map, batch, script, steps);
+    const Together many = concurrentRate(processes, map, batch, script, steps);
+    std::printf(
+        "scaling: %d processes %.0f steps per wall second, one %.0f: %.2fx; by CPU time %.0f and %.0f: "
+        "%.2fx; load %s\n",
+        processes, many.wall, one.wall, many.wall / one.wall, many.cpu, one.cpu, many.cpu / one.cpu,
+        loadText().c_str());
   }
   rover_map_free(map);
   return 0;
