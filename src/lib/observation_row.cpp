@@ -24,7 +24,7 @@ void writeObservation(const TelemetryFields& telemetry, double* out, std::size_t
   out[4] = telemetry.y;
   out[5] = telemetry.heading;
   out[6] = telemetry.speed;
-  out[7] = static_cast<double>(telemetry.objects.size());
+  out[7] = static_cast<double>(telemetry.objectCount);
   double* slot = out + ROVER_OBS_FIXED;
   const std::size_t shown = std::min(maxObjects, telemetry.objects.size());
   for (std::size_t i = 0; i < shown; ++i, slot += ROVER_OBS_OBJECT) {

@@ -59,6 +59,19 @@ int onGame(rover_game* game, rover_step_info* info, Call call) {
   return ROVER_ERROR;
 }
 
+// Runs `use` on the latest "T", read as far as its first `objects`
+// objects: 0 when it returns true, else ROVER_ERROR.
+template <class Use>
+int onTelemetry(const rover_game* game, std::size_t objects, Use use) {
+  if (game == nullptr) return ROVER_ERROR;
+  try {
+    const rover::TelemetryFields* telemetry = game->game.telemetry(objects);
+    return telemetry != nullptr && use(*telemetry) ? 0 : ROVER_ERROR;
+  } catch (...) {
+    return ROVER_ERROR;
+  }
+}
+
 bool validAction(int action) {
   return action >= 0 && action < ROVER_ACTION_COUNT;
 }
@@ -158,44 +171,47 @@ int rover_step_batch(rover_game* const* games, size_t count, const uint8_t* acti
     });
     if (stop == ROVER_ERROR) {
       status = ROVER_ERROR;
-    } else if (observations != nullptr && game->game.telemetry() != nullptr) {
-      rover::writeObservation(*game->game.telemetry(), observations + i * ROVER_OBS_SIZE(max_objects),
-                              max_objects);
+    } else if (observations != nullptr &&
+               rover_observe(game, observations + i * ROVER_OBS_SIZE(max_objects), max_objects) != 0) {
+      status = ROVER_ERROR;
     }
   }
   return status;
 }
 
 int rover_telemetry_read(const rover_game* game, rover_telemetry* out) {
-  if (game == nullptr || out == nullptr || game->game.telemetry() == nullptr) return ROVER_ERROR;
-  const rover::TelemetryFields& t = *game->game.telemetry();
-  *out = rover_telemetry{};
-  out->time_ms = t.timeMillis;
-  out->control[0] = t.control[0];
-  out->control[1] = t.control[1];
-  out->accel = static_cast<std::int8_t>(t.accel);
-  out->turn = static_cast<std::int8_t>(t.turn);
-  out->object_count = static_cast<std::uint32_t>(t.objects.size());
-  out->x = t.x;
-  out->y = t.y;
-  out->heading = t.heading;
-  out->speed = t.speed;
-  return 0;
+  return onTelemetry(game, 0, [&](const rover::TelemetryFields& t) {
+    if (out == nullptr) return false;
+    *out = rover_telemetry{};
+    out->time_ms = t.timeMillis;
+    out->control[0] = t.control[0];
+    out->control[1] = t.control[1];
+    out->accel = static_cast<std::int8_t>(t.accel);
+    out->turn = static_cast<std::int8_t>(t.turn);
+    out->object_count = static_cast<std::uint32_t>(t.objectCount);
+    out->x = t.x;
+    out->y = t.y;
+    out->heading = t.heading;
+    out->speed = t.speed;
+    return true;
+  });
 }
 
 int rover_object_read(const rover_game* game, size_t index, rover_object* out) {
-  if (game == nullptr || out == nullptr || game->game.telemetry() == nullptr) return ROVER_ERROR;
-  const auto& objects = game->game.telemetry()->objects;
-  if (index >= objects.size()) return ROVER_ERROR;
-  const rover::SeenEntry& entry = objects[index];
-  *out = rover_object{entry.kind, entry.x, entry.y, entry.radius, entry.heading, entry.speed};
-  return 0;
+  return onTelemetry(game, index + 1, [&](const rover::TelemetryFields& t) {
+    if (out == nullptr || index >= t.objects.size()) return false;
+    const rover::SeenEntry& entry = t.objects[index];
+    *out = rover_object{entry.kind, entry.x, entry.y, entry.radius, entry.heading, entry.speed};
+    return true;
+  });
 }
 
 int rover_observe(const rover_game* game, double* out, size_t max_objects) {
-  if (game == nullptr || out == nullptr || game->game.telemetry() == nullptr) return ROVER_ERROR;
-  rover::writeObservation(*game->game.telemetry(), out, max_objects);
-  return 0;
+  return onTelemetry(game, max_objects, [&](const rover::TelemetryFields& t) {
+    if (out == nullptr) return false;
+    rover::writeObservation(t, out, max_objects);
+    return true;
+  });
 }
 
 const char* rover_telemetry_text(const rover_game* game, size_t* size) {

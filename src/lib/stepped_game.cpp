@@ -111,13 +111,13 @@ void SteppedGame::advance(rover_step_info& info) {
           break;
         case 'T':
           telemetryText_.swap(message.text);  // no copy; the message's slot gets the old storage
-          readTelemetry(telemetryText_, telemetry_);
           seenTelemetry_ = true;
+          read_ = false;
           info.stop = ROVER_TELEMETRY;
           info.run = message.run;
-          info.time_ms = telemetry_.timeMillis;
-          info.covered_ms = telemetry_.timeMillis - lastTime_;
-          lastTime_ = telemetry_.timeMillis;
+          info.time_ms = messageTime(telemetryText_);
+          info.covered_ms = info.time_ms - lastTime_;
+          lastTime_ = info.time_ms;
           phase_ = Phase::AwaitingReply;
           return;
         case 'E':
@@ -153,6 +153,17 @@ void SteppedGame::endRunShown(const SentMessage& end, rover_step_info& info) {
   lastTime_ = 0;
   phase_ = Phase::RunEnded;
   if (game.finished()) listeners_.gameEnded({GameEnding::Status::Completed, "", std::nullopt});
+}
+
+const TelemetryFields* SteppedGame::telemetry(std::size_t objects) const {
+  if (!seenTelemetry_) return nullptr;
+  const bool short_ = read_ && readLimit_ < objects && telemetry_.objects.size() < telemetry_.objectCount;
+  if (!read_ || short_) {
+    readTelemetry(telemetryText_, telemetry_, objects);
+    read_ = true;
+    readLimit_ = objects;
+  }
+  return &telemetry_;
 }
 
 void SteppedGame::runInstant() {

@@ -42,8 +42,10 @@ class SteppedGame {
   // A "T" waits for its reply.
   bool awaitingReply() const { return phase_ == Phase::AwaitingReply; }
 
-  // Set after the first "T".
-  const TelemetryFields* telemetry() const { return seenTelemetry_ ? &telemetry_ : nullptr; }
+  // The latest "T", read on demand as far as asked (its fixed fields and
+  // first `objects` objects): a step reads no more than its time. Null
+  // before the first "T".
+  const TelemetryFields* telemetry(std::size_t objects = kEveryObject) const;
   const std::string& telemetryText() const { return telemetryText_; }
   const std::string& initText() const { return initText_; }
   // Why the game failed, when it has: the failure's kind and message.
@@ -76,7 +78,10 @@ class SteppedGame {
   bool instantOpen_ = false;   // the instant's events have run, its end has not
   std::int64_t lastTime_ = 0;  // run time of the run's latest "T" shown
   bool seenTelemetry_ = false;
-  TelemetryFields telemetry_;
+  // What has been read of the latest "T": nothing yet, or up to readLimit_ objects.
+  mutable bool read_ = false;
+  mutable std::size_t readLimit_ = 0;
+  mutable TelemetryFields telemetry_;
   std::string telemetryText_;
   std::string initText_;
   std::string failure_;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -28,13 +30,17 @@ struct TelemetryFields {
   double y = 0.0;
   double heading = 0.0;
   double speed = 0.0;
-  std::vector<SeenEntry> objects;  // in the message's order
+  std::size_t objectCount = 0;     // the objects the message carries
+  std::vector<SeenEntry> objects;  // the first of them read, in the message's order
 };
 
-// Reads "T t ct x y dir v objects ;" as the game wrote it into `out`
-// (its object list's storage is reused). Anything else is an internal
+inline constexpr std::size_t kEveryObject = std::numeric_limits<std::size_t>::max();
+
+// Reads "T t ct x y dir v objects ;" as the game wrote it into `out`: the
+// fixed fields, how many objects follow, and the first `maxObjects` of
+// them (the object list's storage is reused). Anything else is an internal
 // failure: the text comes from the game's own message writer.
-void readTelemetry(std::string_view text, TelemetryFields& out);
+void readTelemetry(std::string_view text, TelemetryFields& out, std::size_t maxObjects = kEveryObject);
 
 // The double nearest a real's text on the wire ("12.345", "-0.000", "inf"),
 // as std::from_chars reads it; a failure for any other text.

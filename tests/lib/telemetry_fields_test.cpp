@@ -95,6 +95,7 @@ TEST(TelemetryFields, EveryFieldInItsPlace) {
   EXPECT_EQ(fields.heading, 90.0);
   EXPECT_EQ(fields.speed, 3.25);
   ASSERT_EQ(fields.objects.size(), 4u);
+  EXPECT_EQ(fields.objectCount, 4u);
   EXPECT_EQ(fields.objects[0].kind, 'h');
   EXPECT_EQ(fields.objects[0].radius, 5.0);
   EXPECT_EQ(fields.objects[1].kind, 'm');
@@ -106,6 +107,17 @@ TEST(TelemetryFields, EveryFieldInItsPlace) {
   EXPECT_TRUE(std::isnan(fields.objects[2].radius));
   EXPECT_EQ(fields.objects[3].kind, 'c');
   EXPECT_EQ(fields.objects[3].radius, 9.0);
+
+  // Read as far as asked: the objects counted, the first ones read alike.
+  TelemetryFields firstTwo;
+  readTelemetry(
+      "T 1500 aR 12.345 -6.000 90.0 3.250 h 0.000 0.000 5.000 m -1.500 2.000 -179.9 0.400 b 1e+300 inf "
+      "nan c 7.000 8.000 9.000 ;",
+      firstTwo, 2);
+  EXPECT_EQ(firstTwo.objectCount, 4u);
+  ASSERT_EQ(firstTwo.objects.size(), 2u);
+  EXPECT_EQ(firstTwo.objects[1].heading, -179.9);
+  EXPECT_EQ(firstTwo.speed, 3.25);
 
   // The storage is reused: fewer objects leave none behind.
   readTelemetry("T 0 -- 0.000 0.000 0.0 0.000 ;", fields);
