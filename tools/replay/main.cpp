@@ -4,6 +4,7 @@
 //   replay summary RECORD                         one line per run
 //   replay results RECORD                         the results document the game would have written
 //   replay draw RECORD --run N [--at MS] -o OUT.svg   a picture of a run
+//   replay --help                                 the usage and the commands, on standard output
 //
 // Exit status 0 on success; 1 with one line on standard error when the
 // record is unreadable, and for verify when the replay differs.
@@ -33,6 +34,21 @@ int usage() {
   std::fputs(kUsage, stderr);
   return 1;
 }
+
+constexpr const char* kHelp =
+    "\n"
+    "What a game record (server --record FILE, plain or .gz) can tell:\n"
+    "  verify   play the game again and compare every message, every step's\n"
+    "           state and the ending, byte for byte\n"
+    "  summary  one line per run: outcome, score, time, bounces, commands\n"
+    "  results  the results document the game would have written\n"
+    "  draw     a picture of a run as SVG: --run N (from 1), --at MS adds the\n"
+    "           rover's view at that run time, -o OUT.svg the file to write\n"
+    "  --help   print this help and exit\n"
+    "\n"
+    "Exit status: 0 on success; 1 with one line on standard error when the\n"
+    "record cannot be read, when verify finds a difference, or for a bad\n"
+    "command line.\n";
 
 // A whole number argument, or nothing.
 std::optional<long long> wholeNumber(const std::string& text) {
@@ -77,6 +93,11 @@ int draw(const rover::replay::RecordFile& record, const std::vector<std::string>
 
 int main(int argc, char** argv) {
   using namespace rover::replay;
+  if (argc == 2 && std::string(argv[1]) == "--help") {
+    std::fputs(kUsage, stdout);
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
   if (argc < 3) return usage();
   const std::string command = argv[1];
   const std::string path = argv[2];
