@@ -92,13 +92,15 @@ def cross_entropy(map_path, seeds, iterations, population, elite, workers, rng):
     return best
 
 
-def play_through_server(map_path, params_path, seeds):
+def play_through_server(map_path, params_path, seeds, build):
     """Each seed's game through tools/play/play; the summed score of the server's result lines."""
-    play = os.path.join(ROOT, "tools", "play", "play")
+    play = [sys.executable, os.path.join(ROOT, "tools", "play", "play")]
+    if build is not None:
+        play += ["--build", build]
     total = 0
     for seed in seeds:
-        done = subprocess.run([sys.executable, play, "--seed", str(seed), map_path, "--", sys.executable,
-                               os.path.join(HERE, "learned_bot.py"), params_path, "{host}", "{port}"],
+        done = subprocess.run(play + ["--seed", str(seed), map_path, "--", sys.executable,
+                                      os.path.join(HERE, "learned_bot.py"), params_path, "{host}", "{port}"],
                               capture_output=True, text=True, timeout=600, check=False)
         print(done.stdout, end="", flush=True)
         scores = [int(s) for s in re.findall(r"^Round \d+: .*; score = (\d+)$", done.stdout, re.MULTILINE)]
@@ -120,6 +122,7 @@ def main(argv):
     parser.add_argument("--out", default="learned.json", help="where the learned parameters go")
     parser.add_argument("--quick", action="store_true", help="a tiny search, for a smoke test")
     parser.add_argument("--no-play", action="store_true", help="skip the games against the real server")
+    parser.add_argument("--build", help="the folder of the server play starts (play's own rule without it)")
     args = parser.parse_args(argv)
     if args.quick:
         args.iterations, args.population, args.elite, args.seeds = 2, 6, 2, 1
@@ -136,7 +139,7 @@ def main(argv):
         out.write("\n")
     print(f"parameters written to {args.out}", flush=True)
     if not args.no_play:
-        served = play_through_server(args.map, os.path.abspath(args.out), seeds)
+        served = play_through_server(args.map, os.path.abspath(args.out), seeds, args.build)
         print(f"through the real server: {served} ms over the same seeds"
               f"{' (the same as in-process)' if served == after else ' (in-process: %d)' % after}", flush=True)
         if served != after:

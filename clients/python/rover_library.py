@@ -8,14 +8,18 @@ on this module; most users never call it directly.
 """
 
 import ctypes
+import glob
 import os
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE_ROOT = os.path.dirname(os.path.dirname(HERE))
+# The tree this kit lies in: the source tree, or an installed share/rover-server.
+TREE = os.path.dirname(os.path.dirname(HERE))
 # The build folders the README names, in the order they are tried.
 BUILD_FOLDERS = ("build/release", "build/server")
 LIBRARY_NAME = "librover.so"
-INSTALLED_NAME = "librover.so.1"  # found by the dynamic loader where the package puts it
+INSTALLED_NAME = "librover.so.1"
+# The package's private copy, relative to share/rover-server: PREFIX/lib/<arch>/rover-server.
+PACKAGED = ("../../lib/*/rover-server", "../../lib/rover-server")
 BUILD_COMMAND = ("cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release && "
                  "cmake --build build/release --target rover")
 API_VERSION = 1
@@ -47,8 +51,12 @@ def _candidates():
     if named:
         yield "ROVER_LIB", named
     for folder in BUILD_FOLDERS:
-        yield "build folder", os.path.join(SOURCE_ROOT, folder, LIBRARY_NAME)
-    yield "installed copy", INSTALLED_NAME
+        yield "build folder", os.path.join(TREE, folder, LIBRARY_NAME)
+    if os.path.basename(TREE) == "rover-server":
+        for pattern in PACKAGED:
+            for path in sorted(glob.glob(os.path.join(TREE, pattern, INSTALLED_NAME))):
+                yield "installed copy", os.path.normpath(path)
+    yield "installed copy", INSTALLED_NAME  # wherever the dynamic loader finds it
 
 
 def _declare(lib):

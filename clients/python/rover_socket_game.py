@@ -22,8 +22,10 @@ TOOLS = os.path.join(os.path.dirname(os.path.dirname(HERE)), "tools")
 if TOOLS not in sys.path:
     sys.path.append(TOOLS)
 
+from common.locate import find_program  # noqa: E402
 from common.processes import kill_group, start_activated_server  # noqa: E402
-from rover_library import GAME_END, RUN_END, TELEMETRY, SOURCE_ROOT  # noqa: E402
+from common.server_command import server_words  # noqa: E402
+from rover_library import GAME_END, RUN_END, TELEMETRY  # noqa: E402
 from rover_messages import End, Event, Init, MessageReader, Telemetry, outcome_text  # noqa: E402
 
 # Nothing a lockstep server does between two messages takes this long; a
@@ -37,17 +39,9 @@ class ServerFailed(RuntimeError):
 
 
 def find_server(server=None):
-    """The server program: `server`, else ROVER_SERVER, else the build folder, else PATH."""
-    candidates = [server, os.environ.get("ROVER_SERVER"), os.path.join(SOURCE_ROOT, "build", "release", "server")]
-    for candidate in candidates:
-        if candidate and os.access(candidate, os.X_OK):
-            return os.path.abspath(candidate)
-    for name in ("server", "rover-server"):
-        found = shutil.which(name)
-        if found:
-            return found
-    raise FileNotFoundError("cannot find the server: pass server=..., set ROVER_SERVER, or build it "
-                            "(cmake --build build/release --target server)")
+    """The server program: `server`, else ROVER_SERVER, else as play finds it
+    (the build beside the source tree, the installed rover-server, PATH)."""
+    return find_program("server", path=server or os.environ.get("ROVER_SERVER"))
 
 
 class StepReport:
@@ -65,10 +59,8 @@ class SocketGame:
     def __init__(self, map_path, seed, server=None, record=None):
         self.seed = seed
         self.folder = tempfile.mkdtemp(prefix="rover-env-")
-        argv = [find_server(server), "--lockstep", "--reply-timeout", "0", "--seed", str(seed)]
-        if record is not None:
-            argv += ["--record", os.path.abspath(record)]
-        argv.append(os.path.abspath(map_path))
+        argv = server_words(find_server(server), os.path.abspath(map_path), "lockstep", 0, seed=seed,
+                            record=None if record is None else os.path.abspath(record))
         listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         try:
             listener.bind(("127.0.0.1", 0))
