@@ -157,8 +157,8 @@ void SteppedGame::endRunShown(const SentMessage& end, rover_step_info& info) {
 
 const TelemetryFields* SteppedGame::telemetry(std::size_t objects) const {
   if (!seenTelemetry_) return nullptr;
-  const bool short_ = read_ && readLimit_ < objects && telemetry_.objects.size() < telemetry_.objectCount;
-  if (!read_ || short_) {
+  const bool tooShort = read_ && readLimit_ < objects && telemetry_.objects.size() < telemetry_.objectCount;
+  if (!read_ || tooShort) {
     readTelemetry(telemetryText_, telemetry_, objects);
     read_ = true;
     readLimit_ = objects;
