@@ -7,9 +7,11 @@ T count, against library_bench's CPU time per step.
     step_cost.py [--build build/release] [--lockstep-bench PATH] [--actions FILE] [--rounds 3] MAP
 
 Rounds alternate lockstep_bench (--games 3: three server and three floor
-games) and library_bench (one round, parked as lockstep_bench's client is,
-and with FILE's actions when given, bench/lib/pilot_actions.py's). Medians
-over the rounds, with the load average.
+games) and library_bench (one round of one game at a time, as the server
+plays it: parked as lockstep_bench's client is, and with FILE's actions when
+given, bench/lib/pilot_actions.py's). Many games per batch hold more of the
+machine's caches; on a crowded map that makes a step dearer. Medians over
+the rounds, with the load average.
 """
 
 import argparse
@@ -42,7 +44,8 @@ def server_own_us(lockstep_bench, server, map_path):
 
 
 def library_us(library_bench, server, map_path, actions):
-    command = [library_bench, "--server", server, "--rounds", "1", "--steps", "200000", map_path]
+    command = [library_bench, "--server", server, "--batch", "1", "--rounds", "1", "--steps", "100000",
+               map_path]
     if actions:
         command[1:1] = ["--actions", actions]
     step = re.search(r"([\d.]+) us a step", run(command))
