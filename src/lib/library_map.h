@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 #include "map/map_spec.h"
@@ -13,6 +15,9 @@ namespace rover {
 struct LibraryMap {
   MapSpec spec;
   MapBytes bytes;
+  // The map's file, which no game's record may overwrite.
+  dev_t device = 0;
+  ino_t inode = 0;
 };
 
 // Loads the map as the server does; raises the loader's failures.

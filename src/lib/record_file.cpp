@@ -1,5 +1,9 @@
 #include "lib/record_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -17,15 +21,38 @@ constexpr std::size_t kPieceSize = 1 << 18;
 
 }  // namespace
 
-RecordFile::RecordFile(const std::string& path) : path_(path) {
+RecordFile::RecordFile(const std::string& path, dev_t mapDevice, ino_t mapInode) : path_(path) {
   const bool gzip = path.size() >= 3 && path.compare(path.size() - 3, 3, ".gz") == 0;
+  // Opened without emptying and without waiting (a FIFO's open would block),
+  // then checked on the opened file itself before anything is lost.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) raiseWriteFailure(path, errno);
+  struct stat file {};
+  const char* refusal = nullptr;
+  if (::fstat(fd, &file) != 0) {
+    refusal = std::strerror(errno);
+  } else if (!S_ISREG(file.st_mode)) {
+    refusal = "not a regular file";
+  } else if (file.st_dev == mapDevice && file.st_ino == mapInode) {
+    refusal = "it is the map";
+  }
+  if (refusal == nullptr && (::fcntl(fd, F_SETFL, 0) != 0 || ::ftruncate(fd, 0) != 0))
+    refusal = std::strerror(errno);
+  if (refusal != nullptr) {
+    ::close(fd);
+    raiseSystemError("cannot write " + path + ": " + refusal, EINVAL);
+  }
   errno = 0;
   if (gzip) {
-    zipped_ = gzopen(path.c_str(), "wb1e");  // level 1; "e": close-on-exec
+    zipped_ = gzdopen(fd, "wb1");  // level 1
   } else {
-    plain_ = std::fopen(path.c_str(), "wbe");
+    plain_ = ::fdopen(fd, "wb");
   }
-  if (zipped_ == nullptr && plain_ == nullptr) raiseWriteFailure(path, errno != 0 ? errno : EIO);
+  if (zipped_ == nullptr && plain_ == nullptr) {
+    const int code = errno != 0 ? errno : EIO;
+    ::close(fd);
+    raiseWriteFailure(path, code);
+  }
 }
 
 RecordFile::~RecordFile() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/types.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -16,9 +17,11 @@ namespace rover {
 // there, so it can be read up to that point), as with the server's writer.
 class RecordFile final : public RecordOutput {
  public:
-  // Creates or truncates the file; gzip when `path` ends with ".gz". Raises
-  // a system error when it cannot be created.
-  explicit RecordFile(const std::string& path);
+  // Creates the file, or empties a regular one; gzip when `path` ends with
+  // ".gz". Raises a system error, touching nothing, when it cannot be
+  // created or is not a regular file (a FIFO would stall the game) or is
+  // the map's file (device and inode `map`).
+  RecordFile(const std::string& path, dev_t mapDevice, ino_t mapInode);
   ~RecordFile() override;
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;

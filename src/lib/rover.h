@@ -120,8 +120,10 @@ ROVER_API int rover_map_runs(const rover_map* map);
 
 /* A new game on the map (which must outlive it) with the Martians' seed.
  * With `record_path`, the game writes its record there (gzip when the path
- * ends in ".gz"), in the server's format: `replay verify` accepts it. NULL
- * on failure, with the reason in `error`. The game starts with rover_next_run. */
+ * ends in ".gz"), in the server's format: `replay verify` accepts it. The
+ * path must be new or a regular file (which is emptied), and not the map's
+ * file under any name. NULL on failure, with the reason in `error`. The
+ * game starts with rover_next_run. */
 ROVER_API rover_game* rover_game_new(const rover_map* map, uint64_t seed, const char* record_path,
                                      char* error, size_t error_size);
 /* Frees the game; a record of a game not played to its end is left without its footer. */

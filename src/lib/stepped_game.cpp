@@ -38,7 +38,7 @@ SteppedGame::SteppedGame(const LibraryMap& map, std::uint64_t seed, const std::s
     info.seed = seed;
     info.replyTimeoutMillis = 0;
     info.map = map.bytes;
-    record_.emplace(recordFile_.emplace(*recordPath), info, map_);
+    record_.emplace(recordFile_.emplace(*recordPath, map.device, map.inode), info, map_);
     listeners_.add(*record_);
   }
   session_.emplace(SessionSetup{.map = map_,

@@ -1,8 +1,12 @@
 // The library plays the server's game: the same seed and replies through
 // librover and through a real `--lockstep --reply-timeout 0` server over
 // loopback give byte-identical records, and replay verifies the library's.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -158,6 +162,50 @@ TEST(LibraryRecord, SameSeedAndRepliesGiveTheServersRecord) {
   }
   EXPECT_GT(bounces, 2) << "the scripts should bounce";
   EXPECT_GT(sharedInstants, 0) << "a bounce should fall on a periodic T's instant";
+}
+
+// A record path never costs the map, never stalls on a FIFO (here one with
+// a reader, which opens at once) and never keeps an old file's bytes; a hard
+// link to the map is the map.
+TEST(LibraryRecord, RefusesThePathsThatWouldLoseDataOrStall) {
+  const std::string mapText = bumpyMap().json();
+  char folderTemplate[] = "/tmp/library_record_XXXXXX";
+  ASSERT_NE(::mkdtemp(folderTemplate), nullptr);
+  const std::string folder = folderTemplate;
+  const std::string mapPath = folder + "/map.json";
+  std::ofstream(mapPath) << mapText;
+  ASSERT_EQ(::link(mapPath.c_str(), (folder + "/link.json").c_str()), 0);
+  ASSERT_EQ(::mkfifo((folder + "/fifo.jsonl").c_str(), 0600), 0);
+  const int reader = ::open((folder + "/fifo.jsonl").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  ASSERT_EQ(::mkdir((folder + "/sub").c_str(), 0700), 0);
+  std::ofstream(folder + "/old.jsonl") << std::string(5000, '\x01');  // never raw in a record
+  char error[512] = "";
+  std::unique_ptr<rover_map, void (*)(rover_map*)> map(rover_map_load(mapPath.c_str(), error, sizeof error),
+                                                       rover_map_free);
+  ASSERT_TRUE(map) << error;
+  const std::vector<std::pair<std::string, std::string>> refused = {{"map.json", "it is the map"},
+                                                                    {"link.json", "it is the map"},
+                                                                    {"fifo.jsonl", "not a regular file"},
+                                                                    {"sub", "cannot write"},
+                                                                    {"none/x.jsonl", "cannot write"}};
+  for (const auto& [name, reason] : refused) {
+    error[0] = '\0';
+    rover_game* game = rover_game_new(map.get(), 0, (folder + "/" + name).c_str(), error, sizeof error);
+    EXPECT_EQ(game, nullptr) << name;
+    rover_game_free(game);
+    EXPECT_NE(std::string(error).find(reason), std::string::npos) << name << ": " << error;
+  }
+  EXPECT_EQ(readFile(mapPath), mapText);
+  rover_game* game = rover_game_new(map.get(), 0, (folder + "/old.jsonl").c_str(), error, sizeof error);
+  ASSERT_NE(game, nullptr) << error;
+  rover_game_free(game);
+  EXPECT_EQ(readFile(folder + "/old.jsonl").find('\x01'), std::string::npos);
+  ::close(reader);
+  for (const char* name : {"map.json", "link.json", "fifo.jsonl", "old.jsonl"})
+    std::remove((folder + "/" + name).c_str());
+  ::rmdir((folder + "/sub").c_str());
+  ::rmdir(folder.c_str());
 }
 
 }  // namespace
