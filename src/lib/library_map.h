@@ -9,9 +9,9 @@
 
 namespace rover {
 
-// A map loaded once for many games: each game plays a copy of `spec` (a
-// game changes its map's run cells), and a game's record takes its header
-// from `bytes`, read right after loading, as the server does.
+// A map loaded once for many games: each game plays its own copy of the
+// map's records (a game changes its run cells), and a game's record takes
+// its header from `bytes`, read right after loading, as the server does.
 struct LibraryMap {
   MapSpec spec;
   MapBytes bytes;
