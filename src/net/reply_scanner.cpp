@@ -21,6 +21,7 @@ bool ReplyScanner::scanReply(std::vector<std::string>& commands) {
     }
     ++scanned_;
     if (length > 0) {
+      if (commands_.size() + 1 >= kMaxCommandsPerReply) raiseFail("excessive input");
       commands_.push_back(pending_.substr(commandStart_, length));
       commandStart_ = scanned_;
       continue;
