@@ -58,7 +58,6 @@ void RecordStream::fill() {
             static_cast<unsigned char>(raw_[1]) == 0x8b;
     if (!gzip_) {
       text_.append(raw_.get(), count);
-      total_ += count;
       inputEnded_ = count == 0;
       return;
     }
@@ -77,7 +76,6 @@ void RecordStream::fill() {
     text_.resize(size + kBlock);
     const std::size_t count = readRaw(text_.data() + size, kBlock);
     text_.resize(size + count);
-    total_ += count;
     inputEnded_ = count == 0;
     return;
   }
@@ -110,7 +108,6 @@ void RecordStream::inflateMore() {
     const int status = inflate(&zip_, Z_NO_FLUSH);
     const std::size_t produced = kBlock - zip_.avail_out;
     text_.resize(size + produced);
-    total_ += produced;
     if (status == Z_STREAM_END) {
       gzipEnded_ = true;
     } else if (status != Z_OK && status != Z_BUF_ERROR) {
@@ -134,6 +131,13 @@ bool RecordStream::next(std::string& line) {
                                " bytes (--max-line)");
       }
       if (length == 0) failAtLine(lines_, "an empty line (a record has none)");
+      // Counted by lines, so the line named is the one that crosses the
+      // limit; the text read ahead of it is at most the line limit and a block.
+      read_ += length + 1;
+      if (read_ > limits_.maxBytes) {
+        failAtLine(lines_, "the record holds more than " + std::to_string(limits_.maxBytes) +
+                               " bytes of text, the size limit (--max-size)");
+      }
       line.assign(text_, at_, length);
       at_ = end + 1;
       searched_ = at_;
@@ -153,10 +157,6 @@ bool RecordStream::next(std::string& line) {
     }
     const std::size_t before = text_.size();
     fill();
-    if (total_ > limits_.maxBytes) {
-      failAtLine(lines_ + 1, "the record holds more than " + std::to_string(limits_.maxBytes) +
-                                 " bytes of text, the size limit (--max-size)");
-    }
     if (text_.size() == before) {
       if (at_ < text_.size()) cutShort_ = true;  // a last line without its end: dropped
       text_.clear();

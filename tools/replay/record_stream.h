@@ -67,7 +67,7 @@ class RecordStream {
   std::string text_;          // decompressed text not yet returned, from at_
   std::size_t at_ = 0;        // start of the next line in text_
   std::size_t searched_ = 0;  // text_ before this holds no "\n" after at_
-  std::uint64_t total_ = 0;   // decompressed bytes so far
+  std::uint64_t read_ = 0;    // text of the lines returned, with their "\n"
   std::size_t lines_ = 0;
   bool cutShort_ = false;
 };
