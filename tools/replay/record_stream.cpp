@@ -25,7 +25,9 @@ RecordStream::RecordStream(const std::string& path, const ReadLimits& limits) : 
 }
 
 RecordStream::RecordStream(InMemory record, const ReadLimits& limits)
-    : limits_(limits), memory_(std::move(record.bytes)) {}
+    : limits_(limits),
+      memory_(std::move(record.bytes)),
+      readSize_(std::max<std::size_t>(record.readSize, 1)) {}
 
 RecordStream::~RecordStream() {
   if (fd_ >= 0) ::close(fd_);
@@ -34,7 +36,7 @@ RecordStream::~RecordStream() {
 
 std::size_t RecordStream::readRaw(char* into, std::size_t capacity) {
   if (fd_ < 0) {
-    const std::size_t count = std::min(capacity, memory_.size() - memoryAt_);
+    const std::size_t count = std::min({capacity, readSize_, memory_.size() - memoryAt_});
     std::memcpy(into, memory_.data() + memoryAt_, count);
     memoryAt_ += count;
     return count;

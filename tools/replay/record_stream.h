@@ -25,9 +25,12 @@ class RecordStream {
  public:
   // Raises "cannot open: <reason>" (kind Io) when the file cannot be opened.
   RecordStream(const std::string& path, const ReadLimits& limits);
-  // A record's bytes already in memory (tests, the fuzzer).
+  // A record's bytes already in memory (tests, the fuzzer), handed over at
+  // most `readSize` at a time, as a pipe may: the reads then end anywhere
+  // in a line.
   struct InMemory {
     std::string bytes;
+    std::size_t readSize = std::size_t{1} << 16;
   };
   RecordStream(InMemory record, const ReadLimits& limits);
   RecordStream(const RecordStream&) = delete;
@@ -54,8 +57,9 @@ class RecordStream {
 
   ReadLimits limits_;
   int fd_ = -1;
-  std::string memory_;  // InMemory: the bytes, read from memoryAt_
+  std::string memory_;  // InMemory: the bytes, read from memoryAt_, readSize_ at a time
   std::size_t memoryAt_ = 0;
+  std::size_t readSize_ = 0;
   bool started_ = false;  // the first bytes were looked at
   bool gzip_ = false;
   bool gzipEnded_ = false;  // the current gzip member ended with its trailer
