@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The demo: installs what is missing, builds the server and the bundled
-# controller, starts the server on an example map on a free port and lets
+# The demo: installs what is missing, builds the server, the bundled
+# controller and the tools the README uses next (replay, mapcheck), starts the server on an example map on a free port and lets
 # `pilot` play every run of it, then shows the server's own result lines.
 # The game's record goes to build/demo/game.jsonl, for the replay viewer.
 #
@@ -26,7 +26,7 @@ record=build/demo/game.jsonl
 
 scripts/install-deps.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/release -j2 --target server pilot
+cmake --build build/release -j2 --target server pilot replay mapcheck
 
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 log=$(mktemp)

@@ -22,7 +22,9 @@ for type in Release Debug; do
   cmake --build "$dir" -j"$jobs"
 done
 
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DROVER_WERROR=ON
+# The package test packages the server-only Release build above, as a
+# packager would, instead of this one with the tests.
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DROVER_WERROR=ON -DROVER_PACKAGE_BUILD="$PWD/build/server-release"
 cmake --build build/release -j"$jobs"
 (cd build/release && ctest --output-on-failure -j2 --timeout 600)
 

@@ -3,8 +3,6 @@
 
     python3 clients/testdata/make_message_table.py            # rewrite messages.tsv
     python3 clients/testdata/make_message_table.py --check    # exit 1 if it would change
-    python3 clients/testdata/make_message_table.py --play build/release/server
-                                            # first replay kit_table.jsonl.gz's game
 
 Most of the kits' languages have no JSON reader in their standard library, so
 their tests read this plain table instead of the game records. It holds every
@@ -18,32 +16,24 @@ separated by one TAB:
        fixed fields, the number of objects, then each object's kind letter
        and its fields (b, c, h: x y r; m: x y heading speed).
 
-kit_table.jsonl.gz is a lockstep game of kit_table_map.json with a scripted
-controller (SCRIPT below): its runs end at home, by the time limit, in a
-crater and by a Martian; one bounces (B and its extra T) and one sees a
-field of craters (T messages longer than 1200 bytes, which the server sends
-in two pieces).
+The records are the game fixtures of tests/fixtures (tests/fixtures/README.md
+says what each holds): the same games the server's, the viewer's and the
+tournament's tests read. Their runs end in every way a run can; one bounces
+(B and its extra T) and one sees a field of craters (T messages longer than
+1200 bytes, which the server sends in two pieces).
 """
 
 import argparse
 import gzip
 import json
 import os
-import socket
-import subprocess
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from lockstep_server import start_lockstep_server  # noqa: E402
-
 HERE = os.path.dirname(os.path.abspath(__file__))
-RECORDS = [os.path.join(HERE, "kit_table.jsonl.gz")]
+FIXTURES = os.path.join(HERE, "..", "..", "tests", "fixtures")
+RECORDS = [os.path.normpath(os.path.join(FIXTURES, name))
+           for name in ("lockstep.jsonl", "realtime.jsonl", "failed.jsonl", "no_footer.jsonl")]
 TABLE = os.path.join(HERE, "messages.tsv")
-MAP = os.path.join(HERE, "kit_table_map.json")
-
-# Replies of the scripted controller: the k-th T of a run gets SCRIPT[k % len]
-# followed by the bare ';', so the control field takes many values.
-SCRIPT = ["a;", "l;", "", "r;r;", "", "b;", "a;l;", "", "r;", "b;b;", "a;a;", "l;l;", "r;"]
 
 # Fields after the kind letter of each object entry.
 OBJECT_FIELDS = {"b": 3, "c": 3, "h": 3, "m": 4}
@@ -105,36 +95,11 @@ def make_table(paths):
     return "".join(lines)
 
 
-def play_scripted_game(server, record):
-    """Plays MAP in lockstep with the scripted controller, recording to `record`."""
-    game, port = start_lockstep_server(server, MAP, ["--record", record], stdout=subprocess.DEVNULL)
-    try:
-        with socket.create_connection(("127.0.0.1", port)) as link:
-            pending, count = b"", 0
-            while data := link.recv(65536):
-                *messages, pending = (pending + data).split(b";")
-                for message in messages:
-                    if message.startswith(b"T"):
-                        link.sendall((SCRIPT[count % len(SCRIPT)] + ";").encode())
-                        count += 1
-                    elif message.startswith(b"E"):
-                        count = 0
-        if game.wait(timeout=60) != 0:
-            sys.exit("the server failed on the scripted game: " + game.stderr.read())
-    finally:
-        if game.poll() is None:
-            game.kill()
-            game.wait()
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--check", action="store_true", help="compare with messages.tsv instead of writing it")
-    parser.add_argument("--play", metavar="SERVER", help="first play the scripted game again with this server")
     parser.add_argument("records", nargs="*", default=RECORDS, help="game records (default: %(default)s)")
     args = parser.parse_args()
-    if args.play:
-        play_scripted_game(args.play, RECORDS[0])
     table = make_table(args.records)
     if args.check:
         with open(TABLE, encoding="ascii") as kept:

@@ -12,11 +12,13 @@
 #include "driver/game_session.h"
 #include "driver/listener_list.h"
 #include "driver/text_listener.h"
+#include "driver/verbose_lines.h"
 #include "map/map_spec.h"
 #include "net/connection.h"
 #include "record/record_sink.h"
 #include "record/record_writer.h"
 #include "record/results_writer.h"
+#include "record/timing_writer.h"
 
 namespace rover {
 
@@ -40,9 +42,11 @@ class ServerRun {
   [[noreturn]] void fail(const Failure& failure);
 
  private:
-  // Checks and opens the record and results files asked for; a refusal or
-  // a failure here ends the server before the socket is opened.
+  // Checks and opens the record, results and timing files asked for; a
+  // refusal or a failure here ends the server before the socket is opened.
   void prepareFiles();
+  // --verbose: the line that explains a failure after its report, or "".
+  std::string explanation(const std::optional<Failure>& failure) const;
   [[noreturn]] void playWindow();
   // The orderly end: closes the client connection, then the listening
   // socket, and flushes the output streams.
@@ -60,6 +64,8 @@ class ServerRun {
   std::unique_ptr<RecordSink> recordSink_;
   std::unique_ptr<RecordWriter> record_;
   std::unique_ptr<Clock> clock_;
+  std::unique_ptr<TimingWriter> timing_;
+  std::optional<VerboseReplies> verboseReplies_;
   std::unique_ptr<GameListener> scene_;
   std::optional<TextListener> text_;
   ListenerList listeners_;

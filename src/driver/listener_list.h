@@ -32,6 +32,7 @@ class ListenerList final : public GameListener {
   void stepped(const Stamp& at, const World& world, const StepResult& result) override {
     each(&GameListener::stepped, at, world, result);
   }
+  void replyTimed(const ReplyTiming& timing) override { each(&GameListener::replyTimed, timing); }
   void runResult(const RunReport& report) override { each(&GameListener::runResult, report); }
   // Every listener hears a run's close, even after one of them failed (a
   // record that could not be written): the results file still lists the

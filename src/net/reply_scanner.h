@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rover {
@@ -24,6 +25,8 @@ class ReplyScanner {
   // with "excessive input" as its ";" is, whether or not the reply's bare
   // ";" has arrived.
   bool scanReply(std::vector<std::string>& commands);
+  // The bytes after the last complete reply: the unfinished one so far.
+  std::string_view unfinished() const { return pending_; }
 
  private:
   std::string pending_;

@@ -90,7 +90,16 @@ INSTANTIATE_TEST_SUITE_P(
                 ":1:1: Fail: no definition for field \"vehicleParams\"\n"},
         BadCase{"{\"size\": 1, \"timeLimit\": 5.0}", ":1:26: Fail: \"timeLimit\": expected an integer\n"},
         BadCase{"\n  \"\\q\"", ":2:4: Fail: lexer reached a stuck state\n"},
-        BadCase{"{\"size\":\n\xe9}", ":2:1: Incomplete: bytes that are not valid UTF-8\n"}));
+        BadCase{"{\"size\":\n\xe9}", ":2:1: Incomplete: bytes that are not valid UTF-8\n"},
+        // A "//" note hides the member after its comma; the hint names it,
+        // but not for "//" inside a string (an escaped quote before it).
+        BadCase{
+            "{\"size\": 100,  // side, centred on the origin\n \"timeLimit\": 60000}",
+            ":1:1: Fail: no definition for field \"timeLimit\"\n"
+            "hint: the map holds \"//\" outside its strings; JSON has no // comments (a note with a comma in "
+            "it hides the member after it): remove the notes, or write them as /* ... */\n"},
+        BadCase{"{\"size\": \"http:\\\"//\", \"timeLimit\": 1}",
+                ":1:10: Fail: \"size\": expected a number\n"}));
 
 TEST(Mapcheck, MissingFileAndUsage) {
   ToolRun run = mapcheck({"/nonexistent/map.json"});

@@ -15,6 +15,7 @@ import os
 import signal
 import subprocess
 import sys
+import time
 import unittest
 
 from sandbox_test import OPEN_PLAIN
@@ -91,6 +92,12 @@ def mutations(document):
     yield "a key twice", json.dumps(document)[:-1] + ', "total_score": 2}'
     yield "deep nesting", "[" * 100000 + "]" * 100000
     yield "not UTF-8", b"\xff\xfe".decode("latin-1")
+
+
+def temporaries(folders):
+    """What the servers' output files left as temporaries (".NAME.XXXXXX")."""
+    return [name for folder in folders if os.path.isdir(folder) for name in os.listdir(folder)
+            if name.startswith(".")]
 
 
 def _at(document, path):
@@ -174,6 +181,16 @@ class CarefulRunnerTest(unittest.TestCase):
         runner = subprocess.Popen([sys.executable, TOOL, "run", out, "--engine", "local", "-j", "2"],
                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         wait_for_controllers(self, flag, 2)  # both games are being played
+        playing = [os.path.join(out, "games", game) for game in game_ids(out)
+                   if os.path.isdir(os.path.join(out, "games", game))]
+        # Each server writes its results file as a temporary beside it, made
+        # once its map has loaded: that may be after its controller started.
+        def results_temporaries():
+            return [name for game in playing for name in os.listdir(game) if name.startswith(".results.json.")]
+        deadline = time.monotonic() + BOUND_S
+        while len(results_temporaries()) < 2 and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(len(results_temporaries()), 2)
         runner.send_signal(signal.SIGTERM)
         _, stderr = runner.communicate(timeout=BOUND_S)
         self.assertEqual(runner.returncode, 128 + signal.SIGTERM)
@@ -184,10 +201,13 @@ class CarefulRunnerTest(unittest.TestCase):
         self.assertEqual([game for game in game_ids(out) if os.path.exists(os.path.join(out, "games", game,
                                                                                       "game.json"))], [])
 
+        self.assertEqual(temporaries(playing), [])
+
         os.remove(flag)
         tournament(["run", out, "--engine", "local", "-j", "2"])
         for game in game_ids(out):
             self.assertEqual(read_json(os.path.join(out, "games", game, "game.json"))["status"], "completed")
+        self.assertEqual(temporaries(os.path.join(out, "games", game) for game in game_ids(out)), [])
 
 
 if __name__ == "__main__":

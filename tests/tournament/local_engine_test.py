@@ -9,8 +9,8 @@ import os
 import sys
 import unittest
 
-from tournament_fixture import (SOURCE, ci_tournament, game_ids, plan, read_json, scratch, tournament,
-                                write_tournament)
+from tournament_fixture import (SOURCE, SYSTEM_PYTHON, ci_tournament, game_ids, plan, read_json, scratch,
+                                tournament, write_tournament)
 
 HOME = 3
 
@@ -119,7 +119,15 @@ class LocalEngineTest(unittest.TestCase):
                                               "seeds": [7], "game_time_limit_s": 8, "sandbox": "none"},
                                      "hung.json"),
                     os.path.join(folder, "hung"))
-        quits = plan(write_tournament(folder, {"controllers": [{"name": "quit", "command": ["false", "{port}"]}],
+        # Answers the first T with an illegal command holding a newline.
+        illegal = [SYSTEM_PYTHON, "-c",
+                   "import socket, sys\n"
+                   "s = socket.create_connection((sys.argv[1], int(sys.argv[2])))\n"
+                   "while b'T' not in s.recv(65536): pass\n"
+                   "s.sendall(b'x\\n;;')\n"
+                   "s.recv(65536)\n", "{host}", "{port}"]
+        quits = plan(write_tournament(folder, {"controllers": [{"name": "quit", "command": ["false", "{port}"]},
+                                                               {"name": "illegal", "command": illegal}],
                                                "maps": maps, "seeds": [7], "game_time_limit_s": 600},
                                       "quits.json"), os.path.join(folder, "quits"))
         tournament(["run", hung, "--engine", "local"])
@@ -135,21 +143,32 @@ class LocalEngineTest(unittest.TestCase):
         self.assertEqual([(r["number"], r["outcome"]) for r in timed_out["runs"]], [(1, "time limit exceeded")])
         with open(os.path.join(hung, "games", "hang.open_plain.s7.r1", "hung.pid"), encoding="utf-8") as stream:
             self.assertFalse(os.path.exists(f"/proc/{stream.read()}"))
+        # The killed server's temporary results file is gone; its partial
+        # record stays, and the leaderboard links it.
+        self.assertEqual([name for name in os.listdir(os.path.join(hung, "games", "hang.open_plain.s7.r1"))
+                          if name.startswith(".")], [])
 
         failed = read_json(os.path.join(quits, "games", "quit.open_plain.s7.r1", "game.json"))
         self.assertEqual(failed["status"], "failed")
         self.assertEqual(failed["reason"], "controller exited 1 while the server was still waiting")
         self.assertEqual(failed["server_exit"], -9)
         self.assertFalse(os.path.exists(os.path.join(quits, "games", "quit.open_plain.s7.r1", "results.json")))
+        # The server's line, then its message, escaped onto one line.
+        self.assertEqual(read_json(os.path.join(quits, "games", "illegal.open_plain.s7.r1", "game.json"))["reason"],
+                         'uncaught exception: Fail: illegal command "x\\n"')
 
         # Every run a game did not play scores as the worst run there is.
         worst = unplayed_run_score(hung, "open_plain")
         for out, status, total in ((hung, "timed_out", timed_out["runs"][0]["score"] + worst),
                                    (quits, "failed", 2 * worst)):
             tournament(["report", out])
-            (standing,) = read_json(os.path.join(out, "leaderboard.json"))["standings"]
+            board = read_json(os.path.join(out, "leaderboard.json"))
+            standing = board["standings"][-1]
             self.assertEqual(standing[status], 1)
             self.assertEqual(standing["total_score"], total)
+        self.assertEqual(board["game_scores"][0]["record"], None)  # the server never got a client
+        self.assertEqual(read_json(os.path.join(hung, "leaderboard.json"))["game_scores"][0]["record"],
+                         "games/hang.open_plain.s7.r1/record.jsonl.gz")
 
 
 if __name__ == "__main__":

@@ -69,7 +69,8 @@ class PlanTest(unittest.TestCase):
             self.assertEqual([line.rstrip("\n").split("\t") for line in stream], rows)
 
         saved = read_json(os.path.join(out, "plan.json"))
-        self.assertEqual(saved["maps"]["patrol"], {"file": "maps/patrol.json", "time_limit_ms": 20000, "runs": 3})
+        self.assertEqual(saved["maps"]["patrol"], {"file": "maps/patrol.json", "time_limit_ms": 20000, "runs": 3,
+                                                   "mode": "lockstep", "reply_timeout_ms": 0})
         self.assertEqual(saved["controllers"]["b"], [os.path.join(self.folder, "bot.sh"), "--port", "{port}"])
         with open(os.path.join(SOURCE, "maps", "martian_patrol.json"), "rb") as original, \
                 open(os.path.join(out, "maps", "patrol.json"), "rb") as copied:
@@ -96,7 +97,16 @@ class PlanTest(unittest.TestCase):
             (changed(("controllers", 0, "name"), "a.b"), "controllers[0].name: must be 1-64 letters"),
             # A final newline would pass a "$" and split games.tsv's line.
             (changed(("controllers", 0, "name"), "a\n"), "controllers[0].name: must be 1-64 letters"),
-            (changed(("controllers", 0, "command"), ["false", "{host}"]), "controllers[0].command: has no {port}"),
+            # Only the sandbox gives every game port 17676 of its own.
+            (dict(changed(("controllers", 0, "command"), ["false", "{host}"]), sandbox="none"),
+             "controllers[0].command: has no {port}: unsandboxed games share this machine's ports"),
+            (changed(("mode",), "fast"), 'mode: must be "lockstep" (the default) or "realtime"'),
+            (changed(("reply_timeout_ms",), -1), "reply_timeout_ms: must be an integer from 0"),
+            (changed(("maps", 1, "mode"), "realtime "), 'maps[1].mode: must be "lockstep"'),
+            (changed(("maps", 1, "reply_timeout_ms"), True), "maps[1].reply_timeout_ms: must be an integer"),
+            (dict(changed(("maps", 1, "reply_timeout_ms"), 5), mode="realtime"),
+             "maps[1].reply_timeout_ms: applies to lockstep games only"),
+            (changed(("maps", 1, "seeds"), [1]), 'maps[1]: must be a path or an object with "name", "path"'),
             (changed(("controllers", 0, "command"), ["no-such-program-here", "{port}"]),
              'controllers[0].command: program "no-such-program-here" is not on the sandbox\'s PATH'),
             (changed(("controllers", 0, "command"), ["./bot.sh", "{port}"]),

@@ -9,7 +9,7 @@ ERROR_TAIL_LINES = 3
 ERROR_TAIL_CHARS = 300
 
 
-def _printable(text):
+def printable(text):
     """One line: control characters and backslashes escaped."""
     shown = []
     for char in text:
@@ -33,7 +33,7 @@ def error_tail(path):
     except OSError:
         return ""
     lines = [line.strip() for line in data.decode("utf-8", "replace").splitlines() if line.strip()]
-    tail = " | ".join(_printable(line) for line in lines[-ERROR_TAIL_LINES:])
+    tail = " | ".join(printable(line) for line in lines[-ERROR_TAIL_LINES:])
     return tail if len(tail) <= ERROR_TAIL_CHARS else "..." + tail[-ERROR_TAIL_CHARS:]
 
 

@@ -9,6 +9,7 @@ import time
 
 from common.capped_output import CappedOutput
 from common.processes import kill_group, start_activated_server, start_controller
+from common.stop_hold import StopHold
 
 # A controller that is gone while the server still runs: the server may be
 # sitting in accept and would wait forever, or may just be writing its
@@ -125,12 +126,14 @@ def play_processes(server_argv, listener_fd, controller_argv, folder, controller
     outputs = []
     ending = controller_code = start_error = None
     try:
-        server = start_activated_server(server_argv, listener_fd, os.path.join(folder, "server.out"),
-                                        os.path.join(folder, "server.err"))
+        with StopHold():
+            server = start_activated_server(server_argv, listener_fd, os.path.join(folder, "server.out"),
+                                            os.path.join(folder, "server.err"))
         os.close(listener_fd)
         listener_fd = None
         try:
-            controller = start_controller(controller_argv, controller_cwd)
+            with StopHold():
+                controller = start_controller(controller_argv, controller_cwd)
         except OSError as error:
             start_error = error.strerror
         else:

@@ -60,7 +60,9 @@ def game_namespace_words():
 
 def helper_words(mode):
     # -I -S: no site packages and no user paths to search; a faster start.
-    return [sys.executable, "-I", "-S", HELPER, mode]
+    # -B: no byte-code written beside the modules, which may be an installed
+    # package's (-I ignores PYTHONDONTWRITEBYTECODE).
+    return [sys.executable, "-I", "-S", "-B", HELPER, mode]
 
 
 def check_command():

@@ -3,6 +3,8 @@ end its games before it leaves."""
 
 import signal
 
+from common.stop_hold import held
+
 STOP_SIGNALS = (signal.SIGTERM, signal.SIGHUP, signal.SIGINT)
 
 
@@ -18,12 +20,17 @@ class Stopped(Exception):
         return 128 + self.signum
 
 
+def _raise(signum):
+    raise Stopped(signum)
+
+
 def _raise_stopped(signum, _frame):
     # Once: a second signal (parallel repeats its TERM) must not cut short
     # the clean-up the first one started.
     for other in STOP_SIGNALS:
         signal.signal(other, signal.SIG_IGN)
-    raise Stopped(signum)
+    if not held(signum, _raise):
+        raise Stopped(signum)
 
 
 def stop_on_signals():

@@ -23,6 +23,8 @@ constexpr const char* kUsage =
     "       replay results RECORD [LIMITS]                      the results document the game would have "
     "written\n"
     "       replay draw RECORD --run N [--at MS] -o OUT.svg [LIMITS]   a picture of a run\n"
+    "       replay --help                                       the usage and the commands, on standard "
+    "output\n"
     "LIMITS: --max-line BYTES  the longest line read (default 64M)\n"
     "        --max-size BYTES  the most text read, after decompression (default 4G)\n"
     "        BYTES: a whole number, optionally followed by K, M or G (powers of 1024)\n"
@@ -34,6 +36,19 @@ int usage() {
   std::fputs(kUsage, stderr);
   return 1;
 }
+
+constexpr const char* kHelp =
+    "\n"
+    "What a game record (server --record FILE, plain or .gz) can tell:\n"
+    "  verify   play the game again and compare every message, every step's\n"
+    "           state and the ending, byte for byte\n"
+    "  summary  one line per run: outcome, score, time, bounces, commands\n"
+    "  results  the results document the game would have written\n"
+    "  draw     a picture of a run as SVG: --run N (from 1), --at MS adds the\n"
+    "           rover's view at that run time, -o OUT.svg the file to write\n"
+    "  --help   print this help and exit\n"
+    "Every command stops at the first line that cannot belong to a record,\n"
+    "with one line on standard error naming it.\n";
 
 // A whole number argument, or nothing.
 std::optional<long long> wholeNumber(const std::string& text) {
@@ -106,6 +121,11 @@ int draw(rover::replay::RecordReader& record, const Options& options) {
 
 int main(int argc, char** argv) {
   using namespace rover::replay;
+  if (argc == 2 && std::string(argv[1]) == "--help") {
+    std::fputs(kUsage, stdout);
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
   if (argc < 3) return usage();
   const std::string command = argv[1];
   const std::string path = argv[2];

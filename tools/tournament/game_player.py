@@ -1,42 +1,32 @@
 """tournament play DIR GAME: plays one game and writes its game.json."""
 
 import fcntl
-import hashlib
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import time
 
-from common.controller_ending import controller_reason
-from common.game_guard import GameEnding, play_processes
-from common.processes import kill_group
+from common.controller_ending import controller_reason, printable
+from common.game_guard import GameEnding
+from common.game_run import play_sandboxed, play_unsandboxed
+from common.map_summary import file_sha256
 from common.results_check import ExpectedGame, NonConforming, check_results, parse_results, read_results
-from common.sandbox import (SANDBOX_HOST, SANDBOX_PORT, SandboxError, check_command, check_sandbox,
-                            controller_layers, game_words, layered, require_root)
+from common.sandbox import SandboxError, require_root
 from common.sandbox_files import controller_files, unreadable
+from common.server_command import server_words
+from common.server_outputs import remove_temporaries
 from common.sandbox_limits import limits_from_plan
 from common.stop_signals import Stopped, stop_on_signals
 from common.uid_pool import UidPoolError, claim_uid
-from tournament_dir import (GAME_FORMAT, TournamentDirError, game_file, game_folder, load_games, load_plan,
-                            read_outcome, write_json_atomically)
+from tournament_dir import (GAME_FORMAT, TournamentDirError, game_file, game_folder, game_time_limit, load_games,
+                            load_plan, map_mode, read_outcome, write_json_atomically)
 
 REPLAY_BOUND_S = 300
-# The helper reports within the game's limit plus the guards' grace periods;
-# past this margin the runner stops waiting for it.
-HELPER_MARGIN_S = 60
 
 RECORD_FILE = "record.jsonl.gz"
 RESULTS_FILE = "results.json"
-
-
-def _map_sha256(path):
-    digest = hashlib.sha256()
-    with open(path, "rb") as stream:
-        for block in iter(lambda: stream.read(1 << 20), b""):
-            digest.update(block)
-    return digest.hexdigest()
+TIMING_FILE = "timing.json"
 
 
 def _runs_from_record(replay, record, expected):
@@ -70,84 +60,50 @@ def _verdict(ending, limit_s, results, problem, why_controller_left):
     # hit, its exit status and last words) says more than the server's EOF.
     if ending.controller_left and ending.controller_exit != 0:
         return "failed", why_controller_left(None)
-    return "failed", results.get("line") or f"server exited {ending.server_exit}"
+    line = results.get("line") or f"server exited {ending.server_exit}"
+    # The message may quote the controller's bytes: escaped, one line.
+    message = results.get("message")
+    return "failed", f"{line}: {printable(message)}" if message else line
 
 
 def _server_argv(plan, game, map_file, here):
-    return [plan["server"], "--lockstep", "--reply-timeout", "0", "--seed", str(game.server_seed),
-            "--record", os.path.join(here, RECORD_FILE), "--results", os.path.join(here, RESULTS_FILE), map_file]
-
-
-def _filled(words, host, port):
-    return [w.replace("{host}", host).replace("{port}", str(port)) for w in words]
-
-
-def _play_unsandboxed(plan, game, server_argv, here, start):
-    # A port the kernel picks on 127.0.0.1: no races.
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(1)
-    words = _filled(plan["controllers"][game.controller], "127.0.0.1", listener.getsockname()[1])
-    return play_processes(server_argv, listener.detach(), plan["prefix"] + words, here, here,
-                          plan["game_time_limit_s"], start)
-
-
-def _play_sandboxed(plan, folder, game, server_argv, here, files, uid):
-    """Plays in the sandbox through sandbox_helper, which checks the sandbox
-    beside the game; raises SandboxError, naming the step, when the check
-    fails or the helper gives no account of the game."""
-    limits = limits_from_plan(plan["limits"])
-    limit_s = plan["game_time_limit_s"]
-    words = _filled(plan["controllers"][game.controller], SANDBOX_HOST, SANDBOX_PORT)
-    layers = controller_layers(files, [folder], limits, limit_s, uid)
-    helper = subprocess.Popen(game_words(here, limit_s, layered(layers, check_command()), server_argv,
-                                         layered(layers, plan["prefix"] + words)),
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              start_new_session=True)
-    try:
-        out, err = helper.communicate(timeout=limit_s + HELPER_MARGIN_S)
-    except subprocess.TimeoutExpired:
-        raise SandboxError(f"the sandbox's helper gave no account of the game within {limit_s:g} s + "
-                           f"{HELPER_MARGIN_S} s") from None
-    finally:
-        # Killing the outer bwrap ends its pid namespace: every process of the game.
-        kill_group(helper.pid)
-        helper.wait()
-    lines = out.decode("utf-8", "replace").strip().splitlines()
-    if lines[-1:] and lines[-1].startswith("CHECK FAILED"):
-        check_sandbox(files, limits, limit_s, uid)  # names the step that fails
-        raise SandboxError(f"the sandbox's check failed in the game's namespaces ({lines[-1]})")
-    try:
-        return GameEnding.from_line(lines[-1])
-    except (ValueError, IndexError):
-        last = (err.decode("utf-8", "replace").strip().splitlines() or [f"exit status {helper.returncode}"])[-1]
-        raise SandboxError(f"the sandbox's helper failed: {last}") from None
+    map_info = plan["maps"][game.map]
+    return server_words(plan["server"], map_file, map_mode(map_info), map_info.get("reply_timeout_ms", 0),
+                        seed=game.server_seed, record=os.path.join(here, RECORD_FILE),
+                        results=os.path.join(here, RESULTS_FILE),
+                        timing=os.path.join(here, TIMING_FILE) if plan.get("timing") else None)
 
 
 def _play_in(plan, folder, game, here):
     """Plays the game with its files in `here`; the game.json content.
     Raises SandboxError or UidPoolError when the sandbox cannot run."""
-    limit_s = plan["game_time_limit_s"]
     map_info = plan["maps"][game.map]
+    limit_s = game_time_limit(plan, map_info)
     map_file = os.path.abspath(os.path.join(folder, map_info["file"]))
-    expected = ExpectedGame(_map_sha256(map_file), "lockstep", game.server_seed, 0, map_info["runs"],
+    mode = map_mode(map_info)
+    expected = ExpectedGame(file_sha256(map_file), mode, game.server_seed,
+                            map_info.get("reply_timeout_ms", 0) if mode == "lockstep" else None, map_info["runs"],
                             map_info["time_limit_ms"])
     server_argv = _server_argv(plan, game, map_file, here)
     sandboxed = plan.get("sandbox", "none") == "bwrap"
+    words = plan["prefix"] + plan["controllers"][game.controller]
     start = time.monotonic()
     if sandboxed:
         require_root()
-        words = plan["controllers"][game.controller]
-        files = controller_files(words, plan.get("controller_folders", {}).get(game.controller))
-        problem = unreadable(files, words)
+        own = plan["controllers"][game.controller]
+        files = controller_files(own, plan.get("controller_folders", {}).get(game.controller))
+        problem = unreadable(files, own)
         if problem is not None:
             return _outcome(game, "failed", f"the controller's files: {problem}", GameEnding(None, None, None),
                             start, None, None)
         with claim_uid() as claimed:
-            ending = _play_sandboxed(plan, folder, game, server_argv, here, files, claimed.uid)
+            ending = play_sandboxed(server_argv, words, here, files, [folder], limits_from_plan(plan["limits"]),
+                                    limit_s, claimed.uid)
     else:
-        ending = _play_unsandboxed(plan, game, server_argv, here, start)
+        ending = play_unsandboxed(server_argv, words, here, here, limit_s, start)
     wall_end = time.monotonic()
+    # A server that was killed leaves its output files' temporaries behind.
+    remove_temporaries(here, (RESULTS_FILE, TIMING_FILE))
 
     results = problem = None
     try:
@@ -229,6 +185,7 @@ def play(folder, name):
         try:
             outcome = _play_in(plan, folder, game, here)
         except Stopped as stop:
+            remove_temporaries(here, (RESULTS_FILE, TIMING_FILE))
             print(f"{name}: runner stopped by {stop}; nothing recorded, the game will be played again",
                   file=sys.stderr)
             return stop.exit_status()

@@ -5,19 +5,26 @@ import csv
 import json
 import os
 
+from common.record_header import has_valid_header
 from leaderboard import compute
 from leaderboard_html import render_html
+from leaderboard_tally import TIMING_NAME
+from leaderboard_text import MODE_WORDS, mode_tables, plus_minus, timing_text
 from tournament_dir import game_folder
 
 LEADERBOARD_FORMAT = "rover-tournament-leaderboard"
-CSV_COLUMNS = ("rank", "controller", "map", "games", "completed", "timed_out", "failed", "pending", "runs",
-               "home_runs", "home_rate", "total_score", "mean_score")
+TALLY_COLUMNS = ("games", "completed", "timed_out", "failed", "pending", "runs", "home_runs", "home_rate",
+                 "total_score", "mean_score")
+# New columns go last, so that readers of the first ones keep working.
+CSV_COLUMNS = ("rank", "controller", "map") + TALLY_COLUMNS + (
+    "mode", "waiting", "mean_game_score", "standard_error", "timing_median_ms", "timing_p99_ms", "timing_max_ms")
 
 
 def record_link(folder, game):
-    """The game's record relative to DIR, or None when the game left none."""
+    """The game's record relative to DIR, or None when it left none a
+    viewer could open (no file, or a first line that is no record header)."""
     for name in ("record.jsonl.gz", "record.jsonl"):
-        if os.path.exists(os.path.join(game_folder(folder, game), name)):
+        if has_valid_header(os.path.join(game_folder(folder, game), name)):
             return f"games/{game}/{name}"
     return None
 
@@ -30,21 +37,33 @@ def shared_ranks(sorted_scores):
     return ranks
 
 
+def _standings(table):
+    return [
+        {"rank": rank, "controller": s.controller, **s.overall.as_dict(table.mode, s.mean_and_error()),
+         "maps": {name: s.maps[name].as_dict(table.mode) for name in table.maps if name in s.maps}}
+        for rank, s in zip(shared_ranks([s.overall.total_score for s in table.standings]), table.standings)
+    ]
+
+
 def leaderboard_document(folder):
-    ranked, scores, map_names = compute(folder)
+    tables, scores = compute(folder)
+    own, *other = tables
     return {
         "format": LEADERBOARD_FORMAT,
         "version": 1,
         "games": len(scores),
         "pending": sum(1 for game in scores if game.status == "pending"),
-        "standings": [
-            {"rank": rank, "controller": s.controller, **s.overall.as_dict(),
-             "maps": {name: s.maps[name].as_dict() for name in map_names if name in s.maps}}
-            for rank, s in zip(shared_ranks([s.overall.total_score for s in ranked]), ranked)
-        ],
+        # `standings` is the table of the tournament file's own mode; the
+        # maps set to the other mode have theirs in `other_mode`.
+        "mode": own.mode,
+        "ranked_slots": own.ranked_slots,
+        "slots": own.slots,
+        "standings": _standings(own),
+        "other_mode": {"mode": other[0].mode, "ranked_slots": other[0].ranked_slots, "slots": other[0].slots,
+                       "standings": _standings(other[0])} if other else None,
         "game_scores": [
             {"game": g.game, "controller": g.controller, "map": g.map, "seed": g.seed, "repeat": g.repeat,
-             "status": g.status, "reason": g.reason, "runs_played": g.runs_played,
+             "mode": g.mode, "status": g.status, "reason": g.reason, "runs_played": g.runs_played,
              "unplayed_runs": g.unplayed_runs, "home_runs": g.home_runs, "score": g.score,
              "record": record_link(folder, g.game)}
             for g in scores
@@ -53,20 +72,30 @@ def leaderboard_document(folder):
 
 
 def _csv_rows(document):
-    for standing in document["standings"]:
-        rows = [("all", standing)] + list(standing["maps"].items())
-        for map_name, tally in rows:
-            yield [standing["rank"], standing["controller"], map_name] + [tally[c] for c in CSV_COLUMNS[3:]]
+    for mode, table in mode_tables(document):
+        for standing in table["standings"]:
+            for map_name, tally in [("all", standing)] + list(standing["maps"].items()):
+                timing = tally[TIMING_NAME[mode]] or {}
+                yield ([standing["rank"], standing["controller"], map_name] + [tally[c] for c in TALLY_COLUMNS] +
+                       [mode, tally["waiting"], tally["mean_game_score"], tally["standard_error"],
+                        timing.get("median"), timing.get("p99"), timing.get("max")])
 
 
 def _terminal_table(document):
-    lines = [f"{'rank':>4}  {'controller':<20} {'total score':>14} {'mean/run':>10} {'home':>6} "
-             f"{'timeouts':>8} {'failures':>8}"]
-    for s in document["standings"]:
-        mean = f"{s['mean_score']:.0f}" if s["mean_score"] is not None else "-"
-        home = f"{100 * s['home_rate']:.0f}%" if s["home_rate"] is not None else "-"
-        lines.append(f"{s['rank']:>4}  {s['controller']:<20} {s['total_score']:>14} {mean:>10} {home:>6} "
-                     f"{s['timed_out']:>8} {s['failed']:>8}")
+    lines = []
+    for mode, table in mode_tables(document):
+        what = "reply ms p50/p99/max" if mode == "lockstep" else "late ms p50/p99/max"
+        lines.append(f"{MODE_WORDS[mode]} games:")
+        lines.append(f"{'rank':>4}  {'controller':<20} {'total score':>12} {'mean/game ± s.e.':>22} {'home':>5} "
+                     f"{'timeouts':>8} {'failures':>8}  {what}")
+        for s in table["standings"]:
+            home = f"{100 * s['home_rate']:.0f}%" if s["home_rate"] is not None else "-"
+            lines.append(f"{s['rank']:>4}  {s['controller']:<20} {s['total_score']:>12} "
+                         f"{plus_minus(s['mean_game_score'], s['standard_error']):>22} {home:>5} "
+                         f"{s['timed_out']:>8} {s['failed']:>8}  {timing_text(s[TIMING_NAME[mode]])}")
+        if table["ranked_slots"] < table["slots"]:
+            lines.append(f"ranked on the {table['ranked_slots']} of {table['slots']} map, seed and repeat "
+                         "combinations that every controller has finished")
     if document["pending"]:
         lines.append(f"{document['pending']} of {document['games']} games have no outcome yet: "
                      "the standings are not final")

@@ -6,6 +6,9 @@ it is (python3 -m http.server) or copied anywhere."""
 from html import escape
 from urllib.parse import quote
 
+from leaderboard_text import MODE_WORDS, mode_tables, plus_minus, timing_text
+from leaderboard_tally import TIMING_NAME
+
 # Clicking a column heading sorts its table by that column, numbers as
 # numbers (cells carry data-sort), a second click reverses the order.
 SORT_SCRIPT = """
@@ -54,20 +57,26 @@ def _mean(mean):
     return None if mean is None else f"{mean:.1f}"
 
 
-def _tally_cells(tally):
+def _tally_cells(tally, mode):
+    timing = tally[TIMING_NAME[mode]]
     return "".join([
         _cell(tally["games"]), _cell(tally["completed"]), _cell(tally["timed_out"]), _cell(tally["failed"]),
-        _cell(tally["pending"]), _cell(tally["runs"]), _cell(tally["home_rate"], _percent(tally["home_rate"])),
-        _cell(tally["total_score"]), _cell(tally["mean_score"], _mean(tally["mean_score"])),
+        _cell(tally["pending"]), _cell(tally["waiting"]), _cell(tally["runs"]),
+        _cell(tally["home_rate"], _percent(tally["home_rate"])), _cell(tally["total_score"]),
+        _cell(tally["mean_score"], _mean(tally["mean_score"])),
+        _cell(tally["mean_game_score"], plus_minus(tally["mean_game_score"], tally["standard_error"])),
+        _cell(timing["median"] if timing else None, timing_text(timing)),
     ])
 
 
-TALLY_HEADINGS = ("games", "completed", "timed out", "failed", "pending", "runs", "home rate", "total score",
-                  "mean score per run")
+def _tally_headings(mode):
+    return ("games", "completed", "timed out", "failed", "pending", "waiting", "runs", "home rate", "total score",
+            "mean score per run", "mean game score ± s.e.",
+            "reply ms: median / p99 / max" if mode == "lockstep" else "telemetry late ms: median / p99 / max")
 
 
 # Columns of words, aligned left like their cells; the rest are numbers.
-TEXT_COLUMNS = {"controller", "map", "game", "status", "reason", "record"}
+TEXT_COLUMNS = {"controller", "map", "game", "mode", "status", "reason", "record"}
 
 
 def _headings(names):
@@ -83,17 +92,38 @@ def _game_link(game, viewer):
     return f'<a href="{escape(target)}">{"watch" if viewer else "record"}</a>'
 
 
-def render_html(document, viewer):
+def _mode_section(mode, table):
     standings = "".join(
-        f"<tr>{_cell(s['rank'])}{_cell(s['controller'], css='text')}{_tally_cells(s)}</tr>"
-        for s in document["standings"])
+        f"<tr>{_cell(s['rank'])}{_cell(s['controller'], css='text')}{_tally_cells(s, mode)}</tr>"
+        for s in table["standings"])
     per_map = "".join(
-        f"<tr>{_cell(s['controller'], css='text')}{_cell(name, css='text')}{_tally_cells(tally)}</tr>"
-        for s in document["standings"] for name, tally in s["maps"].items())
+        f"<tr>{_cell(s['controller'], css='text')}{_cell(name, css='text')}{_tally_cells(tally, mode)}</tr>"
+        for s in table["standings"] for name, tally in s["maps"].items())
+    partial = (f"<p>Ranked on the {table['ranked_slots']} of {table['slots']} map, seed and repeat combinations "
+               "that every controller has finished; the other finished games are waiting.</p>"
+               if table["ranked_slots"] < table["slots"] else "")
+    words = MODE_WORDS[mode]
+    return f"""<h2>Standings: {words} games</h2>
+{partial}
+<table class="sortable">
+<thead>{_headings(("rank", "controller") + _tally_headings(mode))}</thead>
+<tbody>{standings}</tbody>
+</table>
+<h2>Per map: {words} games</h2>
+<table class="sortable">
+<thead>{_headings(("controller", "map") + _tally_headings(mode))}</thead>
+<tbody>{per_map}</tbody>
+</table>
+"""
+
+
+def render_html(document, viewer):
+    sections = "".join(_mode_section(mode, table) for mode, table in mode_tables(document))
     games = "".join(
         f'<tr class="{escape(g["status"].replace(" ", "-"))}">'
         f"{_cell(g['game'], css='text')}{_cell(g['controller'], css='text')}{_cell(g['map'], css='text')}"
-        f"{_cell(g['seed'])}{_cell(g['repeat'])}{_cell(g['status'], css='text')}{_cell(g['reason'], css='text')}"
+        f"{_cell(MODE_WORDS[g['mode']], css='text')}{_cell(g['seed'])}{_cell(g['repeat'])}"
+        f"{_cell(g['status'], css='text')}{_cell(g['reason'], css='text')}"
         f"{_cell(g['runs_played'])}{_cell(g['home_runs'])}{_cell(g['score'])}"
         f'<td class="text links">{_game_link(g, viewer)} <a href="games/{quote(g["game"])}/">files</a></td></tr>'
         for g in document["game_scores"])
@@ -105,21 +135,15 @@ def render_html(document, viewer):
 <body>
 <h1>Tournament leaderboard</h1>
 <p>A lower score wins. A run that a failed or timed-out game did not play scores 1000 + 2 &times; the map's
-time limit, like a crater at time 0. Click a heading to sort.</p>
+time limit, like a crater at time 0. Lockstep and real-time games are ranked in tables of their own. The mean
+game score is over seeds and repeats, &plusmn; its standard error (&ndash; with fewer than two games); the
+overall one sums the maps' means. Reply times (lockstep) and telemetry lateness (real time) are merged over a
+controller's games; each figure is the upper bound of its bucket. Click a heading to sort.</p>
 {pending}
-<h2>Standings</h2>
-<table class="sortable">
-<thead>{_headings(("rank", "controller") + TALLY_HEADINGS)}</thead>
-<tbody>{standings}</tbody>
-</table>
-<h2>Per map</h2>
-<table class="sortable">
-<thead>{_headings(("controller", "map") + TALLY_HEADINGS)}</thead>
-<tbody>{per_map}</tbody>
-</table>
+{sections}
 <h2>Games</h2>
 <table class="sortable">
-<thead>{_headings(("game", "controller", "map", "seed", "repeat", "status", "reason", "runs played",
+<thead>{_headings(("game", "controller", "map", "mode", "seed", "repeat", "status", "reason", "runs played",
                    "runs home", "score", "record"))}</thead>
 <tbody>{games}</tbody>
 </table>

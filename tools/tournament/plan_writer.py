@@ -1,13 +1,14 @@
 """tournament plan: checks a tournament file and writes DIR with its games."""
 
 import hashlib
-import json
 import os
 import shutil
-import subprocess
 import sys
 
+from common.locate import NotFound, find_program
+from common.map_summary import MapProblem, summarise_map
 from common.sandbox import SandboxError, check_sandbox, require_root, tool
+from common.server_command import game_limit_s
 from common.sandbox_files import controller_files, unreadable
 from common.uid_pool import UidPoolError, claim_uid
 from tournament_dir import GAME_COLUMNS, PLAN_FORMAT, Game, game_id, write_json_atomically
@@ -28,26 +29,23 @@ def server_seed(seed, repeat):
 
 
 def _program(build, name):
-    path = os.path.join(build, name)
-    if not (os.path.isfile(path) and os.access(path, os.X_OK)):
-        raise PlanError(f"{path} is missing: build the project first, or pass --build")
-    return path
+    """`name` in the --build folder when given, else found by the one rule
+    (beside this tool, then PATH)."""
+    try:
+        return find_program(name, folder=build)
+    except NotFound as error:
+        raise PlanError(f"{error}: build the project first, or pass --build") from None
 
 
 def _check_map(mapcheck, index, entry):
     """Loads the map as the server does; its time limit and run count."""
-    checked = subprocess.run([mapcheck, "--json", entry.path], capture_output=True, text=True, check=False)
-    if checked.returncode != 0:
-        problem = (checked.stderr.strip().splitlines() or ["mapcheck failed"])[0]
-        raise TournamentFileError(f"maps[{index}]: does not load: {problem}")
     try:
-        summary = json.loads(checked.stdout)  # docs/mapcheck.md
-        limit, runs = summary["time_limit_ms"], summary["runs"]
-    except (ValueError, KeyError, TypeError):
-        limit = runs = None
-    if not isinstance(limit, int) or not isinstance(runs, list):
-        raise PlanError(f"cannot read mapcheck's summary of {entry.path}")
-    return limit, len(runs)
+        summary = summarise_map(mapcheck, entry.path)
+    except MapProblem as problem:
+        raise TournamentFileError(f"maps[{index}]: does not load: {problem}") from None
+    except RuntimeError as error:
+        raise PlanError(str(error)) from None
+    return summary.time_limit_ms, summary.runs
 
 
 def plan_games(tournament):
@@ -63,7 +61,7 @@ def plan_games(tournament):
     return games
 
 
-def _check_sandbox(tournament):
+def _check_sandbox(tournament, limit_s):
     """The sandbox works here for every controller: a trivial command in each
     one's full sandbox. Warns about controllers whose files the sandbox's user
     cannot read; their games will fail with that reason."""
@@ -78,7 +76,7 @@ def _check_sandbox(tournament):
                 if problem:
                     print(f"tournament: warning: controllers[{index}] ({controller.name}): {problem}; "
                           "its games will fail", file=sys.stderr)
-                check_sandbox(files, tournament.limits, tournament.game_time_limit_s, claimed.uid)
+                check_sandbox(files, tournament.limits, limit_s, claimed.uid)
     except (SandboxError, UidPoolError) as error:
         raise PlanError(f"sandbox: {error}") from None
 
@@ -93,9 +91,13 @@ def write_plan(tournament, tournament_path, out, build, viewer_source):
     maps = {}
     for index, entry in enumerate(tournament.maps):
         limit, runs = _check_map(mapcheck, index, entry)
-        maps[entry.name] = {"file": f"maps/{entry.name}.json", "time_limit_ms": limit, "runs": runs}
+        maps[entry.name] = {"file": f"maps/{entry.name}.json", "time_limit_ms": limit, "runs": runs,
+                            "mode": entry.mode, "reply_timeout_ms": entry.reply_timeout_ms}
     if tournament.sandbox == "bwrap":
-        _check_sandbox(tournament)
+        # The CPU limit follows the longest game's wall-clock limit.
+        longest = max(game_limit_s(tournament.game_time_limit_s, info["mode"], info["runs"], info["time_limit_ms"])
+                      for info in maps.values())
+        _check_sandbox(tournament, longest)
 
     os.makedirs(os.path.join(out, "maps"), exist_ok=True)
     os.makedirs(os.path.join(out, "games"), exist_ok=True)
@@ -115,6 +117,9 @@ def write_plan(tournament, tournament_path, out, build, viewer_source):
         "server": os.path.abspath(server),
         "replay": os.path.abspath(replay),
         "game_time_limit_s": tournament.game_time_limit_s,
+        "mode": tournament.mode,
+        # Every game's server writes its reply times and telemetry lateness.
+        "timing": True,
         "prefix": tournament.prefix,
         "sandbox": tournament.sandbox,
         "limits": tournament.limits.as_dict(),

@@ -9,7 +9,8 @@ import sys
 import time
 
 from common.stop_signals import Stopped, stop_on_signals
-from tournament_dir import counted, load_plan, report_unfinished, unfinished_games
+from tournament_dir import (counted, game_time_limit, load_plan, report_unfinished, split_by_mode,
+                            unfinished_games)
 
 POLL_INTERVAL_S = 2.0
 
@@ -88,27 +89,36 @@ def run_slurm(folder, tool, partition, max_parallel, per_task):
         print("every game has an outcome already")
         return 0
     here = _next_submission_folder(folder)
-    listing = os.path.join(here, "games.txt")
-    with open(listing, "w", encoding="utf-8") as stream:
-        stream.writelines(game.game + "\n" for game in pending)
     play = " ".join(shlex.quote(word) for word in [sys.executable, tool, "play", folder])
     script = os.path.join(here, "task.sh")
     with open(script, "w", encoding="utf-8") as stream:
         stream.write(TASK_SCRIPT.format(play=play))
     os.chmod(script, 0o755)
 
-    tasks = -(-len(pending) // per_task)
-    # A task's time limit: its games at their wall-clock limit, plus start-up.
-    minutes = -(-per_task * (load_plan(folder)["game_time_limit_s"] + 30) // 60) + 1
-    arrays = []
-    for offset, count in array_slices(tasks, max_array_size()):
-        throttle = f"%{max_parallel}" if max_parallel else ""
-        argv = ["sbatch", "--parsable", "--job-name", "rover-tournament", "--array", f"0-{count - 1}{throttle}",
-                "--ntasks", "1", "--cpus-per-task", "1", "--time", str(int(minutes)), "--chdir", folder,
-                "--output", os.path.join(here, f"array{offset}-%a.out")]
-        if partition:
-            argv += ["--partition", partition]
-        arrays.append((argv, [script, listing, str(offset), str(per_task)]))
+    plan = load_plan(folder)
+    limit = max_array_size()
+    arrays, tasks = [], 0
+    # Real-time games in arrays of their own, with their own time limits.
+    for kind, games in zip(("lockstep", "realtime"), split_by_mode(plan, pending)):
+        if not games:
+            continue
+        listing = os.path.join(here, f"games-{kind}.txt")
+        with open(listing, "w", encoding="utf-8") as stream:
+            stream.writelines(game.game + "\n" for game in games)
+        count = -(-len(games) // per_task)
+        tasks += count
+        # A task's time limit: its games at their wall-clock limit, plus start-up.
+        longest = max(game_time_limit(plan, plan["maps"][game.map]) for game in games)
+        minutes = -(-per_task * (longest + 30) // 60) + 1
+        for offset, size in array_slices(count, limit):
+            throttle = f"%{max_parallel}" if max_parallel else ""
+            argv = ["sbatch", "--parsable", "--job-name", f"rover-tournament-{kind}",
+                    "--array", f"0-{size - 1}{throttle}", "--ntasks", "1", "--cpus-per-task", "1",
+                    "--time", str(int(minutes)), "--chdir", folder,
+                    "--output", os.path.join(here, f"{kind}{offset}-%a.out")]
+            if partition:
+                argv += ["--partition", partition]
+            arrays.append((argv, [script, listing, str(offset), str(per_task)]))
     job_ids = []
     stop_on_signals()
     try:

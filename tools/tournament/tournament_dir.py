@@ -14,6 +14,8 @@ import os
 import sys
 from dataclasses import dataclass
 
+from common.server_command import game_limit_s
+
 PLAN_FORMAT = "rover-tournament-plan"
 GAME_FORMAT = "rover-tournament-game"
 GAME_COLUMNS = ("game", "controller", "map", "seed", "repeat", "server_seed")
@@ -89,6 +91,23 @@ def read_outcome(folder, game):
 
 def unfinished_games(folder):
     return [game for game in load_games(folder) if not os.path.exists(game_file(folder, game.game))]
+
+
+def map_mode(map_info):
+    """"lockstep" or "realtime"; plans written before modes are all lockstep."""
+    return map_info.get("mode", "lockstep")
+
+
+def game_time_limit(plan, map_info):
+    """A game's wall-clock limit: a real-time game's is never shorter than
+    its runs take."""
+    return game_limit_s(plan["game_time_limit_s"], map_mode(map_info), map_info["runs"], map_info["time_limit_ms"])
+
+
+def split_by_mode(plan, games):
+    """(lockstep games, real-time games), each in plan order."""
+    return ([game for game in games if map_mode(plan["maps"][game.map]) == "lockstep"],
+            [game for game in games if map_mode(plan["maps"][game.map]) == "realtime"])
 
 
 def counted(number, noun):

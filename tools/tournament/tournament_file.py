@@ -15,8 +15,14 @@ from common.sandbox_limits import Limits, LimitsError, read_limits
 # Checked with fullmatch: "$" would also match before a final newline.
 NAME_PATTERN = re.compile(r"[A-Za-z0-9_-]{1,64}")
 MAX_SEED = 2**64 - 1
-KNOWN_FIELDS = {"controllers", "maps", "seeds", "repeats", "game_time_limit_s", "prefix", "sandbox", "limits"}
+KNOWN_FIELDS = {"controllers", "maps", "seeds", "repeats", "game_time_limit_s", "prefix", "sandbox", "limits", "mode",
+                "reply_timeout_ms"}
+MAP_FIELDS = {"name", "path", "mode", "reply_timeout_ms"}
 SANDBOXES = ("bwrap", "none")
+MODES = ("lockstep", "realtime")
+# The server's own bound on --reply-timeout would do, but a day is already
+# far past any useful wait for one reply.
+MAX_REPLY_TIMEOUT_MS = 86_400_000
 
 
 class TournamentFileError(Exception):
@@ -36,6 +42,9 @@ class Controller:
 class MapEntry:
     name: str
     path: str  # absolute
+    mode: str = "lockstep"
+    # Lockstep: the server's --reply-timeout (0 waits for ever); None in real time.
+    reply_timeout_ms: object = 0
 
 
 @dataclass
@@ -49,6 +58,8 @@ class Tournament:
     prefix: list = field(default_factory=list)
     sandbox: str = "bwrap"
     limits: Limits = field(default_factory=Limits)
+    mode: str = "lockstep"
+    reply_timeout_ms: int = 0
 
 
 def _fail(where, problem):
@@ -116,8 +127,13 @@ def _controllers(value, folder, sandboxed):
             _fail(f"{where}.name", f'"{name}" is used twice')
         names.add(name)
         words = _words(entry["command"], f"{where}.command", folder)
-        if not any("{port}" in w for w in words):
-            _fail(f"{where}.command", "has no {port}")
+        # In the sandbox every game has a network of its own, where the server
+        # always waits on the default port: a controller may simply connect
+        # to localhost:17676. Unsandboxed, games share the machine's ports.
+        if not sandboxed and not any("{port}" in w for w in words):
+            _fail(f"{where}.command", 'has no {port}: unsandboxed games share this machine\'s ports, so each '
+                                      "server listens on a free port of its own that the command must take "
+                                      '(only the sandbox gives every game port 17676)')
         _check_program(words, f"{where}.command", sandboxed)
         own = _folder(entry["folder"], f"{where}.folder", folder) if "folder" in entry else None
         controllers.append(Controller(name, words, own))
@@ -139,19 +155,46 @@ def _check_folders(controllers):
                                            "a folder of its own")
 
 
-def _maps(value, folder):
+def _mode(value, where):
+    if value not in MODES:
+        _fail(where, 'must be "lockstep" (the default) or "realtime"')
+    return value
+
+
+def _reply_timeout(value, where):
+    if isinstance(value, bool) or not isinstance(value, int) or not 0 <= value <= MAX_REPLY_TIMEOUT_MS:
+        _fail(where, f"must be an integer from 0 (wait for ever) to {MAX_REPLY_TIMEOUT_MS} ms")
+    return value
+
+
+def _map_mode(entry, where, default_mode, default_timeout):
+    """A map's mode and reply timeout: its own fields, else the file's. The
+    file's reply timeout is for its lockstep maps; real time waits for no reply."""
+    mode = _mode(entry["mode"], f"{where}.mode") if "mode" in entry else default_mode
+    if "reply_timeout_ms" not in entry:
+        return mode, default_timeout if mode == "lockstep" else None
+    if mode != "lockstep":
+        _fail(f"{where}.reply_timeout_ms", "applies to lockstep games only; this map is played in real time")
+    return mode, _reply_timeout(entry["reply_timeout_ms"], f"{where}.reply_timeout_ms")
+
+
+def _maps(value, folder, default_mode, default_timeout):
     if not isinstance(value, list) or not value:
         _fail("maps", "must be a non-empty list")
     maps, names = [], set()
     for i, entry in enumerate(value):
         where = f"maps[{i}]"
+        mode, timeout = default_mode, default_timeout if default_mode == "lockstep" else None
         if isinstance(entry, str):
             path = entry
             name = os.path.splitext(os.path.basename(entry))[0]
-        elif isinstance(entry, dict) and set(entry) == {"name", "path"} and isinstance(entry["path"], str):
+        elif (isinstance(entry, dict) and {"name", "path"} <= set(entry) <= MAP_FIELDS
+              and isinstance(entry["path"], str)):
             path, name = entry["path"], entry["name"]
+            mode, timeout = _map_mode(entry, where, default_mode, default_timeout)
         else:
-            _fail(where, 'must be a path or an object with exactly "name" and "path"')
+            _fail(where, 'must be a path or an object with "name", "path" and optionally "mode" and '
+                         '"reply_timeout_ms"')
         name = _name(name, f"{where} name")
         if name in names:
             _fail(where, f'the name "{name}" is used twice; give one of them {{"name": ..., "path": ...}}')
@@ -159,7 +202,7 @@ def _maps(value, folder):
         path = os.path.normpath(os.path.join(folder, path))
         if not os.path.isfile(path):
             _fail(where, f"{path} is not a file")
-        maps.append(MapEntry(name, path))
+        maps.append(MapEntry(name, path, mode, timeout))
     return maps
 
 
@@ -210,6 +253,8 @@ def read_tournament_file(path):
         raise TournamentFileError(str(error)) from None
     if "limits" in data and not sandboxed:
         _fail("limits", 'needs the sandbox; with "sandbox": "none" use "prefix"')
+    mode = _mode(data.get("mode", "lockstep"), "mode")
+    reply_timeout = _reply_timeout(data["reply_timeout_ms"], "reply_timeout_ms") if "reply_timeout_ms" in data else 0
     prefix = []
     if "prefix" in data:
         prefix = _words(data["prefix"], "prefix", folder)
@@ -218,11 +263,13 @@ def read_tournament_file(path):
     return Tournament(
         folder=folder,
         controllers=_controllers(data["controllers"], folder, sandboxed),
-        maps=_maps(data["maps"], folder),
+        maps=_maps(data["maps"], folder, mode, reply_timeout),
         seeds=_seeds(data["seeds"]),
         repeats=repeats,
         game_time_limit_s=limit,
         prefix=prefix,
         sandbox=sandbox,
         limits=limits,
+        mode=mode,
+        reply_timeout_ms=reply_timeout,
     )
