@@ -71,9 +71,11 @@ void ServerRun::prepareFiles() {
   outputs_.protect("the map file", settings_.mapFile);
   OutputFile* record = nullptr;
   OutputFile* results = nullptr;
+  OutputFile* timing = nullptr;
   if (settings_.recordPath) record = &outputs_.claim("--record", *settings_.recordPath, OutputKind::Streamed);
   if (settings_.resultsPath)
     results = &outputs_.claim("--results", *settings_.resultsPath, OutputKind::Whole);
+  if (settings_.timingPath) timing = &outputs_.claim("--timing", *settings_.timingPath, OutputKind::Whole);
   outputs_.openAll();
 
   if (record) {
@@ -84,7 +86,7 @@ void ServerRun::prepareFiles() {
   // After the record: when the record cannot be finished, the results file
   // says the game failed by it (ListenerList::gameEnded).
   if (results) listeners_.add(*(results_ = std::make_unique<ResultsWriter>(*results, info)));
-  if (settings_.timingPath) listeners_.add(*(timing_ = std::make_unique<TimingWriter>(*settings_.timingPath, info)));
+  if (timing) listeners_.add(*(timing_ = std::make_unique<TimingWriter>(*timing, info)));
 }
 
 std::string ServerRun::explanation(const std::optional<Failure>& failure) const {

@@ -59,7 +59,7 @@ class ServerRun {
   std::optional<MapSpec> map_;
   int listener_ = -1;
   std::unique_ptr<ClientConnection> connection_;
-  OutputFiles outputs_;  // --record, --results: checked, opened and written by one set of rules
+  OutputFiles outputs_;  // --record, --results, --timing: checked, opened and written by one set of rules
   std::unique_ptr<ResultsWriter> results_;
   std::unique_ptr<RecordSink> recordSink_;
   std::unique_ptr<RecordWriter> record_;

@@ -1,4 +1,4 @@
-// The server's output files (--record, --results) end to end: a path that
+// The server's output files (--record, --results, --timing) end to end: a path that
 // would destroy something is refused before the socket opens, with nothing
 // changed; a record that cannot be written (a full disk: a small tmpfs the
 // test mounts) still leaves a results file that says so, and no temporary.
@@ -81,7 +81,8 @@ class Refusals : public ::testing::TestWithParam<RefusalCase> {};
 // folder exactly as it was: nothing created, emptied or replaced.
 TEST_P(Refusals, ChangeNothing) {
   Scratch dir;
-  std::vector<std::string> args;
+  // A port of its own: a server that wrongly went on would not take 17676.
+  std::vector<std::string> args{"-p", std::to_string(testing::freePort())};
   for (const std::string& option : GetParam().options) {
     args.push_back(option.front() == '{' ? dir.file(option.substr(1, option.size() - 2)) : option);
   }
@@ -116,7 +117,23 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"GoodRecordBadResults",
                     {"--record", "{old.jsonl}", "--results", "{m.json}"},
                     "m.json",
-                    "it is the map file"}),
+                    "it is the map file"},
+        RefusalCase{"TimingToAFifo", {"--timing", "{fifo}"}, "fifo", "not a regular file (a FIFO)"},
+        RefusalCase{
+            "TimingOverTheMapThroughALink", {"--timing", "{link.json}"}, "link.json", "it is the map file"},
+        RefusalCase{"TimingAndResultsInOneNewFile",
+                    {"--results", "{new.json}", "--timing", "{dir/../new.json}"},
+                    "dir/../new.json",
+                    "it is also the --results file"},
+        RefusalCase{"TimingOverTheRecord",
+                    {"--timing", "{old.jsonl}", "--record", "{old.jsonl}"},
+                    "old.jsonl",
+                    "it is also the --record file"},
+        // Record and results passed: neither is emptied nor created.
+        RefusalCase{"GoodRecordAndResultsBadTiming",
+                    {"--record", "{old.jsonl}", "--results", "{new.json}", "--timing", "{dir}"},
+                    "dir",
+                    "not a regular file (a folder)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A tmpfs of the given size and options, mounted for one test (root only;
@@ -155,17 +172,18 @@ std::string answerEveryT(int) {
 
 // The record fills the disk at the first run's end: the game ends there as
 // before, and the results file, elsewhere, says the game failed by it and
-// lists that run. With the results on the full disk too, standard error
-// still holds one line, the record's, and no temporary is left.
+// lists that run; so does the timing file. With the results and the timing
+// file on the full disk too, standard error still holds one line, the
+// record's, and no temporary is left.
 TEST_F(SmallDisk, ARecordThatCannotBeWrittenLeavesResultsThatSaySo) {
   mountDisk("size=16k");
   if (!mounted_) return;
   Scratch dir;
   const std::string line = "ERROR: cannot write " + onDisk("g.jsonl") + ": No space left on device (nospc)";
-  const Played elsewhere = playAnswering(
-      bumpyMap().json(), answerEveryT,
-      {"--lockstep", "--reply-timeout", "0", "--record", onDisk("g.jsonl"), "--results", dir.file("r.json")},
-      2);
+  const Played elsewhere = playAnswering(bumpyMap().json(), answerEveryT,
+                                         {"--lockstep", "--reply-timeout", "0", "--record", onDisk("g.jsonl"),
+                                          "--results", dir.file("r.json"), "--timing", dir.file("t.json")},
+                                         2);
   EXPECT_EQ(elsewhere.ending.status, 1);
   EXPECT_EQ(elsewhere.ending.err, line + "\n");
   const std::string results = readFile(dir.file("r.json"));
@@ -175,34 +193,39 @@ TEST_F(SmallDisk, ARecordThatCannotBeWrittenLeavesResultsThatSaySo) {
                    onDisk("g.jsonl") + ": No space left on device\""),
       std::string::npos)
       << results;
+  const std::string timing = readFile(dir.file("t.json"));
+  EXPECT_NE(timing.find("\"runs\": [\n    {\"number\": 1, \"ended\": true, "), std::string::npos) << timing;
+  EXPECT_NE(timing.find("\"status\": \"failed\"\n}\n"), std::string::npos) << timing;
   EXPECT_EQ(diskEntries(), std::vector<std::string>{"g.jsonl"});
 
   fs::remove(onDisk("g.jsonl"));
-  const Played both = playAnswering(
-      bumpyMap().json(), answerEveryT,
-      {"--lockstep", "--reply-timeout", "0", "--record", onDisk("g.jsonl"), "--results", onDisk("r.json")},
-      2);
+  const Played both = playAnswering(bumpyMap().json(), answerEveryT,
+                                    {"--lockstep", "--reply-timeout", "0", "--record", onDisk("g.jsonl"),
+                                     "--results", onDisk("r.json"), "--timing", onDisk("t.json")},
+                                    2);
   EXPECT_EQ(both.ending.status, 1);
   EXPECT_EQ(both.ending.err, line + "\n");
   EXPECT_EQ(diskEntries(), std::vector<std::string>{"g.jsonl"});
 }
 
 // An output that cannot be created (on a read-only disk) is found before
-// the socket opens, and what the server had created for the other output
-// is removed again: the record file, or the results file's temporary.
+// the socket opens, and what the server had created for the other outputs
+// is removed again: the record file, the results or timing file's temporary.
 TEST_F(SmallDisk, ARefusalRemovesWhatTheServerCreated) {
   mountDisk("size=16k", MS_RDONLY);
   if (!mounted_) return;
   Scratch dir;
   const std::map<std::string, std::string> before = snapshot(dir.path());
-  for (const bool recordOnDisk : {false, true}) {
-    const std::string record = recordOnDisk ? onDisk("g.jsonl") : dir.file("new.jsonl");
-    const std::string results = recordOnDisk ? dir.file("r.json") : onDisk("r.json");
-    const Ending ending = runWithoutClient({"--record", record, "--results", results, dir.file("m.json")});
+  const std::vector<std::string> names{"new.jsonl", "r.json", "t.json"};
+  for (std::size_t onReadOnly = 0; onReadOnly < names.size(); ++onReadOnly) {
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < names.size(); ++i)
+      paths.push_back(i == onReadOnly ? onDisk(names[i]) : dir.file(names[i]));
+    const Ending ending = runWithoutClient({"-p", std::to_string(testing::freePort()), "--record", paths[0],
+                                            "--results", paths[1], "--timing", paths[2], dir.file("m.json")});
     EXPECT_EQ(ending.status, 1);
     EXPECT_EQ(ending.out, "");
-    EXPECT_EQ(ending.err, "ERROR: cannot write " + (recordOnDisk ? record : results) +
-                              ": Read-only file system (rofs)\n");
+    EXPECT_EQ(ending.err, "ERROR: cannot write " + paths[onReadOnly] + ": Read-only file system (rofs)\n");
     EXPECT_EQ(snapshot(dir.path()), before);
   }
 }
