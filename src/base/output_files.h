@@ -100,6 +100,8 @@ class OutputFiles {
 
   // `path` is an input no output may be; `what` names it in a refusal ("the map file").
   void protect(const std::string& what, const std::string& path);
+  // The same for a file known by its device and inode (a map loaded earlier).
+  void protect(const std::string& what, FileId file) { protected_.push_back({what, file}); }
   // Checks `path` for the output of `option` and keeps it; nothing is
   // created or changed yet. Raises the refusal.
   OutputFile& claim(const std::string& option, const std::string& path, OutputKind kind);
