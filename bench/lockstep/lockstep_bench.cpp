@@ -1,21 +1,22 @@
-// lockstep_bench: how fast a lockstep game runs. Starts the server with
-// --lockstep --reply-timeout 0 on a map, plays it to the end with a client
-// and reports wall time per simulated minute and the server's CPU time.
+// lockstep_bench: how fast a lockstep game runs, beside its floor. Starts the
+// server with --lockstep --reply-timeout 0 on a map and plays it to the end
+// with the built-in measuring client, which answers every "T" at once with a
+// bare ";". The floor is what the machine needs only to exchange the same
+// messages (floor_game.h): a first game records them, then server and floor
+// games alternate, each timed from the client's connect to the end of the
+// server's (or floor's) process.
 //
-//   lockstep_bench [--server PATH] [--games N] [--server-arg ARG]... [--client COMMAND...] MAP
+//   lockstep_bench [--server PATH] [--games N] [--unpinned] [--server-arg ARG]...
+//                  [--client COMMAND...] MAP
 //
-// The built-in client is C++ and answers every "T" at once with a bare ";".
-// With --client, the rest of the line is a controller command to run
-// instead; "{port}" in it is replaced by the server's port, and the run
-// times come from the results document the server writes (--results). Each
-// --server-arg is passed to the server before the map (e.g. --record FILE).
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <signal.h>
+// Pinned (the default), the server or floor runs on one processor and the
+// client on another; --unpinned leaves all of them to the scheduler, as users
+// run them. Each --server-arg is passed to the server before the map (e.g.
+// --record FILE). With --client, the rest of the line is a controller
+// command to run instead of the built-in client ("{port}" in it is replaced
+// by the server's port); its run times come from the results document the
+// server writes (--results), and no floor is measured.
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,105 +24,77 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
+#include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_processes.h"
+#include "floor_game.h"
+#include "measuring_client.h"
+#include "net/connection.h"
+
 namespace {
 
+using namespace rover::bench;
 using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void die(const std::string& what) {
-  std::fprintf(stderr, "lockstep_bench: %s\n", what.c_str());
-  std::exit(1);
-}
+struct Options {
+  std::string server = "./server";
+  int games = 7;
+  bool pinned = true;
+  std::vector<std::string> client;
+  std::vector<std::string> serverArgs;
+  std::string map;
+};
 
-int freePort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) die("no free port");
-  socklen_t size = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
-
-pid_t spawn(const std::vector<std::string>& argv, const std::string& outPath) {
-  std::fflush(stdout);  // the child must not print this process's buffered lines again
-  const pid_t pid = ::fork();
-  if (pid < 0) die("fork failed");
-  if (pid == 0) {
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::freopen(outPath.c_str(), "w", stdout);
-    ::execvp(args[0], args.data());
-    std::_Exit(127);
-  }
-  return pid;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-int connectTo(int port) {
-  const auto deadline = Clock::now() + std::chrono::seconds(30);
-  while (Clock::now() < deadline) {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-      const int on = 1;
-      ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-      return s;
+Options parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--server" && i + 1 < argc) {
+      o.server = argv[++i];
+    } else if (a == "--server-arg" && i + 1 < argc) {
+      o.serverArgs.push_back(argv[++i]);
+    } else if (a == "--games" && i + 1 < argc) {
+      o.games = std::max(1, std::atoi(argv[++i]));
+    } else if (a == "--unpinned") {
+      o.pinned = false;
+    } else if (a == "--client" && i + 1 < argc) {
+      for (++i; i < argc - 1; ++i) o.client.push_back(argv[i]);
+      --i;
+    } else {
+      o.map = a;
     }
-    ::close(s);
-    ::usleep(2000);
   }
-  die("the server never listened");
+  if (o.map.empty()) {
+    die("usage: lockstep_bench [--server PATH] [--games N] [--unpinned] [--server-arg ARG]... "
+        "[--client COMMAND...] MAP");
+  }
+  return o;
 }
 
-// Plays the game: one bare ";" per "T", at once. Returns the simulated run
-// time in milliseconds, summed over the runs (from the "E" messages).
-double answerEveryTelemetry(int socket) {
-  std::vector<char> buffer(1 << 16);
-  bool atMessageStart = true;
-  bool inEnd = false;
-  std::string endText;
+// One timed game.
+struct Game {
+  double wallMs = 0;
+  double cpuSeconds = 0;  // of the child processes: server or floor, and a --client controller
   double simulatedMs = 0;
-  for (;;) {
-    const ssize_t got = ::recv(socket, buffer.data(), buffer.size(), 0);
-    if (got <= 0) break;
-    std::string replies;
-    for (ssize_t i = 0; i < got; ++i) {
-      const char c = buffer[static_cast<std::size_t>(i)];
-      if (atMessageStart) {
-        if (c == 'T') replies += ';';
-        inEnd = c == 'E';
-        endText.clear();
-      } else if (inEnd) {
-        endText += c;
-      }
-      atMessageStart = c == ';';
-      if (atMessageStart && inEnd) simulatedMs += std::atof(endText.c_str());
-    }
-    if (!replies.empty() && ::send(socket, replies.data(), replies.size(), MSG_NOSIGNAL) < 0) break;
-  }
-  return simulatedMs;
+  std::string received;
+};
+
+double childCpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_CHILDREN, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         1e-6 * static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
-// The run times the server wrote in its results document, summed.
+// Where each process of a game runs: the server or floor, and the client.
+struct Placement {
+  std::optional<int> server;
+  std::optional<int> client;
+};
+
 double runTimeFromResults(const std::string& document) {
   static const std::regex runTime(R"("run_ms": (\d+))");
   double total = 0;
@@ -131,91 +104,166 @@ double runTimeFromResults(const std::string& document) {
   return total;
 }
 
+Game serverGame(const Options& o, const Placement& at) {
+  const int port = freePort();
+  const std::string base = "/tmp/lockstep_bench_" + std::to_string(::getpid());
+  const std::string outPath = base + ".out";
+  const std::string resultsPath = base + ".results.json";
+  std::vector<std::string> command = {o.server, "--lockstep", "--reply-timeout",
+                                      "0",      "-p",         std::to_string(port)};
+  command.insert(command.end(), o.serverArgs.begin(), o.serverArgs.end());
+  if (!o.client.empty()) command.insert(command.end(), {"--results", resultsPath});
+  command.push_back(o.map);
+  Game game;
+  const double cpuBefore = childCpuSeconds();
+  const pid_t server = spawn(command, outPath, at.server);
+  Clock::time_point start;
+  if (o.client.empty()) {
+    const int socket = connectTo(port);
+    start = Clock::now();
+    ClientGame played = answerEveryTelemetry(socket, true);
+    game.simulatedMs = played.simulatedMs;
+    game.received = std::move(played.received);
+  } else {
+    std::vector<std::string> controller = o.client;
+    for (std::string& word : controller) {
+      const std::size_t found = word.find("{port}");
+      if (found != std::string::npos) word.replace(found, 6, std::to_string(port));
+    }
+    start = Clock::now();
+    if (!exitedCleanly(spawn(controller, "/dev/null", at.client))) die("the controller failed");
+  }
+  const bool clean = exitedCleanly(server);
+  game.wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  game.cpuSeconds = childCpuSeconds() - cpuBefore;
+  const std::string out = readFile(outPath);
+  std::remove(outPath.c_str());
+  if (!clean) die("the server failed:\n" + out);
+  if (!o.client.empty()) {
+    game.simulatedMs = runTimeFromResults(readFile(resultsPath));
+    std::remove(resultsPath.c_str());
+  }
+  return game;
+}
+
+Game floorGame(const std::vector<FloorInstant>& instants, const Placement& at) {
+  const int port = freePort();
+  const int listener = rover::openListener(port);
+  Game game;
+  const double cpuBefore = childCpuSeconds();
+  const pid_t floor = forkJob(at.server, [&] { return playFloor(listener, instants); });
+  rover::closeSocket(listener);
+  const int socket = connectTo(port);
+  const Clock::time_point start = Clock::now();
+  ClientGame played = answerEveryTelemetry(socket, true);
+  const bool clean = exitedCleanly(floor);
+  game.wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  game.cpuSeconds = childCpuSeconds() - cpuBefore;
+  if (!clean) die("the floor failed");
+  game.simulatedMs = played.simulatedMs;
+  game.received = std::move(played.received);
+  return game;
+}
+
+void printGame(const char* who, int number, const Game& g) {
+  const double minutes = g.simulatedMs / 60000.0;
+  std::printf(
+      "%s game %d: %.1f simulated s in %.1f ms wall (%.1f ms per simulated minute, %.0fx real time); "
+      "CPU of the child processes %.3f s\n",
+      who, number, g.simulatedMs / 1000, g.wallMs, g.wallMs / minutes, g.simulatedMs / g.wallMs,
+      g.cpuSeconds);
+}
+
+struct Spread {
+  double median = 0;
+  double low = 0;
+  double high = 0;
+};
+
+Spread spreadOf(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  const double median = n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+  return {median, values.front(), values.back()};
+}
+
+std::vector<double> each(const std::vector<Game>& games, double Game::*field) {
+  std::vector<double> values;
+  for (const Game& g : games) values.push_back(g.*field);
+  return values;
+}
+
+void printSummary(const char* who, const std::vector<Game>& games) {
+  const Spread w = spreadOf(each(games, &Game::wallMs));
+  const Spread c = spreadOf(each(games, &Game::cpuSeconds));
+  const double simulatedMs = games.front().simulatedMs;
+  std::printf(
+      "%-6s median %7.1f ms wall (min %.1f, max %.1f; %.1f ms per simulated minute, %.0fx real time), "
+      "CPU %.1f ms (min %.1f, max %.1f)\n",
+      who, w.median, w.low, w.high, w.median / (simulatedMs / 60000.0), simulatedMs / w.median,
+      c.median * 1000, c.low * 1000, c.high * 1000);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string server = "./server";
-  int games = 5;
-  std::vector<std::string> client;
-  std::vector<std::string> serverArgs;
-  std::string map;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--server" && i + 1 < argc) {
-      server = argv[++i];
-    } else if (a == "--server-arg" && i + 1 < argc) {
-      serverArgs.push_back(argv[++i]);
-    } else if (a == "--games" && i + 1 < argc) {
-      games = std::atoi(argv[++i]);
-    } else if (a == "--client" && i + 1 < argc) {
-      for (++i; i < argc - 1; ++i) client.push_back(argv[i]);
-      --i;
-    } else {
-      map = a;
-    }
-  }
-  if (map.empty())
-    die("usage: lockstep_bench [--server PATH] [--games N] [--server-arg ARG]... [--client COMMAND...] MAP");
-
+  const Options o = parse(argc, argv);
   std::signal(SIGPIPE, SIG_IGN);
-  std::vector<double> perMinute;
-  for (int g = 0; g < games; ++g) {
-    const int port = freePort();
-    const std::string outPath = "/tmp/lockstep_bench_" + std::to_string(::getpid()) + ".out";
-    const std::string resultsPath = "/tmp/lockstep_bench_" + std::to_string(::getpid()) + ".results.json";
-    rusage before{};
-    ::getrusage(RUSAGE_CHILDREN, &before);
-    std::vector<std::string> serverCommand = {server, "--lockstep", "--reply-timeout",
-                                              "0",    "-p",         std::to_string(port)};
-    serverCommand.insert(serverCommand.end(), serverArgs.begin(), serverArgs.end());
-    // Another controller's run times come from the server's results.
-    if (!client.empty()) serverCommand.insert(serverCommand.end(), {"--results", resultsPath});
-    serverCommand.push_back(map);
-    const pid_t serverPid = spawn(serverCommand, outPath);
-    double simulatedMs = 0;
-    Clock::time_point start;
-    if (client.empty()) {
-      const int socket = connectTo(port);
-      start = Clock::now();
-      simulatedMs = answerEveryTelemetry(socket);
-      ::close(socket);
-    } else {
-      std::vector<std::string> command = client;
-      for (std::string& word : command) {
-        const std::size_t at = word.find("{port}");
-        if (at != std::string::npos) word.replace(at, 6, std::to_string(port));
-      }
-      // Give the server a moment to listen; the controller retries anyway.
-      start = Clock::now();
-      const pid_t clientPid = spawn(command, "/dev/null");
-      int status = 0;
-      ::waitpid(clientPid, &status, 0);
-    }
-    int status = 0;
-    ::waitpid(serverPid, &status, 0);
-    const double wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    rusage after{};
-    ::getrusage(RUSAGE_CHILDREN, &after);
-    const std::string out = readFile(outPath);
-    std::remove(outPath.c_str());
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) die("the server failed:\n" + out);
-    if (!client.empty()) {
-      simulatedMs = runTimeFromResults(readFile(resultsPath));
-      std::remove(resultsPath.c_str());
-    }
-    const double cpu = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) +
-                       (after.ru_stime.tv_sec - before.ru_stime.tv_sec) +
-                       1e-6 * ((after.ru_utime.tv_usec - before.ru_utime.tv_usec) +
-                               (after.ru_stime.tv_usec - before.ru_stime.tv_usec));
-    const double minutes = simulatedMs / 60000.0;
-    perMinute.push_back(wallMs / minutes);
-    std::printf(
-        "game %d: %.1f simulated s in %.1f ms wall (%.1f ms per simulated minute, %.0fx real time); "
-        "CPU of the child processes (server%s) %.3f s\n",
-        g + 1, simulatedMs / 1000, wallMs, wallMs / minutes, simulatedMs / wallMs,
-        client.empty() ? "" : " and client", cpu);
+  Placement at;
+  if (o.pinned) {
+    const auto [serverCpu, clientCpu] = twoProcessors();
+    at = {serverCpu, clientCpu};
+    pinTo(at.client);
   }
-  std::sort(perMinute.begin(), perMinute.end());
-  std::printf("median: %.1f ms wall per simulated minute (%.0fx real time)\n",
-              perMinute[perMinute.size() / 2], 60000.0 / perMinute[perMinute.size() / 2]);
+  std::printf("%s: the server or floor %s, the client %s\n", o.pinned ? "pinned" : "unpinned",
+              at.server ? ("on processor " + std::to_string(*at.server)).c_str() : "anywhere",
+              at.client ? ("on processor " + std::to_string(*at.client)).c_str() : "anywhere");
+
+  if (!o.client.empty()) {
+    std::vector<Game> games;
+    for (int g = 0; g < o.games; ++g) {
+      games.push_back(serverGame(o, at));
+      printGame("server", g + 1, games.back());
+    }
+    printSummary("server", games);
+    return 0;
+  }
+
+  // The first game is not timed: it records the messages the floor sends.
+  const Game recorded = serverGame(o, at);
+  const std::vector<FloorInstant> instants = splitInstants(recorded.received);
+  std::size_t messages = 0, telemetry = 0, long_ = 0;
+  for (const FloorInstant& instant : instants) {
+    messages += instant.messages.size();
+    telemetry += static_cast<std::size_t>(instant.telemetry);
+    for (const std::string& m : instant.messages) long_ += m.size() > 1200;
+  }
+  std::printf("recorded: %zu bytes, %zu messages (%zu T) in %zu instants, %zu longer than 1200 bytes\n",
+              recorded.received.size(), messages, telemetry, instants.size(), long_);
+
+  // Server and floor alternate, each first in every other pair, so that a
+  // drift in the machine's load weighs on both alike.
+  std::vector<Game> servers;
+  std::vector<Game> floors;
+  for (int g = 0; g < o.games; ++g) {
+    for (int half = 0; half < 2; ++half) {
+      if ((half == 0) == (g % 2 == 0)) {
+        servers.push_back(serverGame(o, at));
+        printGame("server", g + 1, servers.back());
+        if (servers.back().received != recorded.received) die("the server sent another game than the first");
+      } else {
+        floors.push_back(floorGame(instants, at));
+        printGame("floor", g + 1, floors.back());
+        if (floors.back().received != recorded.received) die("the floor sent other bytes than the server");
+      }
+    }
+  }
+  printSummary("server", servers);
+  printSummary("floor", floors);
+  const double wall =
+      spreadOf(each(servers, &Game::wallMs)).median / spreadOf(each(floors, &Game::wallMs)).median;
+  const double cpu =
+      spreadOf(each(servers, &Game::cpuSeconds)).median / spreadOf(each(floors, &Game::cpuSeconds)).median;
+  std::printf("ratio of the medians, server to floor: %.2f wall, %.2f CPU\n", wall, cpu);
+  return 0;
 }

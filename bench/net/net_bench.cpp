@@ -38,8 +38,10 @@ void BM_TelemetryMessage(benchmark::State& state) {
   world.roverObjects = RoverObjects({}, std::make_shared<const StaticObjects>(boulders));
   MemoryTransport transport;
   OutputBuffer out(transport);
+  const StaticObjectText text(*world.roverObjects.statics());
   for (auto _ : state) {
-    sendTelemetry(out, TimeValue::fromMillis(123456), world, visible);
+    sendTelemetry(out, TimeValue::fromMillis(123456), world, visible, text);
+    out.clearText();
     transport.clearSent();
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));

@@ -85,8 +85,9 @@ void BM_SensePass(benchmark::State& state) {
   DenseMap map = denseMap(10000, 1000);
   const ViewEllipse view = makeViewEllipse(params(static_cast<double>(state.range(0)), state.range(0) / 2.0));
   std::size_t visible = 0;
+  Sensing sensing;
   for (auto _ : state) {
-    visible = sensePass(view, map.world, map.rules).size();
+    visible = sensing.pass(view, map.world, map.rules).size();
     benchmark::DoNotOptimize(visible);
   }
   state.counters["visible"] = static_cast<double>(visible);
@@ -111,7 +112,7 @@ BENCHMARK(BM_MartianRound)->Unit(benchmark::kMillisecond);
 // or home alone. Each step starts from the same world.
 void BM_WorldStep(benchmark::State& state) {
   DenseMap map = denseMap(static_cast<int>(state.range(0)), 1000);
-  sensePass(makeViewEllipse(params(50.0, 25.0)), map.world, map.rules);
+  Sensing().pass(makeViewEllipse(params(50.0, 25.0)), map.world, map.rules);
   World world;
   for (auto _ : state) {
     state.PauseTiming();
@@ -160,7 +161,8 @@ BENCHMARK(BM_CrowdedMartianRound)->Unit(benchmark::kMillisecond);
 void BM_CrowdedSensePass(benchmark::State& state) {
   DenseMap map = denseMap(kCrowded);
   const ViewEllipse view = makeViewEllipse(params(60.0, 20.0));
-  for (auto _ : state) benchmark::DoNotOptimize(sensePass(view, map.world, map.rules).size());
+  Sensing sensing;
+  for (auto _ : state) benchmark::DoNotOptimize(sensing.pass(view, map.world, map.rules).size());
 }
 BENCHMARK(BM_CrowdedSensePass)->Unit(benchmark::kMillisecond);
 

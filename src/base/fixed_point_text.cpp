@@ -28,10 +28,12 @@ constexpr char kDigitPairs[] =
     "8081828384858687888990919293949596979899";
 
 // Writes the decimal digits of v, zero-padded to at least `width`, and
-// returns the end.
+// returns the end. In place, from the last digit back: no buffer to copy.
 char* writeDigits(char* out, std::uint64_t v, int width) {
-  char buffer[20];
-  char* const end = buffer + sizeof buffer;
+  int digits = 1;
+  for (std::uint64_t bound = 10; digits < 20 && v >= bound; bound *= 10) ++digits;
+  if (digits < width) digits = width;
+  char* const end = out + digits;
   char* p = end;
   while (v >= 100) {
     p -= 2;
@@ -44,9 +46,8 @@ char* writeDigits(char* out, std::uint64_t v, int width) {
   } else {
     *--p = static_cast<char>('0' + v);
   }
-  while (end - p < width) *--p = '0';
-  std::memcpy(out, p, static_cast<std::size_t>(end - p));
-  return out + (end - p);
+  while (p > out) *--p = '0';
+  return end;
 }
 
 // x finite, 0 <= x < 2^53, decimals 0 to 3. With x = m * 2^-s exactly,

@@ -34,9 +34,11 @@ Game::Game(const GameSetup& setup)
       closeAfterWait_(setup.mode == PlayMode::Lockstep),
       exitWhenDone_(setup.exitWhenDone),
       rules_(makeWorldRules(map_)),
+      staticText_(*rules_.statics),
       view_(makeViewEllipse(map_.vehicleParams)),
       steer_(makeSteerConstants(map_.martianParams)),
-      random_(setup.seed) {}
+      random_(setup.seed),
+      world_(worldBeforeRuns(map_)) {}
 
 Stamp Game::stamp(const TimeValue& t) const {
   if (roundCounter_ == 0) return {0, TimeValue::fromNanos(0)};
@@ -132,7 +134,7 @@ void Game::startRound(const TimeValue& t0) {
   runStart_ = t0;
   ++roundCounter_;
   queue_.clear();
-  startRun(map_, roundCounter_, rules_.statics);
+  world_ = startRun(map_, roundCounter_, rules_.statics);
   current_ = RunReport{};
   current_.number = roundCounter_;
   listener_.runStarted(map_, roundCounter_);
@@ -145,12 +147,12 @@ void Game::startRound(const TimeValue& t0) {
 }
 
 void Game::physicsTick(const TimeValue& t) {
-  const StepResult result = worldStep(map_.world, rules_, kStepSeconds);
+  const StepResult result = worldStep(world_, rules_, kStepSeconds);
   const TimeValue runTime = t - runStart_;
   if (result.event == 'B' && result.contact) {
     ++(result.contact->wall ? current_.wallBounces : current_.boulderBounces);
   }
-  listener_.stepped(stamp(t), map_.world, result);
+  listener_.stepped(stamp(t), world_, result);
   if (result.event) {
     sendEvent(output_, *result.event, runTime);
     reportMessage(t);
@@ -164,15 +166,15 @@ void Game::physicsTick(const TimeValue& t) {
 }
 
 void Game::martianTick() {
-  for (Martian& martian : map_.world.martians) {
-    decideMartian(martian, map_.world.rover, *rules_.statics, steer_, random_);
+  for (Martian& martian : world_.martians) {
+    decideMartian(martian, world_.rover, *rules_.statics, steer_, random_);
   }
 }
 
 void Game::telemetry(const TimeValue& t, bool periodic) {
-  const std::vector<std::size_t> visible = sensePass(view_, map_.world, rules_, &occluded_);
-  listener_.sensed(stamp(t), map_.world, visible, occluded_, periodic);
-  sendTelemetry(output_, t - runStart_, map_.world, visible);
+  const std::vector<std::size_t>& visible = sensing_.pass(view_, world_, rules_);
+  listener_.sensed(stamp(t), world_, visible, sensing_.occluded(), periodic);
+  sendTelemetry(output_, t - runStart_, world_, visible, staticText_);
   reportMessage(t);
   input_.telemetrySent(t);
 }
@@ -180,7 +182,7 @@ void Game::telemetry(const TimeValue& t, bool periodic) {
 void Game::commandPoll(const TimeValue& t) {
   applied_.clear();
   listener_.inputReading(InputPhase::Poll, stamp(t));
-  input_.poll(t, map_.world.roverControl, applied_);
+  input_.poll(t, world_.roverControl, applied_);
   if (applied_.empty()) return;
   current_.commands += static_cast<int>(applied_.size());
   listener_.commandsApplied(stamp(t), applied_);

@@ -14,6 +14,7 @@
 #include "map/map_spec.h"
 #include "net/client_input.h"
 #include "net/output_buffer.h"
+#include "net/static_object_text.h"
 #include "sim/martian.h"
 #include "sim/random.h"
 #include "sim/sensing.h"
@@ -53,7 +54,9 @@ class Game {
   // Text mode after the last run: the loops stop and the server ends.
   bool finished() const { return finished_; }
 
-  const MapSpec& map() const { return map_; }  // map().world is the current run's world
+  const MapSpec& map() const { return map_; }
+  // The current run's cells; before the first run, worldBeforeRuns's.
+  const World& world() const { return world_; }
   const std::vector<RunReport>& results() const { return results_; }
   int roundCounter() const { return roundCounter_; }
   const TimeValue& runStart() const { return runStart_; }
@@ -82,7 +85,7 @@ class Game {
   // Tells the listener about the message just sent, stamped with event time t.
   void reportMessage(const TimeValue& t);
 
-  MapSpec& map_;
+  const MapSpec& map_;
   OutputBuffer& output_;
   ClientInput& input_;
   Clock& clock_;
@@ -92,9 +95,11 @@ class Game {
   std::function<void(const ScheduledEvent&)> observer_;
 
   WorldRules rules_;
+  StaticObjectText staticText_;  // of rules_.statics
   ViewEllipse view_;
   SteerConstants steer_;
   Random random_;  // one generator for all Martians of all runs
+  World world_;
 
   EventQueue queue_;
   std::vector<RunReport> results_;  // every run that ended, as its result said
@@ -102,11 +107,11 @@ class Game {
   bool runFinished_ = true;
   bool finished_ = false;
   TimeValue runStart_;
-  RunReport current_;                  // the run in play: its counts so far
-  std::optional<RunReport> closing_;   // a run that ended and is not closed yet
-  std::vector<std::string> applied_;   // scratch for each poll's commands
-  std::vector<std::size_t> occluded_;  // scratch for each sensing pass
-  TimeValue lastInstant_;              // due time of the latest event performed
+  RunReport current_;                 // the run in play: its counts so far
+  std::optional<RunReport> closing_;  // a run that ended and is not closed yet
+  std::vector<std::string> applied_;  // scratch for each poll's commands
+  Sensing sensing_;
+  TimeValue lastInstant_;  // due time of the latest event performed
 };
 
 }  // namespace rover

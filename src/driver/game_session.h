@@ -30,7 +30,7 @@ void textLoopStep(Game& game, Clock& clock);
 
 // What differs from one game to the next; the parts must outlive the session.
 struct SessionSetup {
-  MapSpec& map;
+  const MapSpec& map;
   Transport& transport;  // the client's bytes are read from it
   OutputBuffer& output;  // the messages to the client
   Clock& clock;

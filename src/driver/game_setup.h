@@ -16,7 +16,7 @@ enum class PlayMode { RealTime, Lockstep };
 // Everything a Game is made from; the parts must outlive it. GameSession
 // builds it (driver/game_session.h).
 struct GameSetup {
-  MapSpec& map;
+  const MapSpec& map;
   OutputBuffer& output;  // the messages to the client
   ClientInput& input;    // the client's commands: real time or lockstep
   Clock& clock;          // steady in real time, virtual in lockstep, fake in tests

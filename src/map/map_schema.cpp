@@ -162,7 +162,6 @@ MapSpec buildMapSpec(const JsonValue& document) {
   const JsonValue& runs = check.field(document, "runs");
   for (const JsonValue& entry : check.array(runs, "\"runs\"")) map.runs.push_back(check.run(entry));
   if (map.runs.empty()) check.empty(runs, "\"runs\"");
-  map.world.rover = map.runs.front().startState;
   return map;
 }
 

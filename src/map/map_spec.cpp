@@ -4,7 +4,7 @@
 
 namespace rover {
 
-void startRun(MapSpec& map, int k, std::shared_ptr<const StaticObjects> statics) {
+World startRun(const MapSpec& map, int k, std::shared_ptr<const StaticObjects> statics) {
   if (k < 1 || static_cast<std::size_t>(k) > map.runs.size()) raiseKind(FailureKind::Subscript);
   const RunSpec& run = map.runs[static_cast<std::size_t>(k - 1)];
   World fresh;
@@ -22,7 +22,13 @@ void startRun(MapSpec& map, int k, std::shared_ptr<const StaticObjects> statics)
   // Martians come first so that a Martian contact is found before a contact
   // with a static object in the same step.
   fresh.roverObjects = RoverObjects(fresh.martians, std::move(statics));
-  map.world = std::move(fresh);
+  return fresh;
+}
+
+World worldBeforeRuns(const MapSpec& map) {
+  World world;
+  if (!map.runs.empty()) world.rover = map.runs.front().startState;
+  return world;
 }
 
 WorldRules makeWorldRules(const MapSpec& map) {

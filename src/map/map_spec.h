@@ -22,8 +22,8 @@ struct RunSpec {
   std::vector<MartianSpec> enemies;
 };
 
-// The loaded map. Everything but `world` is fixed after loading; `world`
-// holds the cells of the current run and is reset by startRun.
+// The loaded map: its records, fixed once loaded. Each game keeps its
+// run's cells in a World of its own (startRun).
 struct MapSpec {
   double halfSize = 0.0;      // "size" * 0.5
   mpz_class timeLimitMillis;  // exact, any size, may be zero or negative
@@ -31,16 +31,19 @@ struct MapSpec {
   VehicleParams martianParams;
   std::vector<WorldObject> objects;  // Home, craters, boulders, in file order
   std::vector<RunSpec> runs;         // never empty
-  World world;  // after loading: the first run's rover start, no Martians, no rover objects
 };
 
 // The fixed rules of every run of this map: motion models, wall bound, and
 // the static objects with every search over them.
 WorldRules makeWorldRules(const MapSpec& map);
 
-// Resets the run cells for run k (counted from 1), with a rover list that
+// The cells of run k (counted from 1) as it starts, with a rover list that
 // names `statics` (the rules' static objects); kind "Subscript" beyond the
 // list.
-void startRun(MapSpec& map, int k, std::shared_ptr<const StaticObjects> statics);
+World startRun(const MapSpec& map, int k, std::shared_ptr<const StaticObjects> statics);
+
+// The cells before the first run starts (what the window shows): the
+// first run's rover start, no Martians, no rover objects.
+World worldBeforeRuns(const MapSpec& map);
 
 }  // namespace rover

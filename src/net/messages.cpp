@@ -21,34 +21,12 @@ void endMessage(OutputBuffer& out) {
   out.flush();
 }
 
-void writeCircle(OutputBuffer& out, char letter, const CircleObject& circle) {
-  startMessage(out, letter);
-  writeReal(out, circle.center.x, kR3);
-  writeReal(out, circle.center.y, kR3);
-  writeReal(out, circle.radius, kR3);
-}
-
-void writeObject(OutputBuffer& out, const World& world, const WorldObject& object) {
-  switch (object.kind) {
-    case ObjectKind::Boulder:
-      writeCircle(out, 'b', object.circle);
-      return;
-    case ObjectKind::Crater:
-      writeCircle(out, 'c', object.circle);
-      return;
-    case ObjectKind::Home:
-      writeCircle(out, 'h', object.circle);
-      return;
-    case ObjectKind::MartianObj: {
-      const Martian* martian = &martianOf(world, object);
-      startMessage(out, 'm');
-      writeReal(out, martian->motion.position.x, kR3);
-      writeReal(out, martian->motion.position.y, kR3);
-      writeReal(out, martian->motion.heading, kR1);
-      writeReal(out, martian->motion.speed, kR3);
-      return;
-    }
-  }
+void writeMartian(OutputBuffer& out, const Martian& martian) {
+  startMessage(out, 'm');
+  writeReal(out, martian.motion.position.x, kR3);
+  writeReal(out, martian.motion.position.y, kR3);
+  writeReal(out, martian.motion.heading, kR1);
+  writeReal(out, martian.motion.speed, kR3);
 }
 
 }  // namespace
@@ -69,8 +47,9 @@ void sendInit(OutputBuffer& out, const MapSpec& map) {
 }
 
 void sendTelemetry(OutputBuffer& out, const TimeValue& runTime, const World& world,
-                   const std::vector<std::size_t>& visible) {
+                   const std::vector<std::size_t>& visible, const StaticObjectText& statics) {
   const MotionState& rover = world.rover;
+  const RoverObjects& list = world.roverObjects;
   startMessage(out, 'T');
   writeTime(out, runTime);
   out.append(controlField(world.roverControl));
@@ -79,9 +58,15 @@ void sendTelemetry(OutputBuffer& out, const TimeValue& runTime, const World& wor
   writeReal(out, rover.position.y, kR3);
   writeReal(out, rover.heading, kR1);
   writeReal(out, rover.speed, kR3);
+  const bool textFits = list.statics() == &statics.statics();
   for (std::size_t index : visible) {
-    if (index >= world.roverObjects.size()) raiseKind(FailureKind::Subscript);
-    writeObject(out, world, world.roverObjects[index].object);
+    if (index >= list.size()) raiseKind(FailureKind::Subscript);
+    if (index < list.martianCount()) {
+      writeMartian(out, martianAtEntry(world, index));
+    } else {
+      if (!textFits) raiseFail("the static objects' text is another map's");
+      out.append(statics[index - list.martianCount()]);
+    }
   }
   endMessage(out);
 }

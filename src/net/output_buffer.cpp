@@ -1,41 +1,42 @@
 #include "net/output_buffer.h"
 
-#include <algorithm>
-
 namespace rover {
+
+OutputBuffer::OutputBuffer(Transport& transport) : transport_(transport) {
+  text_.reserve(2 * kCapacity);
+}
 
 void OutputBuffer::append(char c) {
   text_.push_back(c);
-  // A single character only pushes out a full buffer when it no longer fits.
-  if (pos_ + 1 > kCapacity) {
-    transport_.sendAll(bytes_.data(), kCapacity);
-    pos_ = 0;
-  }
-  bytes_[pos_++] = c;
+  if (pending() >= kCapacity) sendFullBlocks();
 }
 
 void OutputBuffer::append(std::string_view text) {
   text_.append(text);
-  while (!text.empty()) {
-    const std::size_t room = kCapacity - pos_;
-    const std::size_t take = std::min(room, text.size());
-    std::copy_n(text.data(), take, bytes_.data() + pos_);
-    pos_ += take;
-    text.remove_prefix(take);
-    if (pos_ == kCapacity) {
-      transport_.sendAll(bytes_.data(), kCapacity);
-      pos_ = 0;
-    }
+  if (pending() >= kCapacity) sendFullBlocks();
+}
+
+void OutputBuffer::sendFullBlocks() {
+  while (pending() >= kCapacity) {
+    transport_.sendAll(text_.data() + sent_, kCapacity);
+    sent_ += kCapacity;
   }
 }
 
 void OutputBuffer::flush() {
   // An empty buffer has nothing for the wire; skipping it keeps the send
   // count equal to the number of blocks that carry bytes.
-  if (pos_ == 0) return;
-  const std::size_t size = pos_;
-  pos_ = 0;
-  transport_.sendAll(bytes_.data(), size);
+  if (pending() == 0) return;
+  const std::size_t from = sent_;
+  sent_ = text_.size();
+  transport_.sendAll(text_.data() + from, sent_ - from);
+}
+
+void OutputBuffer::clearText() {
+  // Bytes not sent yet stay for the wire, but no longer count as text.
+  text_.erase(0, sent_);
+  sent_ = 0;
+  textStart_ = text_.size();
 }
 
 }  // namespace rover

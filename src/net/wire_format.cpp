@@ -5,13 +5,25 @@
 #include "base/fixed_point_text.h"
 
 namespace rover {
+namespace {
 
-void writeReal(OutputBuffer& out, double x, int decimals) {
-  // The text and its space go in as one piece, written in place.
+// The text and its space, written in place.
+template <class Sink>
+void putReal(Sink& out, double x, int decimals) {
   char text[kFixedTextCapacity + 1];
   const std::size_t length = writeFixed(text, x, decimals);
   text[length] = ' ';
   out.append(std::string_view(text, length + 1));
+}
+
+}  // namespace
+
+void writeReal(OutputBuffer& out, double x, int decimals) {
+  putReal(out, x, decimals);
+}
+
+void appendReal(std::string& out, double x, int decimals) {
+  putReal(out, x, decimals);
 }
 
 void writeTime(OutputBuffer& out, const TimeValue& t) {

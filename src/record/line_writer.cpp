@@ -19,13 +19,32 @@ void FieldWriter::write(const TimeValue& value) {
   }
 }
 
+namespace {
+
+// Bytes checked together: a plain loop over a fixed count, which the
+// compiler turns into vector code.
+constexpr std::size_t kBlock = 32;
+
+// Whether any of the block's bytes needs an escape: a control byte, DEL or
+// above, a quote or a backslash.
+bool blockNeedsEscape(const char* block) {
+  unsigned char found = 0;
+  for (std::size_t j = 0; j < kBlock; ++j) {
+    const auto byte = static_cast<unsigned char>(block[j]);
+    found |= static_cast<unsigned char>((byte < 0x20) | (byte >= 0x7f) | (byte == '"') | (byte == '\\'));
+  }
+  return found != 0;
+}
+
+}  // namespace
+
 void FieldWriter::write(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
   out_ += '"';
   std::size_t plain = 0;  // where the run of bytes written as they are began
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
+  const auto escapeAt = [&](std::size_t i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    if (byte >= 0x20 && byte < 0x7f && byte != '"' && byte != '\\') continue;
+    if (byte >= 0x20 && byte < 0x7f && byte != '"' && byte != '\\') return;
     out_.append(bytes.data() + plain, i - plain);
     plain = i + 1;
     if (byte == '"' || byte == '\\') {
@@ -35,7 +54,14 @@ void FieldWriter::write(std::string_view bytes) {
       const char escape[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xf]};
       out_.append(escape, sizeof escape);
     }
+  };
+  std::size_t i = 0;
+  // A block at a time: messages are long runs of plain bytes.
+  for (; i + kBlock <= bytes.size(); i += kBlock) {
+    if (!blockNeedsEscape(bytes.data() + i)) continue;
+    for (std::size_t j = i; j < i + kBlock; ++j) escapeAt(j);
   }
+  for (; i < bytes.size(); ++i) escapeAt(i);
   out_.append(bytes.data() + plain, bytes.size() - plain);
   out_ += '"';
 }
@@ -48,6 +74,9 @@ void FieldWriter::put(const Real& m) {
   } else if (m.decimals == kShortest) {
     char text[32];
     out_.append(text, std::to_chars(text, text + sizeof text, m.value).ptr);
+  } else if (m.decimals >= 0 && m.decimals <= kMaxFixedDecimals) {
+    char text[kFixedTextCapacity];
+    out_.append(text, writeFixed(text, m.value, m.decimals));
   } else {
     out_ += formatReal(m.value, m.decimals);
   }

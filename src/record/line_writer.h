@@ -2,6 +2,7 @@
 
 #include <gmpxx.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
@@ -111,9 +112,30 @@ class FieldWriter {
   template <class T>
   void write(const std::vector<T>& values) {
     out_ += '[';
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      if (i > 0) out_ += spacing_ == Spacing::Compact ? "," : ", ";
-      write(values[i]);
+    if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
+      // Numbers and separators gathered in a block, appended a block at a
+      // time: a sense line lists every object in view.
+      const std::string_view separator = spacing_ == Spacing::Compact ? "," : ", ";
+      char block[1024];
+      std::size_t used = 0;
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        if (used > sizeof block - 32) {
+          out_.append(block, used);
+          used = 0;
+        }
+        if (i > 0) {
+          std::copy(separator.begin(), separator.end(), block + used);
+          used += separator.size();
+        }
+        used = static_cast<std::size_t>(std::to_chars(block + used, block + sizeof block, values[i]).ptr -
+                                        block);
+      }
+      out_.append(block, used);
+    } else {
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) out_ += spacing_ == Spacing::Compact ? "," : ", ";
+        write(values[i]);
+      }
     }
     out_ += ']';
   }

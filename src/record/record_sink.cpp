@@ -26,6 +26,7 @@ RecordSink::RecordSink(int fd, const std::string& path)
       raiseFail("zlib could not start");
     }
   }
+  buffer_.reserve(2 * kHandOverSize);
   writer_ = std::thread([this] { writerLoop(); });
 }
 
@@ -47,12 +48,21 @@ void RecordSink::handOver() {
 }
 
 void RecordSink::handOver(int zlibFlush) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  queue_.push_back({std::string(), zlibFlush});
-  queue_.back().bytes.swap(buffer_);
-  ++handed_;
-  closed_ = zlibFlush == Z_FINISH;
-  changed_.notify_all();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back({std::string(), zlibFlush});
+    queue_.back().bytes.swap(buffer_);
+    // The next chunk fills the storage of one already written, if any: it
+    // has its size already, so the loop's appends neither grow it nor fault.
+    if (!spare_.empty()) {
+      buffer_.swap(spare_.back());
+      spare_.pop_back();
+    }
+    ++handed_;
+    closed_ = zlibFlush == Z_FINISH;
+    changed_.notify_all();
+  }
+  if (!closed_) buffer_.reserve(2 * kHandOverSize);
 }
 
 void RecordSink::flush() {
@@ -102,6 +112,11 @@ void RecordSink::writerLoop() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       ++written_;
+      constexpr std::size_t kSpares = 2;
+      if (spare_.size() < kSpares && chunk.bytes.capacity() <= 4 * kHandOverSize) {
+        chunk.bytes.clear();
+        spare_.push_back(std::move(chunk.bytes));
+      }
       changed_.notify_all();
     }
     if (last) return;

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "record/record_output.h"
 
@@ -59,9 +60,10 @@ class RecordSink final : public RecordOutput {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Chunk> queue_;
-  std::uint64_t handed_ = 0;   // chunks handed to the thread
-  std::uint64_t written_ = 0;  // chunks it has written
-  int error_ = 0;              // errno of the first failed write, seen by the loop at its next flush
+  std::vector<std::string> spare_;  // written chunks' storage, for the loop to fill again
+  std::uint64_t handed_ = 0;        // chunks handed to the thread
+  std::uint64_t written_ = 0;       // chunks it has written
+  int error_ = 0;                   // errno of the first failed write, seen by the loop at its next flush
   bool closed_ = false;
   std::thread writer_;
 };

@@ -10,12 +10,15 @@ namespace rover {
 
 namespace {
 
+// The ids of the entries that are Martians (their indices), or of those
+// that are static objects (their places in the map's list).
 void takeIds(std::vector<int>& ids, const World& world, const std::vector<std::size_t>& entries,
              bool martians) {
   ids.clear();
+  const RoverObjects& list = world.roverObjects;
   for (const std::size_t i : entries) {
-    const WorldObject& object = world.roverObjects[i].object;
-    if ((object.kind == ObjectKind::MartianObj) == martians) ids.push_back(object.id);
+    if ((i < list.martianCount()) != martians) continue;
+    ids.push_back(martians ? list.martianId(i) : (*list.statics())[i - list.martianCount()].id);
   }
 }
 

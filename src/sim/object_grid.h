@@ -107,6 +107,15 @@ class ObjectGrid {
     return false;
   }
 
+  // The cells of columns [firstColumn, lastColumn] in rows [firstRow, lastRow].
+  template <class Visit>
+  bool visitRows(int firstColumn, int lastColumn, int firstRow, int lastRow, Visit& visit) const {
+    for (int row = firstRow; row <= lastRow; ++row) {
+      if (visitCells(row, firstColumn, lastColumn, visit)) return true;
+    }
+    return false;
+  }
+
   template <class Visit>
   bool visitAlways(Visit& visit) const {
     for (const Slot& slot : always_) {
@@ -128,22 +137,11 @@ class ObjectGrid {
 template <class Visit>
 bool ObjectGrid::visitNearBox(Vec2 lo, Vec2 hi, double reach, Visit&& visit) const {
   if (visitAlways(visit)) return true;
-  int firstColumn = 0;
-  int lastColumn = x_.cells - 1;
-  int firstRow = 0;
-  int lastRow = y_.cells - 1;
   // A mover gone astray (infinite or unordered numbers) searches every cell.
-  if (finite(lo, hi, reach)) {
-    const double pad = padFor(lo, hi, reach);
-    firstColumn = x_.lowCell(lo.x - pad);
-    lastColumn = x_.highCell(hi.x + pad);
-    firstRow = y_.lowCell(lo.y - pad);
-    lastRow = y_.highCell(hi.y + pad);
-  }
-  for (int row = firstRow; row <= lastRow; ++row) {
-    if (visitCells(row, firstColumn, lastColumn, visit)) return true;
-  }
-  return false;
+  if (!finite(lo, hi, reach)) return visitRows(0, x_.cells - 1, 0, y_.cells - 1, visit);
+  const double pad = padFor(lo, hi, reach);
+  return visitRows(x_.lowCell(lo.x - pad), x_.highCell(hi.x + pad), y_.lowCell(lo.y - pad),
+                   y_.highCell(hi.y + pad), visit);
 }
 
 template <class Visit>
@@ -152,12 +150,15 @@ bool ObjectGrid::visitNearSegment(Vec2 a, Vec2 b, double reach, Visit&& visit) c
   const Vec2 lo = {smaller(a.x, b.x), smaller(a.y, b.y)};
   const Vec2 hi = {larger(a.x, b.x), larger(a.y, b.y)};
   const double pad = padFor(lo, hi, reach);
-  // A short segment: its box is as cheap as its strips.
-  if (x_.highCell(hi.x + pad) - x_.lowCell(lo.x - pad) < 3 ||
-      y_.highCell(hi.y + pad) - y_.lowCell(lo.y - pad) < 3) {
-    return visitNearBox(lo, hi, reach, visit);
-  }
   if (visitAlways(visit)) return true;
+  // A short segment: its box is as cheap as its strips.
+  const int firstColumn = x_.lowCell(lo.x - pad);
+  const int lastColumn = x_.highCell(hi.x + pad);
+  const int firstRow = y_.lowCell(lo.y - pad);
+  const int lastRow = y_.highCell(hi.y + pad);
+  if (lastColumn - firstColumn < 3 || lastRow - firstRow < 3) {
+    return visitRows(firstColumn, lastColumn, firstRow, lastRow, visit);
+  }
   // Walk strips across the segment's longer side; in each, only the cells
   // within pad of the part of the segment that lies within pad of the strip.
   const bool byRows = std::fabs(b.y - a.y) > std::fabs(b.x - a.x);

@@ -1,14 +1,14 @@
 #include "sim/sensing.h"
 
 #include <cmath>
+#include <limits>
 
-#include "sim/occlusion.h"
-#include "sim/static_objects.h"
+#include "sim/set_flags.h"
 
 namespace rover {
 
-std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world, const WorldRules& rules,
-                                   std::vector<std::size_t>* occluded) {
+const std::vector<std::size_t>& Sensing::pass(const ViewEllipse& view, World& world,
+                                              const WorldRules& rules) {
   const StaticObjects& statics = staticsOf(world, rules);
   RoverObjects& list = world.roverObjects;
   const MotionState& rover = world.rover;
@@ -19,31 +19,38 @@ std::vector<std::size_t> sensePass(const ViewEllipse& view, World& world, const 
 
   // The Martian entries, then the static objects through their owner; the
   // flags then hold what lies inside the ellipse.
-  std::vector<SensedCircle> seen;
+  seenEntries_.clear();
+  seen_.clear();
+  constexpr std::size_t kMartian = std::numeric_limits<std::size_t>::max();
   for (std::size_t i = 0; i < list.martianCount(); ++i) {
-    const CircleObject circle = objectCircle(world, list[i].object);
+    const CircleObject circle = {martianAtEntry(world, i).motion.position, kMartianRadius};
     const bool inside = insideViewEllipse(view, e, cosH, sinH, circle);
     list.setVisible(i, inside);
-    if (inside) seen.push_back({i, circle});
-  }
-  statics.sense(view, e, cosH, sinH, list.staticFlags());
-  for (std::size_t k = 0; k < statics.size(); ++k) {
-    if (list.staticFlags()[k] != 0) seen.push_back({list.staticEntry(k), statics[k].circle});
-  }
-
-  std::vector<std::size_t> visible = visibleAfterOcclusion(rover.position, seen, list, statics);
-  // The flags keep only what remains visible; the hidden ones go to the record.
-  if (occluded != nullptr) occluded->clear();
-  std::size_t next = 0;
-  for (const SensedCircle& s : seen) {
-    if (next < visible.size() && visible[next] == s.entry) {
-      ++next;
-      continue;
+    if (inside) {
+      seenEntries_.push_back(i);
+      seen_.push_back({circle, kMartian});
     }
-    list.setVisible(s.entry, false);
-    if (occluded != nullptr) occluded->push_back(s.entry);
   }
-  return visible;
+  const std::span<char> flags = list.staticFlags();
+  statics.sense(view, e, cosH, sinH, flags);
+  forEachSetFlag(flags, [&](std::size_t k) {
+    seenEntries_.push_back(list.staticEntry(k));
+    seen_.push_back({statics[k].circle, k});
+  });
+
+  statics.hides(rover.position, seen_, flags, lines_, hidden_);
+  // The flags keep only what remains visible; the hidden ones go to the record.
+  visible_.clear();
+  occluded_.clear();
+  for (std::size_t i = 0; i < seen_.size(); ++i) {
+    if (hidden_[i] == 0) {
+      visible_.push_back(seenEntries_[i]);
+    } else {
+      list.setVisible(seenEntries_[i], false);
+      occluded_.push_back(seenEntries_[i]);
+    }
+  }
+  return visible_;
 }
 
 }  // namespace rover

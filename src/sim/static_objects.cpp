@@ -24,9 +24,6 @@ bool nearUnit(double squaredLength) {
   return squaredLength >= 0.25 && squaredLength <= 4.0;
 }
 
-// How far from 1 the squared length of a normalised direction may be.
-constexpr double kUnitSlack = 1e-9;
-
 constexpr std::uint32_t kNoIndex = UINT32_MAX;
 
 // How much farther than contact a Martian's contact search looks, and so
@@ -158,24 +155,22 @@ void StaticObjects::sense(const ViewEllipse& view, Vec2 e, double cosH, double s
   });
 }
 
-bool StaticObjects::hides(Vec2 viewer, Vec2 v, double limit, std::span<const char> seen,
-                          std::size_t target) const {
-  const auto cuts = [&](std::size_t k, ObjectKind kind, Vec2 c, double r) {
-    if (kind != ObjectKind::Boulder || seen[k] == 0 || k == target) return false;
-    const double s = rayCircleEntry(viewer, v, 1.0, c, r);
-    return s >= 0 && s < limit;
-  };
-  // s is measured as if v were of unit length: the grid's answer holds for
-  // a normalised direction, any other is followed over the list.
-  if (!grid_ || !(std::fabs(dot(v, v) - 1.0) <= kUnitSlack) || !finite(viewer) || !std::isfinite(limit)) {
-    for (std::size_t k = 0; k < objects_.size(); ++k) {
-      if (cuts(k, objects_[k].kind, objects_[k].circle.center, objects_[k].circle.radius)) return true;
-    }
-    return false;
+void StaticObjects::hides(Vec2 viewer, std::span<const SightTarget> targets, std::span<const char> seen,
+                          SightLines& lines, std::vector<char>& hidden) const {
+  hidden.assign(targets.size(), 0);
+  if (targets.empty()) return;
+  // Each seen boulder filed by the directions in which it could cut a
+  // sight line: one pass's sight lines only meet the few of theirs.
+  lines.build(viewer, objects_, seen);
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    const CircleObject& target = targets[i].circle;
+    const Vec2 toTarget = target.center - viewer;
+    const double distance = length(toTarget);
+    const double limit = distance - target.radius;
+    if (!(limit > 0)) continue;
+    const Vec2 v = {toTarget.x / distance, toTarget.y / distance};
+    hidden[i] = lines.cuts(v, limit, targets[i].self);
   }
-  return grid_->visitNearSegment(viewer, viewer + v * limit, 0.0, [&](const ObjectGrid::Slot& slot) {
-    return cuts(slot.index, slot.kind, slot.center, slot.radius);
-  });
 }
 
 }  // namespace rover

@@ -9,10 +9,19 @@
 
 #include "sim/motion.h"
 #include "sim/object_grid.h"
+#include "sim/sight_lines.h"
 #include "sim/view_ellipse.h"
 #include "sim/world.h"
 
 namespace rover {
+
+// A target of an occlusion query: the circle the viewer looks toward, and
+// the index of the static object it is, or any index beyond the list (a
+// Martian).
+struct SightTarget {
+  CircleObject circle;
+  std::size_t self = 0;
+};
 
 // Where a look-ahead ray first enters an obstacle's (enlarged) circle.
 struct Hit {
@@ -62,11 +71,15 @@ class StaticObjects {
   // and sine.
   void sense(const ViewEllipse& view, Vec2 e, double cosH, double sinH, std::span<char> inside) const;
 
-  // Whether a boulder whose flag in `seen` is set, other than object
-  // `target` (any index beyond the list for a target that is no static
-  // object), hides a target: the sight line from `viewer` along `v` (a unit
-  // vector) enters it at a distance s with 0 <= s < limit.
-  bool hides(Vec2 viewer, Vec2 v, double limit, std::span<const char> seen, std::size_t target) const;
+  // Sets hidden[i] (one per target) to whether a boulder whose flag in
+  // `seen` is set, other than target i itself, hides target i from the
+  // viewer: the sight line toward its centre enters the boulder at a
+  // distance s with 0 <= s < the distance to its near edge. A target whose
+  // near edge is not strictly ahead is never hidden (this also keeps one
+  // centred on the viewer, which has no direction). `lines` is storage the
+  // query reuses from one pass to the next.
+  void hides(Vec2 viewer, std::span<const SightTarget> targets, std::span<const char> seen, SightLines& lines,
+             std::vector<char>& hidden) const;
 
   // The grid, when the list is long enough for one (tests look at its shape).
   const ObjectGrid* grid() const { return grid_ ? &*grid_ : nullptr; }

@@ -41,6 +41,14 @@ const Martian& martianOf(const World& world, const WorldObject& entry) {
   return *martian;
 }
 
+const Martian& martianAtEntry(const World& world, std::size_t i) {
+  if (i >= world.martians.size() || i >= world.roverObjects.martianCount() ||
+      world.martians[i].index != world.roverObjects.martianId(i)) {
+    raiseFail("the rover's object list and the Martian list are out of step");
+  }
+  return world.martians[i];
+}
+
 CircleObject objectCircle(const World& world, const WorldObject& object) {
   if (object.kind != ObjectKind::MartianObj) return object.circle;
   return {martianOf(world, object).motion.position, kMartianRadius};

@@ -68,6 +68,11 @@ const Martian* findMartian(const World& world, int index);
 // is an internal failure: a Martian leaves both lists together.
 const Martian& martianOf(const World& world, const WorldObject& entry);
 
+// The live Martian of Martian entry i (< world.roverObjects.martianCount()):
+// the rover's list holds the Martians in the run's order, so it is
+// world.martians[i]; lists out of step are an internal failure.
+const Martian& martianAtEntry(const World& world, std::size_t i);
+
 // The circle an object entry stands for now: a static object's own, or a
 // Martian's body at its current position.
 CircleObject objectCircle(const World& world, const WorldObject& object);

@@ -55,7 +55,7 @@ void displayCallback() {
     const Game& game = *state.game;
     const std::vector<std::string> lines = statusLines(game.results(), game.roundCounter(), game.runInPlay(),
                                                        state.clock->now() - game.runStart());
-    drawScene(state.setup, *sharedSceneLists(), game.map().world, lines);
+    drawScene(state.setup, *sharedSceneLists(), game.world(), lines);
   });
 }
 

@@ -77,7 +77,6 @@ inline MapSpec makeTestMap(const mpz_class& timeLimitMillis, const std::vector<T
     }
     map.runs.push_back(runSpec);
   }
-  map.world.rover = map.runs.front().startState;
   return map;
 }
 

@@ -185,10 +185,10 @@ TEST(Game, CommandsOfThePauseAreDiscardedAndLaterOnesApplied) {
   const TimeValue t0 = h.game.runStart();
   h.transport.pushInput("l;");
   for (int ms = 10; ms <= 40; ms += 10) h.runAt(t0, ms);
-  EXPECT_EQ(h.game.map().world.roverControl.turn, 0);  // not polled before 50 ms
+  EXPECT_EQ(h.game.world().roverControl.turn, 0);  // not polled before 50 ms
   h.runAt(t0, 50);
-  EXPECT_EQ(h.game.map().world.roverControl.turn, 1);
-  EXPECT_EQ(h.game.map().world.roverControl.accel, 0);
+  EXPECT_EQ(h.game.world().roverControl.turn, 1);
+  EXPECT_EQ(h.game.world().roverControl.accel, 0);
   const std::string sent = h.transport.sent();
   EXPECT_NE(sent.find("T 0 -- "), std::string::npos);
 }

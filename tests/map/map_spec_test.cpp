@@ -107,47 +107,48 @@ TEST(MapRecords, HugeDirectionLoadsWithoutHanging) {
   EXPECT_LE(heading, 180.0);
 }
 
-TEST(MapRecords, VehicleCellHoldsFirstRunStartAfterLoading) {
-  MapSpec map = loadText(twoRunMap());
-  EXPECT_EQ(map.world.rover.heading, 180.0);
-  EXPECT_EQ(map.world.rover.position.x, 1.0);
-  EXPECT_EQ(map.world.rover.speed, 0.0);
-  EXPECT_TRUE(map.world.martians.empty());
-  EXPECT_TRUE(map.world.roverObjects.empty());
-  EXPECT_EQ(map.world.roverControl.turn, 0);
-  EXPECT_EQ(map.world.roverControl.accel, 0);
+TEST(MapRecords, CellsBeforeTheFirstRunHoldItsRoverStart) {
+  const MapSpec map = loadText(twoRunMap());
+  const World world = worldBeforeRuns(map);
+  EXPECT_EQ(world.rover.heading, 180.0);
+  EXPECT_EQ(world.rover.position.x, 1.0);
+  EXPECT_EQ(world.rover.speed, 0.0);
+  EXPECT_TRUE(world.martians.empty());
+  EXPECT_TRUE(world.roverObjects.empty());
+  EXPECT_EQ(world.roverControl.turn, 0);
+  EXPECT_EQ(world.roverControl.accel, 0);
 }
 
 TEST(StartRun, FillsTheCellsOfTheChosenRun) {
   MapSpec map = loadText(twoRunMap());
-  startRun(map, 2, makeWorldRules(map).statics);
-  EXPECT_EQ(map.world.rover.heading, 170.0);
-  ASSERT_EQ(map.world.martians.size(), 1u);
-  EXPECT_EQ(map.world.martians[0].index, 0);  // numbering restarts in every run
-  EXPECT_EQ(map.world.martians[0].view, 1.0);
+  World world = startRun(map, 2, makeWorldRules(map).statics);
+  EXPECT_EQ(world.rover.heading, 170.0);
+  ASSERT_EQ(world.martians.size(), 1u);
+  EXPECT_EQ(world.martians[0].index, 0);  // numbering restarts in every run
+  EXPECT_EQ(world.martians[0].view, 1.0);
 
-  startRun(map, 1, makeWorldRules(map).statics);
-  ASSERT_EQ(map.world.martians.size(), 2u);
+  world = startRun(map, 1, makeWorldRules(map).statics);
+  ASSERT_EQ(world.martians.size(), 2u);
   for (int i = 0; i < 2; ++i) {
-    const Martian& martian = map.world.martians[static_cast<std::size_t>(i)];
+    const Martian& martian = world.martians[static_cast<std::size_t>(i)];
     EXPECT_EQ(martian.index, i);
     EXPECT_EQ(martian.control.turn, 0);
     EXPECT_EQ(martian.control.accel, 0);
     EXPECT_EQ(martian.wanderAngle, 0.0);
   }
-  EXPECT_EQ(map.world.martians[0].motion.heading, 90.0);
-  EXPECT_EQ(map.world.martians[0].motion.speed, 2.0);
-  EXPECT_EQ(map.world.martians[1].view, 8.0);
+  EXPECT_EQ(world.martians[0].motion.heading, 90.0);
+  EXPECT_EQ(world.martians[0].motion.speed, 2.0);
+  EXPECT_EQ(world.martians[1].view, 8.0);
 }
 
 TEST(StartRun, RoverObjectsAreMartiansThenStaticObjectsAllHidden) {
   MapSpec map = loadText(twoRunMap());
-  startRun(map, 1, makeWorldRules(map).statics);
-  const auto& list = map.world.roverObjects;
+  World world = startRun(map, 1, makeWorldRules(map).statics);
+  const auto& list = world.roverObjects;
   ASSERT_EQ(list.size(), 4u);  // Martian 0, Martian 1, Home, the crater
   EXPECT_EQ(list[0].object.kind, ObjectKind::MartianObj);
   EXPECT_EQ(list[0].object.id, 0);
-  EXPECT_EQ(objectCircle(map.world, list[0].object).center.x, 3.0);  // where its Martian is
+  EXPECT_EQ(objectCircle(world, list[0].object).center.x, 3.0);  // where its Martian is
   EXPECT_EQ(list[1].object.kind, ObjectKind::MartianObj);
   EXPECT_EQ(list[1].object.id, 1);
   EXPECT_EQ(list[2].object.kind, ObjectKind::Home);
@@ -155,28 +156,28 @@ TEST(StartRun, RoverObjectsAreMartiansThenStaticObjectsAllHidden) {
   for (const RoverObject& entry : list) EXPECT_FALSE(entry.visible);
 
   // Flags set during a run are cleared by the next start.
-  map.world.roverObjects.setVisible(2, true);
-  startRun(map, 1, makeWorldRules(map).statics);
-  EXPECT_FALSE(map.world.roverObjects[2].visible);
+  world.roverObjects.setVisible(2, true);
+  world = startRun(map, 1, makeWorldRules(map).statics);
+  EXPECT_FALSE(world.roverObjects[2].visible);
 }
 
 TEST(StartRun, RunsShareNoState) {
   MapSpec map = loadText(twoRunMap());
-  startRun(map, 1, makeWorldRules(map).statics);
-  map.world.rover.position.x = 99.0;
-  map.world.rover.speed = 5.0;
-  map.world.roverControl = ControlState{2, 1};
-  map.world.martians[0].motion.position.x = -99.0;
-  map.world.martians.pop_back();
-  startRun(map, 2, makeWorldRules(map).statics);
-  EXPECT_EQ(map.world.rover.position.x, 1.0);
-  EXPECT_EQ(map.world.rover.speed, 0.0);
-  EXPECT_EQ(map.world.roverControl.turn, 0);
-  EXPECT_EQ(map.world.roverControl.accel, 0);
-  startRun(map, 1, makeWorldRules(map).statics);
-  EXPECT_EQ(map.world.rover.position.x, 1.0);
-  ASSERT_EQ(map.world.martians.size(), 2u);
-  EXPECT_EQ(map.world.martians[0].motion.position.x, 3.0);
+  World world = startRun(map, 1, makeWorldRules(map).statics);
+  world.rover.position.x = 99.0;
+  world.rover.speed = 5.0;
+  world.roverControl = ControlState{2, 1};
+  world.martians[0].motion.position.x = -99.0;
+  world.martians.pop_back();
+  world = startRun(map, 2, makeWorldRules(map).statics);
+  EXPECT_EQ(world.rover.position.x, 1.0);
+  EXPECT_EQ(world.rover.speed, 0.0);
+  EXPECT_EQ(world.roverControl.turn, 0);
+  EXPECT_EQ(world.roverControl.accel, 0);
+  world = startRun(map, 1, makeWorldRules(map).statics);
+  EXPECT_EQ(world.rover.position.x, 1.0);
+  ASSERT_EQ(world.martians.size(), 2u);
+  EXPECT_EQ(world.martians[0].motion.position.x, 3.0);
   EXPECT_EQ(map.runs[0].enemies[0].startState.position.x, 3.0);
 }
 

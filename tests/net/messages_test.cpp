@@ -81,6 +81,14 @@ World worldWithEveryKind() {
   return world;
 }
 
+// A "T" through the real writer, with the text of the world's static objects.
+void sendTelemetryOf(OutputBuffer& out, const TimeValue& runTime, const World& world,
+                     const std::vector<std::size_t>& visible) {
+  const StaticObjects none{{}};
+  const StaticObjects* statics = world.roverObjects.statics();
+  sendTelemetry(out, runTime, world, visible, StaticObjectText(statics != nullptr ? *statics : none));
+}
+
 struct TelemetryCase {
   const char* name;
   std::vector<std::size_t> visible;
@@ -93,7 +101,7 @@ TEST_P(Telemetry, WritesRoverThenVisibleObjects) {
   const TelemetryCase& c = GetParam();
   MemoryTransport transport;
   OutputBuffer out(transport);
-  sendTelemetry(out, TimeValue::fromMillis(1500), worldWithEveryKind(), c.visible);
+  sendTelemetryOf(out, TimeValue::fromMillis(1500), worldWithEveryKind(), c.visible);
   EXPECT_EQ(transport.sentBlocks(), std::vector<std::string>{c.text});
 }
 
@@ -131,7 +139,7 @@ TEST_F(Messages, TelemetryControlField) {
     World world;
     world.roverControl = c.control;
     transport.clearSent();
-    sendTelemetry(out, TimeValue::fromMillis(0), world, {});
+    sendTelemetryOf(out, TimeValue::fromMillis(0), world, {});
     EXPECT_EQ(transport.sent(), std::string("T 0 ") + c.field + " 0.000 0.000 0.0 0.000 ;");
   }
 }
@@ -147,7 +155,7 @@ TEST_F(Messages, LongTelemetryLeavesInFullBlocksThenTheRest) {
     visible.push_back(i);
   }
   world.roverObjects = RoverObjects({}, std::make_shared<const StaticObjects>(boulders));
-  sendTelemetry(out, TimeValue::fromMillis(100), world, visible);
+  sendTelemetryOf(out, TimeValue::fromMillis(100), world, visible);
   const std::string head = "T 100 -- 1.000 2.000 0.0 0.000 ";
   const std::size_t total = head.size() + 100 * 24 + 1;
   ASSERT_EQ(transport.sentBlocks().size(), 3u);
@@ -160,7 +168,7 @@ TEST_F(Messages, LongTelemetryLeavesInFullBlocksThenTheRest) {
 
 TEST_F(Messages, TelemetryRejectsAnIndexOutsideTheList) {
   World world;
-  EXPECT_THROW(sendTelemetry(out, TimeValue::fromMillis(0), world, {0}), Failure);
+  EXPECT_THROW(sendTelemetryOf(out, TimeValue::fromMillis(0), world, {0}), Failure);
 }
 
 TEST_F(Messages, EventsAndEndEachLeaveAsOneBlock) {

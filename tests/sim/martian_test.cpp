@@ -256,10 +256,11 @@ TEST(Determinism, SeededSceneHash) {
   const SteerConstants k = makeSteerConstants(mp);
   const ViewEllipse view = makeViewEllipse(testing::roverParams());
   Random random(7, 11);
+  Sensing sensing;
   std::uint64_t hash = 0xcbf29ce484222325ULL;
   int events = 0;
   for (int tick = 0; tick < 2000; ++tick) {
-    if (tick % 10 == 0) sensePass(view, world, rules);
+    if (tick % 10 == 0) sensing.pass(view, world, rules);
     if (tick % 5 == 0) {
       for (Martian& m : world.martians) decideMartian(m, world.rover, *rules.statics, k, random);
     }

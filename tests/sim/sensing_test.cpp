@@ -29,7 +29,9 @@ struct Scene {
   WorldRules rules;
   World world;
 
-  std::vector<std::size_t> sense(const ViewEllipse& view) { return sensePass(view, world, rules); }
+  Sensing sensing;
+
+  std::vector<std::size_t> sense(const ViewEllipse& view) { return sensing.pass(view, world, rules); }
 };
 
 Scene worldSeeing(const MotionState& rover, const std::vector<WorldObject>& objects,

@@ -63,4 +63,20 @@ inline bool walkHides(const std::vector<WorldObject>& list, Vec2 viewer, Vec2 v,
   return false;
 }
 
+// Each target's occlusion as sensing judged it target by target: a near edge
+// strictly ahead, and a seen boulder that cuts the sight line toward its
+// centre before that edge.
+inline std::vector<char> walkHidden(const std::vector<WorldObject>& list, Vec2 viewer,
+                                    const std::vector<SightTarget>& targets, std::span<const char> seen) {
+  std::vector<char> hidden;
+  for (const SightTarget& target : targets) {
+    const Vec2 toTarget = target.circle.center - viewer;
+    const double distance = length(toTarget);
+    const double limit = distance - target.circle.radius;
+    const Vec2 v = {toTarget.x / distance, toTarget.y / distance};
+    hidden.push_back(limit > 0 && walkHides(list, viewer, v, limit, seen, target.self));
+  }
+  return hidden;
+}
+
 }  // namespace rover::testing

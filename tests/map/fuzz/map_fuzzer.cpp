@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   rover::MemoryByteSource source(std::string_view(reinterpret_cast<const char*>(data), size));
   try {
-    rover::MapSpec map = rover::loadMapFrom(source);
+    const rover::MapSpec map = rover::loadMapFrom(source);
     rover::startRun(map, 1, rover::makeWorldRules(map).statics);
   } catch (const rover::Failure&) {
   }
