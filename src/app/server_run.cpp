@@ -31,8 +31,14 @@ void ServerRun::run(const std::string& programName, const std::vector<std::strin
   if (settings_.showWindow) listeners_.add(*(scene_ = makeSceneListener()));
   listeners_.add(text_.emplace(
       stdout, settings_.showWindow ? TextListener::RunStarts::Silent : TextListener::RunStarts::Announced));
+  // Real time says nothing before a failure's line, so only lockstep hears the replies.
+  if (settings_.verbose && settings_.lockstep) {
+    listeners_.add(verboseReplies_.emplace(stderr, replyTimeoutMillis(settings_)));
+  }
   clock_ = settings_.lockstep ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>())
                               : std::make_unique<SteadyClock>();
+  LockstepOptions lockstep = LockstepOptions::withTimeoutMillis(replyTimeoutMillis(settings_));
+  lockstep.maxLateInARow = settings_.maxLateInARow.value_or(0);
   session_.emplace(SessionSetup{.map = *map_,
                                 .transport = connection_->transport(),
                                 .output = connection_->output(),
@@ -40,9 +46,12 @@ void ServerRun::run(const std::string& programName, const std::vector<std::strin
                                 .listener = listeners_,
                                 .record = record_.get(),
                                 .mode = settings_.lockstep ? PlayMode::Lockstep : PlayMode::RealTime,
-                                .lockstep = LockstepOptions::withTimeoutMillis(replyTimeoutMillis(settings_)),
+                                .lockstep = lockstep,
+                                .timeReplies = timing_ != nullptr || verboseReplies_.has_value(),
+                                .receives = timing_.get(),
                                 .seed = settings_.seed,
                                 .exitWhenDone = !settings_.showWindow});
+  if (timing_) timing_->watch(session_->game(), *clock_);
   if (settings_.showWindow) playWindow();
   settings_.lockstep ? session_->playVirtualTime() : session_->playRealTime();
   closeServer();
@@ -50,7 +59,7 @@ void ServerRun::run(const std::string& programName, const std::vector<std::strin
 }
 
 void ServerRun::prepareFiles() {
-  if (!settings_.resultsPath && !settings_.recordPath) return;
+  if (!settings_.resultsPath && !settings_.recordPath && !settings_.timingPath) return;
   GameInfo info;
   info.lockstep = settings_.lockstep;
   info.seed = settings_.seed;
@@ -62,15 +71,22 @@ void ServerRun::prepareFiles() {
     recordSink_ = std::make_unique<RecordSink>(*settings_.recordPath);
     record_ = std::make_unique<RecordWriter>(*recordSink_, info, *map_);
   }
+  if (settings_.timingPath) timing_ = std::make_unique<TimingWriter>(*settings_.timingPath, info);
   // The record ends first: when it cannot be finished, the results file is
   // not written either.
   if (record_) listeners_.add(*record_);
   if (results_) listeners_.add(*results_);
+  if (timing_) listeners_.add(*timing_);
+}
+
+std::string ServerRun::explanation(const std::optional<Failure>& failure) const {
+  return settings_.verbose && failure ? verboseFailureLine(*failure) : "";
 }
 
 void ServerRun::playWindow() {
   setCallbackFailureHook([this](const std::string& line, const std::optional<Failure>& failure) {
     endGameWithFailure(&session_->game(), listeners_, line, failure);
+    return explanation(failure);
   });
   runWindowMode(session_->game(), *clock_, settings_.mapFile, [this] {
     listeners_.gameEnded({GameEnding::Status::Quit, "", std::nullopt});
@@ -89,7 +105,7 @@ void ServerRun::closeServer() {
 void ServerRun::fail(const Failure& failure) {
   endGameWithFailure(session_ ? &session_->game() : nullptr, listeners_,
                      topLevelLine(failure, systemErrorForm_), failure);
-  topLevelReport(failure, systemErrorForm_);
+  topLevelReport(failure, systemErrorForm_, stderr, explanation(failure));
 }
 
 }  // namespace rover

@@ -11,11 +11,13 @@
 #include "driver/game_session.h"
 #include "driver/listener_list.h"
 #include "driver/text_listener.h"
+#include "driver/verbose_lines.h"
 #include "map/map_spec.h"
 #include "net/connection.h"
 #include "record/record_sink.h"
 #include "record/record_writer.h"
 #include "record/results_writer.h"
+#include "record/timing_writer.h"
 
 namespace rover {
 
@@ -39,9 +41,11 @@ class ServerRun {
   [[noreturn]] void fail(const Failure& failure);
 
  private:
-  // Creates the results and record files asked for; a failure here ends the
-  // server before the socket is opened.
+  // Creates the results, record and timing files asked for; a failure here
+  // ends the server before the socket is opened.
   void prepareFiles();
+  // --verbose: the line that explains a failure after its report, or "".
+  std::string explanation(const std::optional<Failure>& failure) const;
   [[noreturn]] void playWindow();
   // The orderly end: closes the client connection, then the listening
   // socket, and flushes the output streams.
@@ -58,6 +62,8 @@ class ServerRun {
   std::unique_ptr<RecordSink> recordSink_;
   std::unique_ptr<RecordWriter> record_;
   std::unique_ptr<Clock> clock_;
+  std::unique_ptr<TimingWriter> timing_;
+  std::optional<VerboseReplies> verboseReplies_;
   std::unique_ptr<GameListener> scene_;
   std::optional<TextListener> text_;
   ListenerList listeners_;

@@ -79,6 +79,10 @@ std::size_t takeLongOption(const std::vector<std::string>& arguments, std::size_
     settings.lockstep = true;
     return 1;
   }
+  if (option == "--verbose") {
+    settings.verbose = true;
+    return 1;
+  }
   const std::string& value = arguments[next + 1];
   if (option == "--seed") {
     settings.seed = readDigits(option, value, UINT64_MAX);
@@ -88,6 +92,10 @@ std::size_t takeLongOption(const std::vector<std::string>& arguments, std::size_
     settings.recordPath = readFileName(option, value);
   } else if (option == "--results") {
     settings.resultsPath = readFileName(option, value);
+  } else if (option == "--timing") {
+    settings.timingPath = readFileName(option, value);
+  } else if (option == "--max-late") {
+    settings.maxLateInARow = static_cast<std::uint32_t>(readDigits(option, value, INT32_MAX));
   } else {
     return 0;
   }
@@ -98,6 +106,7 @@ void checkCombinations(const ServerSettings& settings) {
   if (settings.lockstep && settings.showWindow)
     raiseUsage("--lockstep", "cannot be used with -v (window mode)");
   if (settings.replyTimeoutMillis && !settings.lockstep) raiseUsage("--reply-timeout", "needs --lockstep");
+  if (settings.maxLateInARow && !settings.lockstep) raiseUsage("--max-late", "needs --lockstep");
 }
 
 }  // namespace
@@ -148,11 +157,19 @@ status 0 after the last run (1 on any failure).
                       game goes on as if it were empty (default 10000;
                       0 waits forever, which makes the game a pure function
                       of the map, the seed and the controller's bytes)
+  --max-late N        lockstep: end the game with a failure ("Fail") after
+                      N late replies in a row (default 0: never)
   --seed N            seed of the Martians' random choices, 0 to 2^64-1
                       (default 0); the same seed replays the same Martians
   --record FILE       write a game record (JSON Lines; gzip when FILE ends
                       with .gz) for replay, audit and the viewer
   --results FILE      write the results as one JSON document when the game ends
+  --timing FILE       write wall-clock timings (lockstep: reply times; real
+                      time: how late each T left) as one JSON document when
+                      the game ends
+  --verbose           explain a failure on standard error after its line, in
+                      lines starting "server: "; in lockstep also report late
+                      replies and replies sent ahead of their T
   --help              print this help and exit
 
 Options come before the map file, which is always the last argument. Values
@@ -167,8 +184,10 @@ Examples:
   server maps/open_plain.json
   server --lockstep --reply-timeout 0 --seed 7 maps/martian_patrol.json
   server --lockstep --record game.jsonl.gz --results results.json maps/crater_field.json
+  server --lockstep --reply-timeout 2000 --max-late 5 --verbose --timing t.json maps/open_plain.json
 
-The wire protocol is described in docs/protocol.md.
+The wire protocol is described in docs/protocol.md, the timing file in
+docs/timing.md.
 )";
 }
 

@@ -21,6 +21,9 @@ struct ServerSettings {
   std::optional<std::uint32_t> replyTimeoutMillis;  // --reply-timeout MS (0: wait forever)
   std::optional<std::string> recordPath;            // --record FILE
   std::optional<std::string> resultsPath;           // --results FILE
+  std::optional<std::string> timingPath;            // --timing FILE
+  std::optional<std::uint32_t> maxLateInARow;       // --max-late N (0: no limit)
+  bool verbose = false;                             // --verbose
 };
 
 // The lockstep reply timeout in effect: as given, or the default.

@@ -11,6 +11,7 @@
 #include "base/failure.h"
 #include "base/time_value.h"
 #include "map/map_spec.h"
+#include "net/reply_timing.h"
 #include "sim/world.h"
 #include "sim/world_step.h"
 
@@ -73,6 +74,9 @@ class GameListener {
                       const std::vector<std::size_t>& /*occluded*/, bool /*periodic*/) {}
   // A physics step has moved the world.
   virtual void stepped(const Stamp& /*at*/, const World& /*world*/, const StepResult& /*result*/) {}
+  // Lockstep, when the session times replies: a reply resolved, during the
+  // wait that ends the instant of its "T".
+  virtual void replyTimed(const ReplyTiming& /*timing*/) {}
   // A run has ended: its result, before its "E" message is sent. In
   // lockstep the late replies are not all counted yet.
   virtual void runResult(const RunReport& /*report*/) {}

@@ -19,12 +19,14 @@ void textLoopStep(Game& game, Clock& clock) {
   }
 }
 
-GameSession::GameSession(const SessionSetup& setup) : clock_(setup.clock) {
+GameSession::GameSession(const SessionSetup& setup) : clock_(setup.clock), replyTimes_(setup.listener) {
   Transport* input = &setup.transport;
-  if (setup.record != nullptr) input = &recorded_.emplace(setup.transport, *setup.record);
+  if (setup.record != nullptr) input = &recorded_.emplace(*input, *setup.record);
+  if (setup.receives != nullptr) input = &observed_.emplace(*input, *setup.receives);
   if (setup.mode == PlayMode::Lockstep) {
     auto lockstep = std::make_unique<LockstepInput>(*input, setup.lockstep);
     lockstep->setObserver(setup.record);
+    if (setup.timeReplies) lockstep->setTimingObserver(&replyTimes_);
     input_ = std::move(lockstep);
   } else {
     input_ = std::make_unique<RealtimeInput>(reader_.emplace(*input));

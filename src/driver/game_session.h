@@ -39,6 +39,11 @@ struct SessionSetup {
   GameRecording* record = nullptr;
   PlayMode mode = PlayMode::RealTime;
   LockstepOptions lockstep = {};  // lockstep only
+  // Lockstep: times every reply by the wall clock for the listener
+  // (replyTimed); off, nothing reads the wall clock for it.
+  bool timeReplies = false;
+  // Also hears every receive on the client's connection (the timing file).
+  ReceiveObserver* receives = nullptr;
   std::uint64_t seed = 0;
   bool exitWhenDone = true;
 };
@@ -66,8 +71,20 @@ class GameSession {
   void playVirtualTime(const std::function<void()>& afterEvents = {});
 
  private:
+  // Passes the lockstep replies' times on to the game's listener.
+  class ReplyTimesToListener final : public ReplyTimingObserver {
+   public:
+    explicit ReplyTimesToListener(GameListener& listener) : listener_(listener) {}
+    void replyTimed(const ReplyTiming& timing) override { listener_.replyTimed(timing); }
+
+   private:
+    GameListener& listener_;
+  };
+
   Clock& clock_;
+  ReplyTimesToListener replyTimes_;
   std::optional<RecordingTransport> recorded_;
+  std::optional<RecordingTransport> observed_;
   std::optional<CommandReader> reader_;
   std::unique_ptr<ClientInput> input_;
   std::unique_ptr<Game> game_;

@@ -30,6 +30,7 @@ class ListenerList final : public GameListener {
   void stepped(const Stamp& at, const World& world, const StepResult& result) override {
     each(&GameListener::stepped, at, world, result);
   }
+  void replyTimed(const ReplyTiming& timing) override { each(&GameListener::replyTimed, timing); }
   void runResult(const RunReport& report) override { each(&GameListener::runResult, report); }
   void runClosed(const RunReport& report) override { each(&GameListener::runClosed, report); }
   // Passed on the first time only: every way out of a game ends it, and the

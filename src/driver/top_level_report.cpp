@@ -45,9 +45,10 @@ void endGameWithFailure(Game* game, GameListener& listener, std::string line,
   }
 }
 
-void topLevelReport(const Failure& failure, bool systemErrorForm, std::FILE* err) {
+void topLevelReport(const Failure& failure, bool systemErrorForm, std::FILE* err, const std::string& after) {
   std::fflush(stdout);
   std::fputs(topLevelLine(failure, systemErrorForm).c_str(), err);
+  std::fputs(after.c_str(), err);
   std::fflush(err);
   std::exit(1);
 }

@@ -32,8 +32,9 @@ class Game;
 void endGameWithFailure(Game* game, GameListener& listener, std::string line,
                         const std::optional<Failure>& failure);
 
-// Flushes standard output, writes topLevelLine to err, flushes it and exits
-// with status 1.
-[[noreturn]] void topLevelReport(const Failure& failure, bool systemErrorForm, std::FILE* err = stderr);
+// Flushes standard output, writes topLevelLine to err, then `after` (more
+// lines, empty by default), flushes err and exits with status 1.
+[[noreturn]] void topLevelReport(const Failure& failure, bool systemErrorForm, std::FILE* err = stderr,
+                                 const std::string& after = "");
 
 }  // namespace rover

@@ -19,14 +19,16 @@ std::string CommandReader::readCommand() {
         start_ = i + 1;
         return command;
       }
-      if (length >= kMaxCommandLength) raiseFail("bogus command exceeds max length");
+      if (length >= kMaxCommandLength) raiseOverlongCommand();
       ++length;
     }
 
     std::array<char, kReceiveSize> buffer;
     const std::optional<std::size_t> received = transport_.receive(buffer.data(), buffer.size());
     if (!received) return "";
-    if (*received == 0) raiseFail("EOF");
+    if (*received == 0) {
+      throw Failure(FailureKind::Fail, "EOF").because("the controller closed its connection");
+    }
     pending_ = pending_.substr(start_, count_);
     pending_.append(buffer.data(), *received);
     start_ = 0;
@@ -49,7 +51,13 @@ void drainCommands(CommandReader& reader) {
     if (reader.readCommand().empty()) return;
     --budget;
   }
-  raiseFail("excessive input");
+  throw Failure(FailureKind::Fail, "excessive input")
+      .because("1000 or more commands were waiting at a run start");
+}
+
+void raiseOverlongCommand() {
+  throw Failure(FailureKind::Fail, "bogus command exceeds max length")
+      .because("a command reached 5 characters before its ';' (the longest are two letters, e.g. al;)");
 }
 
 }  // namespace rover

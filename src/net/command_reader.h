@@ -38,4 +38,7 @@ void pollInput(CommandReader& reader, ControlState& control, std::vector<std::st
 // Discards stale commands before a run starts; the 1000th fails with "excessive input".
 void drainCommands(CommandReader& reader);
 
+// The failure of a command's fifth character: "bogus command exceeds max length".
+[[noreturn]] void raiseOverlongCommand();
+
 }  // namespace rover

@@ -21,7 +21,8 @@ ControlCommand parseCommandWord(std::string_view word) {
   std::string message = "illegal command \"";
   message += word;
   message += '"';
-  raiseFail(std::move(message));
+  throw Failure(FailureKind::Fail, std::move(message))
+      .because("the commands are a, b, l, r, al, ar, bl and br, each ended by ';'");
 }
 
 }  // namespace rover

@@ -25,7 +25,7 @@ LockstepInput::OwedReply& LockstepInput::owed(std::uint64_t number) {
 }
 
 void LockstepInput::telemetrySent(const TimeValue& instant) {
-  owed_.push_back({instant, false, {}});
+  owed_.push_back({instant, false, {}, timing_ != nullptr ? WallClock::now() : WallClock::time_point{}});
   ++sent_;
 }
 
@@ -53,7 +53,7 @@ void LockstepInput::awaitReply(OwedReply& reply, std::uint64_t number) {
       }
       reply.commands = std::move(commands);
       reply.resolved = true;
-      if (observer_ != nullptr) observer_->replyCompleted(number);
+      completed(reply, number);
       return;
     }
     std::optional<std::chrono::nanoseconds> left;
@@ -64,14 +64,57 @@ void LockstepInput::awaitReply(OwedReply& reply, std::uint64_t number) {
       reply.resolved = true;  // empty
       lateIncomplete_.push_back(number);
       ++late_;
-      if (observer_ != nullptr) observer_->replyLate(number);
+      late(reply, number);
       return;
     }
     const std::optional<std::size_t> received = transport_.receive(buffer.data(), buffer.size());
     if (!received) continue;
-    if (*received == 0) raiseFail("EOF");
+    if (*received == 0) {
+      throw Failure(FailureKind::Fail, "EOF").because("the controller closed its connection");
+    }
     scanner_.append(buffer.data(), *received);
+    if (timing_ != nullptr) {
+      streamLength_ += *received;
+      arrivals_.push_back({streamLength_, WallClock::now()});
+    }
   }
+}
+
+void LockstepInput::completed(const OwedReply& reply, std::uint64_t number) {
+  lateInARow_ = 0;
+  if (observer_ != nullptr) observer_->replyCompleted(number);
+  if (timing_ == nullptr) return;
+  // The receive that brought the reply's bare ";" is the first one that
+  // reached past it; the ones before it hold nothing still to be scanned.
+  const std::uint64_t replyEnd = streamLength_ - scanner_.unfinished().size();
+  while (arrivals_.front().streamEnd < replyEnd) arrivals_.pop_front();
+  const WallClock::time_point arrived = arrivals_.front().at;
+  const bool ahead = arrived < reply.sentAt;
+  timing_->replyTimed({.number = number,
+                       .arrival = ahead ? ReplyTiming::Arrival::Ahead : ReplyTiming::Arrival::InTime,
+                       .elapsed = ahead ? WallClock::duration::zero() : arrived - reply.sentAt,
+                       .unfinished = {}});
+}
+
+void LockstepInput::late(const OwedReply& reply, std::uint64_t number) {
+  ++lateInARow_;
+  if (observer_ != nullptr) observer_->replyLate(number);
+  if (timing_ != nullptr) {
+    timing_->replyTimed({.number = number,
+                         .arrival = ReplyTiming::Arrival::Late,
+                         .elapsed = WallClock::now() - reply.sentAt,
+                         .unfinished = scanner_.unfinished()});
+  }
+  if (options_.maxLateInARow == 0 || lateInARow_ < options_.maxLateInARow) return;
+  const std::string count = std::to_string(lateInARow_);
+  std::string timeout = "reply timeout";
+  if (options_.replyTimeout) {
+    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(*options_.replyTimeout);
+    timeout = std::to_string(millis.count()) + " ms " + timeout;
+  }
+  throw Failure(FailureKind::Fail, count + " late replies in a row")
+      .because("none of the last " + count + " replies had its bare ';' within the " + timeout +
+               " (--max-late " + count + ")");
 }
 
 void LockstepInput::poll(const TimeValue& instant, ControlState& control, std::vector<std::string>& applied) {
@@ -94,7 +137,10 @@ void LockstepInput::drain() {
     if (!owed_.front().resolved) raiseFail("a reply was drained before it was awaited");
     commands += static_cast<int>(owed_.front().commands.size());
     owed_.pop_front();
-    if (commands >= CommandReader::kDrainBudget) raiseFail("excessive input");
+    if (commands >= CommandReader::kDrainBudget) {
+      throw Failure(FailureKind::Fail, "excessive input")
+          .because("1000 or more commands were waiting at a run start");
+    }
   }
 }
 

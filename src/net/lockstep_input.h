@@ -9,6 +9,7 @@
 
 #include "net/client_input.h"
 #include "net/reply_scanner.h"
+#include "net/reply_timing.h"
 #include "net/transport.h"
 
 namespace rover {
@@ -26,6 +27,8 @@ class ReplyObserver {
 struct LockstepOptions {
   // How long to wait for each reply; none waits for ever.
   std::optional<std::chrono::nanoseconds> replyTimeout;
+  // This many late replies in a row end the game with a failure; 0 never does.
+  std::uint32_t maxLateInARow = 0;
 
   // The command line's form: whole milliseconds, 0 for no timeout.
   static LockstepOptions withTimeoutMillis(std::uint32_t millis);
@@ -43,6 +46,9 @@ class LockstepInput final : public ClientInput {
 
   LockstepInput(Transport& transport, const LockstepOptions& options);
   void setObserver(ReplyObserver* observer) { observer_ = observer; }
+  // Times every reply by the wall clock from now on; without an observer
+  // the clock is not read for it.
+  void setTimingObserver(ReplyTimingObserver* observer) { timing_ = observer; }
 
   void drain() override;
   void poll(const TimeValue& instant, ControlState& control, std::vector<std::string>& applied) override;
@@ -51,16 +57,27 @@ class LockstepInput final : public ClientInput {
   int takeLateReplies() override;
 
  private:
+  using WallClock = std::chrono::steady_clock;
+
   struct OwedReply {
     TimeValue instant;  // when its "T" went out
     bool resolved = false;
     std::vector<std::string> commands;  // empty for a late reply
+    WallClock::time_point sentAt{};     // timed games only
+  };
+
+  // A receive of a timed game: the stream's length after it, and when.
+  struct Arrival {
+    std::uint64_t streamEnd;
+    WallClock::time_point at;
   };
 
   // Waits for reply `number` (the oldest unresolved one) until it completes
   // or its timeout runs out.
   void awaitReply(OwedReply& reply, std::uint64_t number);
   OwedReply& owed(std::uint64_t number);
+  void completed(const OwedReply& reply, std::uint64_t number);
+  void late(const OwedReply& reply, std::uint64_t number);
 
   Transport& transport_;
   LockstepOptions options_;
@@ -71,6 +88,11 @@ class LockstepInput final : public ClientInput {
   std::uint64_t resolved_ = 0;                // replies complete or given up on, in order
   std::deque<std::uint64_t> lateIncomplete_;  // late replies whose bytes are still to come
   int late_ = 0;
+  std::uint32_t lateInARow_ = 0;
+
+  ReplyTimingObserver* timing_ = nullptr;
+  std::uint64_t streamLength_ = 0;  // bytes received so far
+  std::deque<Arrival> arrivals_;    // receives whose bytes are not all scanned
 };
 
 }  // namespace rover

@@ -15,7 +15,7 @@ bool ReplyScanner::scanReply(std::vector<std::string>& commands) {
   while (scanned_ < pending_.size()) {
     const std::size_t length = scanned_ - commandStart_;
     if (pending_[scanned_] != ';') {
-      if (length >= CommandReader::kMaxCommandLength) raiseFail("bogus command exceeds max length");
+      if (length >= CommandReader::kMaxCommandLength) raiseOverlongCommand();
       ++scanned_;
       continue;
     }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rover {
@@ -18,6 +19,8 @@ class ReplyScanner {
   // partial reply is kept). The fifth character of a command fails with
   // "bogus command exceeds max length" as it is scanned.
   bool scanReply(std::vector<std::string>& commands);
+  // The bytes after the last complete reply: the unfinished one so far.
+  std::string_view unfinished() const { return pending_; }
 
  private:
   std::string pending_;

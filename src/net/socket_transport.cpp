@@ -6,12 +6,25 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <string>
 
 #include "base/failure.h"
 #include "base/write_all.h"
 
 namespace rover {
+
+namespace {
+
+// A failed call on the client's connection: the system's error (reported as
+// any other), and what the server was doing, for those who ask why.
+[[noreturn]] void raiseConnectionError(int code, const char* doing) {
+  throw Failure(FailureKind::SysErr, std::strerror(code), code)
+      .because(std::string("the connection to the controller failed while ") + doing);
+}
+
+}  // namespace
 
 void SocketTransport::sendAll(const char* data, std::size_t size) {
   // MSG_NOSIGNAL: a client that has gone away must surface as an EPIPE
@@ -19,7 +32,7 @@ void SocketTransport::sendAll(const char* data, std::size_t size) {
   const int code = writeAll(data, size, [this](const char* from, std::size_t count) {
     return ::send(socket_, from, count, MSG_NOSIGNAL);
   });
-  if (code != 0) raiseErrno(code);
+  if (code != 0) raiseConnectionError(code, "sending");
 }
 
 bool SocketTransport::awaitInput(std::optional<std::chrono::nanoseconds> timeout) {
@@ -33,7 +46,7 @@ bool SocketTransport::awaitInput(std::optional<std::chrono::nanoseconds> timeout
   while (Clock::now() - start < kSpin) {
     const int ready = ::poll(&watch, 1, 0);
     if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) raiseErrno(errno);
+    if (ready < 0 && errno != EINTR) raiseConnectionError(errno, "waiting for a reply");
   }
   for (;;) {
     timespec wait{};
@@ -48,7 +61,7 @@ bool SocketTransport::awaitInput(std::optional<std::chrono::nanoseconds> timeout
     const int ready = ::ppoll(&watch, 1, waitFor, nullptr);
     if (ready > 0) return true;
     if (ready == 0) return false;
-    if (errno != EINTR) raiseErrno(errno);
+    if (errno != EINTR) raiseConnectionError(errno, "waiting for a reply");
   }
 }
 
@@ -58,7 +71,7 @@ std::optional<std::size_t> SocketTransport::receive(char* buffer, std::size_t ca
     if (got >= 0) return static_cast<std::size_t>(got);
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return std::nullopt;
-    raiseErrno(errno);
+    raiseConnectionError(errno, "receiving");
   }
 }
 

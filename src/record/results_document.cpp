@@ -4,9 +4,7 @@
 
 namespace rover {
 
-std::string resultsDocument(const GameInfo& info, const std::vector<RunReport>& runs,
-                            const GameEnding& ending) {
-  const std::string format = "rover-results";
+std::string gameDocumentHead(const GameInfo& info, const std::string& format) {
   const int version = 1;
   const PlayMode mode = info.lockstep ? PlayMode::Lockstep : PlayMode::RealTime;
   std::string out = "{";
@@ -14,6 +12,13 @@ std::string resultsDocument(const GameInfo& info, const std::vector<RunReport>& 
   document(Field{"format", format}, Field{"version", version}, Field{"server", info.server},
            Object{"map", Field{"sha256", info.map.sha256}}, Choice{"mode", mode, kModeNames},
            Field{"seed", info.seed}, Field{"reply_timeout_ms", info.replyTimeoutMillis});
+  return out;
+}
+
+std::string resultsDocument(const GameInfo& info, const std::vector<RunReport>& runs,
+                            const GameEnding& ending) {
+  std::string out = gameDocumentHead(info, "rover-results");
+  FieldWriter document(out, FieldWriter::Spacing::Document, false);
   out += ",\n  \"runs\": [";
   mpz_class total = 0;
   for (std::size_t i = 0; i < runs.size(); ++i) {

@@ -14,4 +14,9 @@ namespace rover {
 std::string resultsDocument(const GameInfo& info, const std::vector<RunReport>& runs,
                             const GameEnding& ending);
 
+// Opens a document about one game, as the results and the timing file do:
+// "{", then "format" (the given name), "version" 1, "server", "map",
+// "mode", "seed" and "reply_timeout_ms", one member a line.
+std::string gameDocumentHead(const GameInfo& info, const std::string& format);
+
 }  // namespace rover

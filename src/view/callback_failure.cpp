@@ -45,16 +45,18 @@ void setCallbackFailureHook(CallbackFailureHook hook) {
 
 void reportCallbackFailure() {
   const std::string description = describeCurrentException();
+  std::string after;
   if (failureHook()) {
     // Nothing may stop the report: a failure while finishing the files is dropped.
     try {
-      failureHook()("unhandled exception: " + description, currentFailure());
+      after = failureHook()("unhandled exception: " + description, currentFailure());
     } catch (...) {
     }
   }
   std::fflush(stdout);
   std::fputs("error: failure escaped a window callback\n", stderr);
   std::fputs(("unhandled exception: " + description + "\n").c_str(), stderr);
+  std::fputs(after.c_str(), stderr);
   std::fflush(stderr);
   std::exit(1);
 }

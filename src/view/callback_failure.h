@@ -10,9 +10,10 @@ namespace rover {
 
 // Called once when a failure escaped a window callback, before the process
 // ends: the "unhandled exception: ..." line and the failure, when it was one
-// of ours. The server uses it to finish its results and record files.
+// of ours. The server uses it to finish its results and record files. It
+// returns lines to write after the report (--verbose), or "".
 using CallbackFailureHook =
-    std::function<void(const std::string& line, const std::optional<Failure>& failure)>;
+    std::function<std::string(const std::string& line, const std::optional<Failure>& failure)>;
 void setCallbackFailureHook(CallbackFailureHook hook);
 
 // Describes the exception being handled: a Failure's description

@@ -85,6 +85,9 @@ std::string parsed(const std::vector<std::string>& arguments) {
     if (s.replyTimeoutMillis) text += " timeout=" + std::to_string(*s.replyTimeoutMillis);
     if (s.recordPath) text += " record=" + *s.recordPath;
     if (s.resultsPath) text += " results=" + *s.resultsPath;
+    if (s.timingPath) text += " timing=" + *s.timingPath;
+    if (s.maxLateInARow) text += " max-late=" + std::to_string(*s.maxLateInARow);
+    if (s.verbose) text += " verbose";
     if (s.showWindow) text += " window";
     return text + " port=" + std::to_string(s.port) + " map=" + s.mapFile;
   } catch (const Failure& failure) {
@@ -120,6 +123,19 @@ TEST(ParseCommandLine, LongOptions) {
       {{"-v", "--lockstep", "m"}, "Usage: --lockstep: cannot be used with -v (window mode)"},
       {{"--reply-timeout", "5", "m"}, "Usage: --reply-timeout: needs --lockstep"},
       {{"-v", "--lockstep", "-p", "abc", "m"}, "Option"},
+      // --verbose takes no value and, like --lockstep, is the map when last.
+      {{"--verbose", "--lockstep", "--max-late", "5", "--timing", "t.json", "m"},
+       "lockstep seed=0 timing=t.json max-late=5 verbose port=17676 map=m"},
+      {{"--verbose"}, "realtime seed=0 port=17676 map=--verbose"},
+      {{"--lockstep", "--verbose"}, "lockstep seed=0 port=17676 map=--verbose"},
+      {{"--timing"}, "realtime seed=0 port=17676 map=--timing"},
+      {{"--max-late", "3"}, "Usage"},
+      {{"-v", "--verbose", "--timing", "t", "m"}, "realtime seed=0 timing=t verbose window port=17676 map=m"},
+      {{"--lockstep", "--max-late", "0", "m"}, "lockstep seed=0 max-late=0 port=17676 map=m"},
+      {{"--max-late", "5", "m"}, "Usage: --max-late: needs --lockstep"},
+      {{"--lockstep", "--max-late", "-1", "m"},
+       "Usage: --max-late: \"-1\" is not a number (digits 0-9 only)"},
+      {{"--timing", "", "m"}, "Usage: --timing: needs a file name"},
       {{"--seed", "5"}, "Usage"},
       {{"--foo", "m"}, "Usage"},
       {{"m", "--lockstep"}, "Usage"},

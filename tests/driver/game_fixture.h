@@ -99,6 +99,9 @@ struct HarnessChoices {
   PlayMode mode = PlayMode::RealTime;  // lockstep waits for ever for each reply
   std::uint64_t seed = 0;
   bool exitWhenDone = true;  // false: window mode, which stays after the last run
+  LockstepOptions lockstep = {};
+  bool timeReplies = false;             // listeners hear replyTimed
+  ReceiveObserver* receives = nullptr;  // hears every receive
 };
 
 // A game built as the server builds it, on the fake clock and the in-memory
@@ -114,6 +117,9 @@ struct GameHarness {
                              .clock = clock,
                              .listener = listeners,
                              .mode = choices.mode,
+                             .lockstep = choices.lockstep,
+                             .timeReplies = choices.timeReplies,
+                             .receives = choices.receives,
                              .seed = choices.seed,
                              .exitWhenDone = choices.exitWhenDone}),
         game(session.game()) {

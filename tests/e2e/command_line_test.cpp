@@ -90,6 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{"PortJustAboveInt32", {"-p", "2147483648", "MAP"}, "Overflow"},
                       KindCase{"PortJustBelowInt32", {"-p", "-2147483649", kMissing}, "Overflow"},
                       KindCase{"LonePortFlagIsTheMapName", {"-p"}, "Io"},
+                      KindCase{"LoneVerboseFlagIsTheMapName", {"--verbose"}, "Io"},
+                      KindCase{"LoneTimingFlagIsTheMapName", {"--timing"}, "Io"},
                       KindCase{"MissingMap", {kMissing}, "Io"}, KindCase{"MapIsADirectory", {"/tmp"}, "Io"},
                       KindCase{"BadPortFailsEvenIfOverridden", {"-p", "abc", "-p", "1", kMissing}, "Option"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -15,6 +15,7 @@ import os
 import signal
 import subprocess
 import sys
+import time
 import unittest
 
 from sandbox_test import OPEN_PLAIN
@@ -182,9 +183,14 @@ class CarefulRunnerTest(unittest.TestCase):
         wait_for_controllers(self, flag, 2)  # both games are being played
         playing = [os.path.join(out, "games", game) for game in game_ids(out)
                    if os.path.isdir(os.path.join(out, "games", game))]
-        # Each server writes its results file as a temporary beside it.
-        self.assertEqual(len([name for game in playing for name in os.listdir(game)
-                              if name.startswith(".results.json.")]), 2)
+        # Each server writes its results file as a temporary beside it, made
+        # once its map has loaded: that may be after its controller started.
+        def results_temporaries():
+            return [name for game in playing for name in os.listdir(game) if name.startswith(".results.json.")]
+        deadline = time.monotonic() + BOUND_S
+        while len(results_temporaries()) < 2 and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(len(results_temporaries()), 2)
         runner.send_signal(signal.SIGTERM)
         _, stderr = runner.communicate(timeout=BOUND_S)
         self.assertEqual(runner.returncode, 128 + signal.SIGTERM)

@@ -8,9 +8,9 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include "server_process.h"
@@ -297,6 +297,24 @@ TEST_F(WindowModeTest, ClientClosingDuringARunEndsThroughTheCallbackPath) {
   EXPECT_NE(document.find("\"line\": \"" + second.substr(0, second.size() - 1) + "\""), std::string::npos)
       << document;
   EXPECT_NE(document.find("\"message\": \"EOF\""), std::string::npos) << document;
+}
+
+// --verbose explains a failure on the callback path too, after its two lines.
+TEST_F(WindowModeTest, VerboseExplainsACallbackFailure) {
+  TempFile map(pictureMap());
+  startServer(map.path(), {"--verbose"});
+  connectAndFindWindow(map.path());
+  ASSERT_TRUE(client_->readUntil("T ", kStartBound));
+  client_->send("\x7f;");
+
+  EXPECT_EQ(server_->waitForExit(), 1);
+  EXPECT_EQ(
+      server_->stderrText(),
+      "error: failure escaped a window callback\n"
+      "unhandled exception: Fail: illegal command \"\x7f\"\n"
+      "server: illegal command \"\\x7f\": the commands are a, b, l, r, al, ar, bl and br, each ended by "
+      "';'\n");
+  EXPECT_EQ(server_->stdoutText(), waitingLine(port_));
 }
 
 TEST(WindowModeWithoutDisplay, FailsBeforeReadingTheMap) {

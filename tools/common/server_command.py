@@ -1,22 +1,7 @@
 """The server's command line for one game, as the tournament, play and
-clientcheck start it, and which options the server at hand takes."""
-
-import re
-import subprocess
+clientcheck start it."""
 
 MODES = ("lockstep", "realtime")
-HELP_BOUND_S = 30
-
-
-def server_options(server):
-    """The long options the server's --help lists, e.g. {"--lockstep",
-    "--timing"}: newer options are passed only to a server that takes them."""
-    try:
-        done = subprocess.run([server, "--help"], capture_output=True, text=True, timeout=HELP_BOUND_S,
-                              check=False)
-    except (OSError, subprocess.TimeoutExpired):
-        return set()
-    return set(re.findall(r"^\s+(--[a-z][a-z-]*)", done.stdout, re.MULTILINE))
 
 
 def server_words(server, map_file, mode, reply_timeout_ms=0, seed=None, record=None, results=None,

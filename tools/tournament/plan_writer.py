@@ -8,7 +8,7 @@ import sys
 from common.locate import NotFound, find_program
 from common.map_summary import MapProblem, summarise_map
 from common.sandbox import SandboxError, check_sandbox, require_root, tool
-from common.server_command import game_limit_s, server_options
+from common.server_command import game_limit_s
 from common.sandbox_files import controller_files, unreadable
 from common.uid_pool import UidPoolError, claim_uid
 from tournament_dir import GAME_COLUMNS, PLAN_FORMAT, Game, game_id, write_json_atomically
@@ -118,8 +118,8 @@ def write_plan(tournament, tournament_path, out, build, viewer_source):
         "replay": os.path.abspath(replay),
         "game_time_limit_s": tournament.game_time_limit_s,
         "mode": tournament.mode,
-        # Reply times and telemetry lateness, where the server writes them.
-        "timing": "--timing" in server_options(server),
+        # Every game's server writes its reply times and telemetry lateness.
+        "timing": True,
         "prefix": tournament.prefix,
         "sandbox": tournament.sandbox,
         "limits": tournament.limits.as_dict(),
