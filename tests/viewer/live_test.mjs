@@ -1,6 +1,7 @@
 // Browser tests of the viewer's live mode with tools/live, one case per run:
 //
 //   node live_test.mjs CASE --records DIR --viewer DIR --out DIR --live tools/live/live
+//                     [--play tools/play/play --build DIR --fixtures DIR]   (case play)
 //
 // Each case grows a record file step by step from a record of the real
 // server (DIR of --records, made by make_records.py), cutting lines in two
@@ -375,6 +376,64 @@ const cases = {
     const other = await get(live.base + 'live/1', { 'Last-Event-ID': '5.0badc0de' }, /\nid: /);
     assert.match(other.body, /^retry: \d+\n\nevent: reset\n/, 'an id of another game starts afresh');
     await live.stop();
+  },
+
+  // A real-time game of play --live, watched from before it starts: its
+  // address comes before the game, the page says "live" while it runs and
+  // ends with the model of the finished record, which play keeps serving
+  // until Ctrl-C; then play exits with the game's status and leaves no
+  // tools/live behind. Its controller waits for the page before it
+  // connects, so the page is there when the game starts.
+  async play(browser) {
+    for (const k of ['play', 'build', 'fixtures']) if (!opt[k]) throw new Error('missing --' + k);
+    const map = JSON.parse(fs.readFileSync(path.join(opt.fixtures, 'short_map.json'), 'utf8'));
+    Object.assign(map, { timeLimit: 2500, runs: map.runs.slice(0, 2) });
+    const mapFile = path.join(work, 'live_map.json');
+    fs.writeFileSync(mapFile, JSON.stringify(map));
+    const go = path.join(work, 'go');
+    const waitThenPilot = 'import os, sys, time\n' +
+      'end = time.monotonic() + 60\n' +
+      'while not os.path.exists(sys.argv[1]) and time.monotonic() < end: time.sleep(0.02)\n' +
+      'os.execv(sys.argv[2], sys.argv[2:])\n';
+    const cwd = fs.mkdtempSync(path.join(work, 'cwd-'));
+    const proc = spawn(opt.play, ['--build', opt.build, '--realtime', '--live', mapFile, '--', 'python3', '-c',
+      waitThenPilot, go, path.join(opt.build, 'pilot'), '{host}', '{port}'], { cwd, stdio: ['ignore', 'pipe', 'pipe'] });
+    running.add(proc);
+    let out = '';
+    let err = '';
+    proc.stdout.on('data', (d) => { out += d; });
+    proc.stderr.on('data', (d) => { err += d; });
+    const exited = new Promise((resolve) => proc.on('exit', (code, signal) => resolve({ code, signal })));
+    const address = await until('the live address from play (' + out + err + ')',
+      () => (out.match(/^play: watch the game live at (http:\/\/127\.0\.0\.1:\d+\/viewer\/\?live=\/live\/1)\n/m) || [])[1]);
+    assert.ok(!out.includes('Round '), 'the address comes before the game');
+    const record = out.match(/^play: --live without --record: recording the game to (.*)\n/m)[1];
+    const page = await newPage(browser);
+    await page.goto(address);
+    await page.waitForFunction(() => /Waiting for the game to start/.test(RV.testHook.state().message),
+      { timeout: WAIT_MS });
+    fs.writeFileSync(go, '');
+    await page.waitForFunction(() => {
+      const live = document.getElementById('live');
+      return live.offsetParent !== null && live.innerText === 'live' && RV.testHook.state().live.lines > 5;
+    }, { timeout: WAIT_MS, polling: 20 });
+    const serving = new RegExp('^play: the game is over; still serving it at ' + address.replace(/[?.]/g, '\\$&') +
+      ' until Ctrl-C\n', 'm');
+    await until('the game to end (' + out + err + ')', () => serving.test(out));
+    assert.match(out, /^Round 1: .*\nRound 2: .*\nplay: all 2 runs played; total score \d+\n/m);
+    await waitForEnd(page);
+    const base = address.slice(0, address.indexOf('viewer/'));
+    assert.deepEqual(await model(page), await finishedModel(browser, { base }), 'the followed model is the finished one');
+    assert.deepEqual(page.pageErrors, []);
+    const livePids = () => fs.readdirSync('/proc').filter((n) => /^\d+$/.test(n)).filter((n) => {
+      try { return fs.readFileSync('/proc/' + n + '/cmdline', 'latin1').includes(record); } catch { return false; }
+    });
+    assert.equal(livePids().length, 1, 'tools/live serves the record');
+    proc.kill('SIGINT');
+    assert.deepEqual(await exited, { code: 0, signal: null }, "the game's status, not 130");
+    assert.equal(err, '');
+    assert.deepEqual(livePids(), [], 'no tools/live outlives play');
+    assert.deepEqual(fs.readdirSync(cwd), [path.basename(record)], 'the record of its own, in the current folder');
   },
 
   // tools/live serves its viewer, its records by id and nothing else: no
