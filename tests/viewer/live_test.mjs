@@ -2,6 +2,7 @@
 //
 //   node live_test.mjs CASE --records DIR --viewer DIR --out DIR --live tools/live/live
 //                     [--play tools/play/play --build DIR --fixtures DIR]   (case play)
+//                     [--tournament tools/tournament/tournament --build DIR --fixtures DIR]   (case watch)
 //
 // Each case grows a record file step by step from a record of the real
 // server (DIR of --records, made by make_records.py), cutting lines in two
@@ -434,6 +435,104 @@ const cases = {
     assert.equal(err, '');
     assert.deepEqual(livePids(), [], 'no tools/live outlives play');
     assert.deepEqual(fs.readdirSync(cwd), [path.basename(record)], 'the record of its own, in the current folder');
+  },
+
+  // tournament run --live: the page of `tournament watch` beside the runner
+  // shows a game running with its live view, then finished, with its
+  // controller's leaderboard row changing; a controller's bytes in a reason
+  // stay text; the runner skips no game; the page writes nothing into the
+  // folder and ends with the runner.
+  async watch(browser) {
+    for (const k of ['tournament', 'build', 'fixtures']) if (!opt[k]) throw new Error('missing --' + k);
+    const map = JSON.parse(fs.readFileSync(path.join(opt.fixtures, 'short_map.json'), 'utf8'));
+    Object.assign(map, { timeLimit: 1500, runs: map.runs.slice(0, 1) });
+    fs.writeFileSync(path.join(work, 'one_run.json'), JSON.stringify(map));
+    const go = path.join(work, 'go');
+    const waitThenPilot = 'import os, sys, time\nend = time.monotonic() + 60\n' +
+      'while not os.path.exists(sys.argv[1]) and time.monotonic() < end: time.sleep(0.02)\n' +
+      'os.execv(sys.argv[2], sys.argv[2:])\n';
+    const shouty = 'import sys\nsys.exit("<b id=injected>&amp; shouted</b>")\n';
+    fs.writeFileSync(path.join(work, 'tournament.json'), JSON.stringify({
+      controllers: [
+        { name: 'pilot', command: ['/usr/bin/python3', '-c', waitThenPilot, go, path.join(opt.build, 'pilot'), '{host}', '{port}'] },
+        { name: 'shouty', command: ['/usr/bin/python3', '-c', shouty, '{port}'] }],
+      maps: ['one_run.json'], seeds: [1], mode: 'realtime', sandbox: 'none', game_time_limit_s: 60,
+    }));
+    const dir = path.join(work, 'tournament');
+    const planned = spawn(opt.tournament, ['plan', path.join(work, 'tournament.json'), '-o', dir, '--build', opt.build],
+      { stdio: 'ignore' });
+    assert.equal(await new Promise((resolve) => planned.on('exit', resolve)), 0, 'tournament plan');
+    const before = fs.readdirSync(dir).sort();
+    const proc = spawn(opt.tournament, ['run', dir, '--engine', 'local', '--realtime-jobs', '1', '--live'],
+      { stdio: ['ignore', 'pipe', 'pipe'] });
+    running.add(proc);
+    let out = '';
+    let err = '';
+    proc.stdout.on('data', (d) => { out += d; });
+    proc.stderr.on('data', (d) => { err += d; });
+    const exited = new Promise((resolve) => proc.on('exit', (code, signal) => resolve({ code, signal })));
+    const base = await until('the page address (' + out + err + ')',
+      () => (out.match(/^tournament: watch the tournament at (http:\/\/127\.0\.0\.1:\d+\/)\n/m) || [])[1]);
+    const page = await newPage(browser);
+    await page.goto(base);
+    // The page reloads itself: a look may fall between two loads.
+    const look = () => page.evaluate(() => {
+      const rows = (heading) => {
+        let at = [...document.querySelectorAll('h2')].find((h) => h.textContent.startsWith(heading));
+        while (at && at.tagName !== 'TABLE') at = at.nextElementSibling;
+        return at ? [...at.tBodies[0].rows] : [];
+      };
+      const standing = rows('Standings').find((r) => r.cells[1].textContent === 'pilot');
+      const live = document.querySelector('a[href^="/viewer/?live="]');
+      return {
+        progress: document.getElementById('progress').textContent,
+        timeLeft: document.getElementById('time-left').textContent,
+        live: live && live.getAttribute('href'),
+        pilot: standing && [...standing.cells].map((c) => c.textContent).join('|'),
+        finished: rows('Finished').map((r) => [...r.cells].slice(1, 5).map((c) => c.textContent)),
+        injected: document.getElementById('injected') !== null,
+      };
+    }).catch(() => null);
+    const pilotGame = 'pilot.one_run.s1.r1';
+    const first = await until('pilot\'s game running', async () => {
+      const l = await look();
+      return l && /^1 running, 0 finished, 1 to play, of 2 games/.test(l.progress) && l;
+    });
+    assert.equal(first.live, '/viewer/?live=/live/' + pilotGame);
+    assert.match(first.timeLeft, /known once a game has finished/);
+    const liveView = await newPage(await browser.createBrowserContext());
+    await liveView.goto(base + first.live.slice(1));
+    await liveView.waitForFunction(() => /Waiting for the game to start/.test(RV.testHook.state().message) ||
+      RV.testHook.state().live, { timeout: WAIT_MS });
+    fs.writeFileSync(go, '');
+    await waitForEnd(liveView);
+    assert.deepEqual(liveView.pageErrors, []);
+    const last = await until('both games finished', async () => {
+      const l = await look();
+      return l && /^0 running, 2 finished, 0 to play/.test(l.progress) && l;
+    });
+    assert.deepEqual(last.finished.map((f) => f.slice(0, 2)), [['pilot', 'one_run'], ['shouty', 'one_run']]);
+    assert.equal(last.finished[0][2], 'completed');
+    assert.match(last.finished[1][3], /<b id=injected>&amp; shouted<\/b>/, 'the reason, as text');
+    assert.equal(last.injected, false);
+    assert.notEqual(last.pilot, first.pilot, 'the leaderboard row changed');
+    assert.match(last.timeLeft, /Every game has an outcome/);
+    assert.deepEqual(page.pageErrors, []);
+    await page.screenshot({ path: path.join(opt.out, 'live_watch.png') });
+
+    await until('the run to end (' + out + err + ')', () => /^tournament: still serving the page at /m.test(out));
+    assert.match(out, /every game has an outcome \(2 games played in this run\)/);
+    assert.doesNotMatch(out, /skipped/, 'the runner skipped no game');
+    const watchPids = () => fs.readdirSync('/proc').filter((n) => /^\d+$/.test(n)).filter((n) => {
+      try { return fs.readFileSync('/proc/' + n + '/cmdline', 'latin1').includes('\0watch\0' + dir); } catch { return false; }
+    });
+    assert.equal(watchPids().length, 1);
+    proc.kill('SIGINT');
+    assert.deepEqual(await exited, { code: 0, signal: null });
+    assert.deepEqual(watchPids(), [], 'the page ends with the runner');
+    const after = fs.readdirSync(dir).sort();
+    assert.deepEqual(after.filter((f) => !before.includes(f)).sort(), ['local.joblog', 'local.pending'],
+      'the page wrote nothing: no leaderboard, no __pycache__');
   },
 
   // tools/live serves its viewer, its records by id and nothing else: no
