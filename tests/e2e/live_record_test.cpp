@@ -7,8 +7,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,13 +15,6 @@
 
 namespace rover::e2e {
 namespace {
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // The record's complete lines as they are now: a .gz stream is inflated as
 // far as it goes (it has no trailer yet), a partial last line is left out.

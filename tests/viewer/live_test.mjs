@@ -75,6 +75,26 @@ async function startLive(args) {
   };
 }
 
+// A controller that waits (at most a minute) for the file argv[1], then
+// becomes the program argv[2] with the rest: a game then starts only once
+// the test's page is open.
+const waitThenPilot = 'import os, sys, time\nend = time.monotonic() + 60\n' +
+  'while not os.path.exists(sys.argv[1]) and time.monotonic() < end: time.sleep(0.02)\n' +
+  'os.execv(sys.argv[2], sys.argv[2:])\n';
+
+// A program of ours (play, tournament) with its output kept: out() and err()
+// so far, and its exit as { code, signal }.
+function startTool(program, args, cwd) {
+  const proc = spawn(program, args, { cwd, stdio: ['ignore', 'pipe', 'pipe'] });
+  running.add(proc);
+  let out = '';
+  let err = '';
+  proc.stdout.on('data', (d) => { out += d; });
+  proc.stderr.on('data', (d) => { err += d; });
+  const exited = new Promise((resolve) => proc.on('exit', (code, signal) => resolve({ code, signal })));
+  return { proc, out: () => out, err: () => err, exited };
+}
+
 // Writes a record the way the server does: lines appended in pieces (the
 // last one often cut in two), plain or as one gzip stream flushed at each
 // piece and finished only at the end.
@@ -392,23 +412,13 @@ const cases = {
     const mapFile = path.join(work, 'live_map.json');
     fs.writeFileSync(mapFile, JSON.stringify(map));
     const go = path.join(work, 'go');
-    const waitThenPilot = 'import os, sys, time\n' +
-      'end = time.monotonic() + 60\n' +
-      'while not os.path.exists(sys.argv[1]) and time.monotonic() < end: time.sleep(0.02)\n' +
-      'os.execv(sys.argv[2], sys.argv[2:])\n';
     const cwd = fs.mkdtempSync(path.join(work, 'cwd-'));
-    const proc = spawn(opt.play, ['--build', opt.build, '--realtime', '--live', mapFile, '--', 'python3', '-c',
-      waitThenPilot, go, path.join(opt.build, 'pilot'), '{host}', '{port}'], { cwd, stdio: ['ignore', 'pipe', 'pipe'] });
-    running.add(proc);
-    let out = '';
-    let err = '';
-    proc.stdout.on('data', (d) => { out += d; });
-    proc.stderr.on('data', (d) => { err += d; });
-    const exited = new Promise((resolve) => proc.on('exit', (code, signal) => resolve({ code, signal })));
-    const address = await until('the live address from play (' + out + err + ')',
-      () => (out.match(/^play: watch the game live at (http:\/\/127\.0\.0\.1:\d+\/viewer\/\?live=\/live\/1)\n/m) || [])[1]);
-    assert.ok(!out.includes('Round '), 'the address comes before the game');
-    const record = out.match(/^play: --live without --record: recording the game to (.*)\n/m)[1];
+    const { proc, out, err, exited } = startTool(opt.play, ['--build', opt.build, '--realtime', '--live', mapFile, '--',
+      'python3', '-c', waitThenPilot, go, path.join(opt.build, 'pilot'), '{host}', '{port}'], cwd);
+    const address = await until('the live address from play (' + out() + err() + ')',
+      () => (out().match(/^play: watch the game live at (http:\/\/127\.0\.0\.1:\d+\/viewer\/\?live=\/live\/1)\n/m) || [])[1]);
+    assert.ok(!out().includes('Round '), 'the address comes before the game');
+    const record = out().match(/^play: --live without --record: recording the game to (.*)\n/m)[1];
     const page = await newPage(browser);
     await page.goto(address);
     await page.waitForFunction(() => /Waiting for the game to start/.test(RV.testHook.state().message),
@@ -420,8 +430,8 @@ const cases = {
     }, { timeout: WAIT_MS, polling: 20 });
     const serving = new RegExp('^play: the game is over; still serving it at ' + address.replace(/[?.]/g, '\\$&') +
       ' until Ctrl-C\n', 'm');
-    await until('the game to end (' + out + err + ')', () => serving.test(out));
-    assert.match(out, /^Round 1: .*\nRound 2: .*\nplay: all 2 runs played; total score \d+\n/m);
+    await until('the game to end (' + out() + err() + ')', () => serving.test(out()));
+    assert.match(out(), /^Round 1: .*\nRound 2: .*\nplay: all 2 runs played; total score \d+\n/m);
     await waitForEnd(page);
     const base = address.slice(0, address.indexOf('viewer/'));
     assert.deepEqual(await model(page), await finishedModel(browser, { base }), 'the followed model is the finished one');
@@ -432,7 +442,7 @@ const cases = {
     assert.equal(livePids().length, 1, 'tools/live serves the record');
     proc.kill('SIGINT');
     assert.deepEqual(await exited, { code: 0, signal: null }, "the game's status, not 130");
-    assert.equal(err, '');
+    assert.equal(err(), '');
     assert.deepEqual(livePids(), [], 'no tools/live outlives play');
     assert.deepEqual(fs.readdirSync(cwd), [path.basename(record)], 'the record of its own, in the current folder');
   },
@@ -448,9 +458,6 @@ const cases = {
     Object.assign(map, { timeLimit: 1500, runs: map.runs.slice(0, 1) });
     fs.writeFileSync(path.join(work, 'one_run.json'), JSON.stringify(map));
     const go = path.join(work, 'go');
-    const waitThenPilot = 'import os, sys, time\nend = time.monotonic() + 60\n' +
-      'while not os.path.exists(sys.argv[1]) and time.monotonic() < end: time.sleep(0.02)\n' +
-      'os.execv(sys.argv[2], sys.argv[2:])\n';
     const shouty = 'import sys\nsys.exit("<b id=injected>&amp; shouted</b>")\n';
     fs.writeFileSync(path.join(work, 'tournament.json'), JSON.stringify({
       controllers: [
@@ -463,16 +470,10 @@ const cases = {
       { stdio: 'ignore' });
     assert.equal(await new Promise((resolve) => planned.on('exit', resolve)), 0, 'tournament plan');
     const before = fs.readdirSync(dir).sort();
-    const proc = spawn(opt.tournament, ['run', dir, '--engine', 'local', '--realtime-jobs', '1', '--live'],
-      { stdio: ['ignore', 'pipe', 'pipe'] });
-    running.add(proc);
-    let out = '';
-    let err = '';
-    proc.stdout.on('data', (d) => { out += d; });
-    proc.stderr.on('data', (d) => { err += d; });
-    const exited = new Promise((resolve) => proc.on('exit', (code, signal) => resolve({ code, signal })));
-    const base = await until('the page address (' + out + err + ')',
-      () => (out.match(/^tournament: watch the tournament at (http:\/\/127\.0\.0\.1:\d+\/)\n/m) || [])[1]);
+    const { proc, out, err, exited } = startTool(opt.tournament, ['run', dir, '--engine', 'local', '--realtime-jobs', '1',
+      '--live'], work);
+    const base = await until('the page address (' + out() + err() + ')',
+      () => (out().match(/^tournament: watch the tournament at (http:\/\/127\.0\.0\.1:\d+\/)\n/m) || [])[1]);
     const page = await newPage(browser);
     await page.goto(base);
     // The page reloads itself: a look may fall between two loads.
@@ -520,9 +521,9 @@ const cases = {
     assert.deepEqual(page.pageErrors, []);
     await page.screenshot({ path: path.join(opt.out, 'live_watch.png') });
 
-    await until('the run to end (' + out + err + ')', () => /^tournament: still serving the page at /m.test(out));
-    assert.match(out, /every game has an outcome \(2 games played in this run\)/);
-    assert.doesNotMatch(out, /skipped/, 'the runner skipped no game');
+    await until('the run to end (' + out() + err() + ')', () => /^tournament: still serving the page at /m.test(out()));
+    assert.match(out(), /every game has an outcome \(2 games played in this run\)/);
+    assert.doesNotMatch(out(), /skipped/, 'the runner skipped no game');
     const watchPids = () => fs.readdirSync('/proc').filter((n) => /^\d+$/.test(n)).filter((n) => {
       try { return fs.readFileSync('/proc/' + n + '/cmdline', 'latin1').includes('\0watch\0' + dir); } catch { return false; }
     });
