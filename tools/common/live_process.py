@@ -28,12 +28,13 @@ def _die_with_parent():
 
 
 class LiveProcess:
-    """Starts `words` under nice and reads the first `count` lines of its
+    """Starts `words` (`name` in messages) under nice and reads the first `count` lines of its
     standard output (the address first). Its standard error is the
     starter's, so that its complaints reach the user. Start it before any
     thread: the child's set-up runs between fork and exec."""
 
-    def __init__(self, words, count=1):
+    def __init__(self, name, words, count=1):
+        self.name = name
         with StopHold():
             self.process = subprocess.Popen(["nice", "-n", NICENESS, *words], stdin=subprocess.DEVNULL,
                                             stdout=subprocess.PIPE, start_new_session=True,
@@ -52,14 +53,12 @@ class LiveProcess:
             while len(lines) < count:
                 left = deadline - time.monotonic()
                 if left <= 0:
-                    raise LiveProcessError(f"{os.path.basename(self.process.args[3])} printed no address within "
-                                           f"{ADDRESS_BOUND_S} s")
+                    raise LiveProcessError(f"{self.name} printed no address within {ADDRESS_BOUND_S} s")
                 if not selector.select(left):
                     continue
                 data = os.read(self.process.stdout.fileno(), 4096)
                 if not data:
-                    raise LiveProcessError(f"{os.path.basename(self.process.args[3])} did not start (exit status "
-                                           f"{self.process.wait()})")
+                    raise LiveProcessError(f"{self.name} did not start (exit status {self.process.wait()})")
                 *complete, rest = (rest + data).split(b"\n")
                 lines += [line.decode("utf-8", "replace") for line in complete]
         return lines[:count]

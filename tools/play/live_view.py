@@ -36,7 +36,7 @@ class LiveView:
         if lockstep:
             print("play: warning: a lockstep game may end before a browser opens it; add --realtime to watch it "
                   "as it is played", file=sys.stderr, flush=True)
-        self._live = LiveProcess([sys.executable, LIVE, "--port", str(args.live_port), "--stale", STALE_S,
+        self._live = LiveProcess("tools/live", [sys.executable, LIVE, "--port", str(args.live_port), "--stale", STALE_S,
                                   args.record], count=2)
         # Its second line: "view 1: URL (RECORD)".
         self.url = self._live.lines[1].split(" ")[2]
