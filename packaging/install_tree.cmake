@@ -25,6 +25,12 @@ if(CMAKE_INSTALL_DO_STRIP)
       message(FATAL_ERROR "cannot strip rover-${target}")
     endif()
   endforeach()
+  # install(TARGETS) stripped librover's symbols; the same sections go too.
+  execute_process(COMMAND ${ROVER_STRIP} --remove-section=.comment --remove-section=.note ${root}/${ROVER_LIBRARY}
+                  RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "cannot strip ${ROVER_LIBRARY}")
+  endif()
 endif()
 
 # Installed Python programs run Debian's python3 whatever is first on PATH,

@@ -13,6 +13,9 @@ dpkg-deb -x and used from there, without the source tree:
   file in chromium, lists run by run with the package's version;
 - the unpacked tournament and live, started by path, take the server,
   replay, mapcheck and the viewer from beside them;
+- the unpacked learning example trains in-process on the unpacked librover
+  and plays the result through the unpacked play and server, which score
+  it alike; a C program builds against the unpacked rover.h and librover;
 - the start limits' premises: a client that connects and resets at once ends
   its game with status 1 after the record exists (the ExecStopPost rest
   follows), a bad map ends it before (no rest, so the start limit stops it);
@@ -24,6 +27,7 @@ dpkg-deb -x and used from there, without the source tree:
     package_test.py SOURCE_DIR RELEASE_BUILD_DIR
 """
 
+import glob
 import json
 import os
 import re
@@ -315,6 +319,28 @@ class PackageTest(unittest.TestCase):
             live.terminate()
             live.communicate(timeout=WAIT_S)
         self.assertEqual(live.returncode, 0)
+
+    def test_training_example_and_library_work_from_the_unpacked_tree(self):
+        env = dict(self.env, PATH="/usr/bin:/bin")
+        env.pop("ROVER_LIB", None)
+        env.pop("ROVER_SERVER", None)
+        learned = os.path.join(self.scratch, "learned.json")
+        done = run([sys.executable, "-B", os.path.join(self.share, "examples", "train_controller.py"), "--quick",
+                    "--workers", "1", "--out", learned], env=env, cwd=self.scratch)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertIn("(the same as in-process)", done.stdout)
+
+        library = glob.glob(os.path.join(self.root, "usr", "lib", "*", "rover-server"))
+        self.assertEqual(len(library), 1)
+        program = os.path.join(self.scratch, "version")
+        source = os.path.join(self.scratch, "version.c")
+        with open(source, "w", encoding="utf-8") as stream:
+            stream.write('#include <stdio.h>\n#include "rover.h"\n'
+                         'int main(void) { printf("%d %s\\n", rover_api_version(), rover_outcome_text(3)); }\n')
+        built = run(["cc", "-I", os.path.join(self.root, "usr", "include", "rover-server"), source,
+                     "-L", library[0], "-lrover", "-Wl,-rpath," + library[0], "-o", program])
+        self.assertEqual(built.returncode, 0, built.stderr)
+        self.assertEqual(run([program]).stdout, "1 reached home\n")
 
     @unittest.skipUnless(os.environ.get("CI") == "true", "installs system-wide: CI's machine only")
     def test_installs_with_apt_and_purges_clean(self):

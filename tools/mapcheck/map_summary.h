@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "base/failure.h"
 #include "map/map_spec.h"
 
 namespace rover {
@@ -14,9 +13,5 @@ std::string summarizeMap(const std::string& path, const MapSpec& map);
 // The same facts for programs, as one JSON object on one line
 // (docs/mapcheck.md): every real exact, every run listed.
 std::string summarizeMapJson(const std::string& path, const MapSpec& map);
-
-// One line naming the file, the place (when known), the failure's kind and
-// everything known about what went wrong.
-std::string describeFailure(const std::string& path, const Failure& failure);
 
 }  // namespace rover

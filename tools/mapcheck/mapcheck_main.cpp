@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/failure.h"
+#include "base/failure_description.h"
 #include "comment_hint.h"
 #include "map/map_loader.h"
 #include "map_summary.h"
