@@ -32,6 +32,7 @@ class RecordSink final : public RecordOutput {
   // Everything written so far goes to the writer thread, which sync-flushes
   // a ".gz" stream after it; does not wait for it.
   void handOver() override;
+  void telemetrySent() override { handOver(); }
   // Everything written so far reaches the file (a ".gz" stream is
   // sync-flushed, so it can be read up to here) before this returns.
   // Raises a system error when the writer thread met one.

@@ -143,7 +143,7 @@ void RecordWriter::messageSent(const Stamp& at, std::string_view text) {
   // the record so far on its way to the file: a spectator following the
   // file sees each T as the controller answers it. A point fixed by the
   // game, not by the clock, so a .gz record's bytes stay reproducible.
-  if (!text.empty() && text.front() == 'T') sink_.handOver();
+  if (!text.empty() && text.front() == 'T') sink_.telemetrySent();
 }
 
 void RecordWriter::sensed(const Stamp& at, const World& world, const std::vector<std::size_t>& visible,
