@@ -1,8 +1,8 @@
 // Browser tests of the viewer's live mode with tools/live, one case per run:
 //
 //   node live_test.mjs CASE --records DIR --viewer DIR --out DIR --live tools/live/live
-//                     [--play tools/play/play --build DIR --fixtures DIR]   (case play)
-//                     [--tournament tools/tournament/tournament --build DIR --fixtures DIR]   (case watch)
+//                     [--play tools/play/play --tournament tools/tournament/tournament
+//                      --build DIR --fixtures DIR]   (cases play and watch)
 //
 // Each case grows a record file step by step from a record of the real
 // server (DIR of --records, made by make_records.py), cutting lines in two
