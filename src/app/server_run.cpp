@@ -66,17 +66,27 @@ void ServerRun::prepareFiles() {
   if (settings_.lockstep) info.replyTimeoutMillis = replyTimeoutMillis(settings_);
   // A second, separate read: the loader's reading and its failures stay as they are.
   info.map = readMapBytes(settings_.mapFile);
-  if (settings_.resultsPath) results_ = std::make_unique<ResultsWriter>(*settings_.resultsPath, info);
-  if (settings_.recordPath) {
-    recordSink_ = std::make_unique<RecordSink>(*settings_.recordPath);
+
+  // Every output passes the rules before any is created or emptied.
+  outputs_.protect("the map file", settings_.mapFile);
+  OutputFile* record = nullptr;
+  OutputFile* results = nullptr;
+  OutputFile* timing = nullptr;
+  if (settings_.recordPath) record = &outputs_.claim("--record", *settings_.recordPath, OutputKind::Streamed);
+  if (settings_.resultsPath)
+    results = &outputs_.claim("--results", *settings_.resultsPath, OutputKind::Whole);
+  if (settings_.timingPath) timing = &outputs_.claim("--timing", *settings_.timingPath, OutputKind::Whole);
+  outputs_.openAll();
+
+  if (record) {
+    recordSink_ = std::make_unique<RecordSink>(record->takeDescriptor(), record->path());
     record_ = std::make_unique<RecordWriter>(*recordSink_, info, *map_);
+    listeners_.add(*record_);
   }
-  if (settings_.timingPath) timing_ = std::make_unique<TimingWriter>(*settings_.timingPath, info);
-  // The record ends first: when it cannot be finished, the results file is
-  // not written either.
-  if (record_) listeners_.add(*record_);
-  if (results_) listeners_.add(*results_);
-  if (timing_) listeners_.add(*timing_);
+  // After the record: when the record cannot be finished, the results file
+  // says the game failed by it (ListenerList::gameEnded).
+  if (results) listeners_.add(*(results_ = std::make_unique<ResultsWriter>(*results, info)));
+  if (timing) listeners_.add(*(timing_ = std::make_unique<TimingWriter>(*timing, info)));
 }
 
 std::string ServerRun::explanation(const std::optional<Failure>& failure) const {
@@ -105,6 +115,8 @@ void ServerRun::closeServer() {
 void ServerRun::fail(const Failure& failure) {
   endGameWithFailure(session_ ? &session_->game() : nullptr, listeners_,
                      topLevelLine(failure, systemErrorForm_), failure);
+  // A results file that could not be written leaves no temporary either.
+  outputs_.discardTemporaries();
   topLevelReport(failure, systemErrorForm_, stderr, explanation(failure));
 }
 

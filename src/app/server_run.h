@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "base/output_files.h"
 #include "driver/clock.h"
 #include "driver/command_line.h"
 #include "driver/game_session.h"
@@ -41,8 +42,8 @@ class ServerRun {
   [[noreturn]] void fail(const Failure& failure);
 
  private:
-  // Creates the results, record and timing files asked for; a failure here
-  // ends the server before the socket is opened.
+  // Checks and opens the record, results and timing files asked for; a
+  // refusal or a failure here ends the server before the socket is opened.
   void prepareFiles();
   // --verbose: the line that explains a failure after its report, or "".
   std::string explanation(const std::optional<Failure>& failure) const;
@@ -58,6 +59,7 @@ class ServerRun {
   std::optional<MapSpec> map_;
   int listener_ = -1;
   std::unique_ptr<ClientConnection> connection_;
+  OutputFiles outputs_;  // --record, --results, --timing: checked, opened and written by one set of rules
   std::unique_ptr<ResultsWriter> results_;
   std::unique_ptr<RecordSink> recordSink_;
   std::unique_ptr<RecordWriter> record_;

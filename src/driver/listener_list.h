@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "driver/game_listener.h"
+#include "driver/top_level_report.h"
 
 namespace rover {
 
@@ -32,13 +34,43 @@ class ListenerList final : public GameListener {
   }
   void replyTimed(const ReplyTiming& timing) override { each(&GameListener::replyTimed, timing); }
   void runResult(const RunReport& report) override { each(&GameListener::runResult, report); }
-  void runClosed(const RunReport& report) override { each(&GameListener::runClosed, report); }
+  // Every listener hears a run's close, even after one of them failed (a
+  // record that could not be written): the results file still lists the
+  // run. The first failure is raised once all have heard.
+  void runClosed(const RunReport& report) override {
+    std::optional<Failure> first;
+    for (GameListener* listener : listeners_) {
+      try {
+        listener->runClosed(report);
+      } catch (const Failure& failure) {
+        if (!first) first = failure;
+      }
+    }
+    if (first) throw *first;
+  }
   // Passed on the first time only: every way out of a game ends it, and the
-  // first one to get there says how.
+  // first one to get there says how. When a listener fails to end a game
+  // that was going well (the record's last write), the listeners after it
+  // hear the game as failed by that failure, with the line the top level
+  // will print for it, and the failure is raised once all have heard.
   void gameEnded(const GameEnding& ending) override {
     if (ended_) return;
     ended_ = true;
-    each(&GameListener::gameEnded, ending);
+    GameEnding heard = ending;
+    std::optional<Failure> first;
+    for (GameListener* listener : listeners_) {
+      try {
+        listener->gameEnded(heard);
+      } catch (const Failure& failure) {
+        if (first) continue;
+        first = failure;
+        if (heard.status == GameEnding::Status::Failed) continue;
+        std::string line = topLevelLine(failure, /*systemErrorForm=*/true);
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        heard = {GameEnding::Status::Failed, line, failure};
+      }
+    }
+    if (first) throw *first;
   }
 
  private:

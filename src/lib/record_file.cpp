@@ -1,13 +1,12 @@
 #include "lib/record_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "base/failure.h"
+#include "base/output_files.h"
 
 namespace rover {
 namespace {
@@ -23,25 +22,13 @@ constexpr std::size_t kPieceSize = 1 << 18;
 
 RecordFile::RecordFile(const std::string& path, dev_t mapDevice, ino_t mapInode) : path_(path) {
   const bool gzip = path.size() >= 3 && path.compare(path.size() - 3, 3, ".gz") == 0;
-  // Opened without emptying and without waiting (a FIFO's open would block),
-  // then checked on the opened file itself before anything is lost.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-  if (fd < 0) raiseWriteFailure(path, errno);
-  struct stat file {};
-  const char* refusal = nullptr;
-  if (::fstat(fd, &file) != 0) {
-    refusal = std::strerror(errno);
-  } else if (!S_ISREG(file.st_mode)) {
-    refusal = "not a regular file";
-  } else if (file.st_dev == mapDevice && file.st_ino == mapInode) {
-    refusal = "it is the map";
-  }
-  if (refusal == nullptr && (::fcntl(fd, F_SETFL, 0) != 0 || ::ftruncate(fd, 0) != 0))
-    refusal = std::strerror(errno);
-  if (refusal != nullptr) {
-    ::close(fd);
-    raiseSystemError("cannot write " + path + ": " + refusal, EINVAL);
-  }
+  // The server's rules for its output files: a new path or a regular file,
+  // never the map, checked on the opened file before it is emptied.
+  OutputFiles outputs;
+  outputs.protect("the map file", FileId{mapDevice, mapInode});
+  OutputFile& file = outputs.claim("record", path, OutputKind::Streamed);
+  outputs.openAll();
+  const int fd = file.takeDescriptor();
   errno = 0;
   if (gzip) {
     zipped_ = gzdopen(fd, "wb1");  // level 1

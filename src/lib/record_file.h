@@ -20,7 +20,7 @@ class RecordFile final : public RecordOutput {
   // Creates the file, or empties a regular one; gzip when `path` ends with
   // ".gz". Raises a system error, touching nothing, when it cannot be
   // created or is not a regular file (a FIFO would stall the game) or is
-  // the map's file (device and inode `map`).
+  // the map's file (device and inode `map`): the rules of OutputFiles.
   RecordFile(const std::string& path, dev_t mapDevice, ino_t mapInode);
   ~RecordFile() override;
   RecordFile(const RecordFile&) = delete;

@@ -21,6 +21,10 @@ bool ReplyScanner::scanReply(std::vector<std::string>& commands) {
     }
     ++scanned_;
     if (length > 0) {
+      if (commands_.size() + 1 >= kMaxCommandsPerReply) {
+        throw Failure(FailureKind::Fail, "excessive input")
+            .because("the 1000th command of one reply (a reply holds at most 999)");
+      }
       commands_.push_back(pending_.substr(commandStart_, length));
       commandStart_ = scanned_;
       continue;

@@ -192,9 +192,32 @@ RecordEntry readEntry(const rapidjson::Value& object, const std::string& type, s
   }
 }
 
+// How deep arrays and objects nest in `text`, counted outside strings; stops
+// counting past the limit.
+int nesting(std::string_view text) {
+  int depth = 0, deepest = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size() && deepest <= kMaxLineNesting; ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      inString = c != '"';
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      deepest = std::max(deepest, ++depth);
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
 }  // namespace
 
 RecordEntry readRecordLine(std::string_view text, std::size_t number) {
+  if (nesting(text) > kMaxLineNesting)
+    failAtLine(number, "nested deeper than " + std::to_string(kMaxLineNesting) + " levels");
   rapidjson::Document document;
   document.Parse<rapidjson::kParseNumbersAsStringsFlag>(text.data(), text.size());
   if (document.HasParseError()) {

@@ -54,6 +54,14 @@ struct Choice {
   E& value;
   const std::array<const char*, N>& names;
 };
+// Spelled out for compilers that deduce no aggregate's arguments (clang
+// before 17, which builds the fuzzers).
+template <class T>
+Field(std::string_view, T&) -> Field<T>;
+template <class T>
+Optional(std::string_view, std::optional<T>&) -> Optional<T>;
+template <class E, std::size_t N>
+Choice(std::string_view, E&, const std::array<const char*, N>&) -> Choice<E, N>;
 // "outcome": its text, then "code": its number.
 struct OutcomeOf {
   Outcome& value;

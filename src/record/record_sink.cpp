@@ -1,6 +1,5 @@
 #include "record/record_sink.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,13 +23,8 @@ constexpr std::chrono::milliseconds kGather(10);
 
 }  // namespace
 
-RecordSink::RecordSink(const std::string& path)
-    : path_(path), gzip_(path.size() >= 3 && path.compare(path.size() - 3, 3, ".gz") == 0) {
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd_ < 0) {
-    const int code = errno;
-    raiseSystemError("cannot write " + path + ": " + std::strerror(code), code);
-  }
+RecordSink::RecordSink(int fd, const std::string& path)
+    : path_(path), fd_(fd), gzip_(path.size() >= 3 && path.compare(path.size() - 3, 3, ".gz") == 0) {
   if (gzip_) {
     // windowBits 15 + 16: a gzip wrapper; level 1: the thread keeps up easily.
     if (deflateInit2(&zip_, 1, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {

@@ -21,9 +21,10 @@ namespace rover {
 // file within about 10 ms (the thread gathers hand-overs that come faster).
 class RecordSink final : public RecordOutput {
  public:
-  // Creates or truncates the file; gzip when `path` ends with ".gz". Raises
-  // a system error (kind SysErr, with errno) when the file cannot be created.
-  explicit RecordSink(const std::string& path);
+  // Writes to `fd`, an empty file opened for writing by the output file
+  // rules (base/output_files.h), and closes it at the end; gzip when `path`
+  // ends with ".gz". `path` also names the file in a failure.
+  RecordSink(int fd, const std::string& path);
   ~RecordSink() override;
   RecordSink(const RecordSink&) = delete;
   RecordSink& operator=(const RecordSink&) = delete;

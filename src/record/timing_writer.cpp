@@ -8,7 +8,7 @@
 
 namespace rover {
 
-TimingWriter::TimingWriter(std::string path, const GameInfo& info) : file_(std::move(path)), info_(info) {
+TimingWriter::TimingWriter(OutputFile& file, const GameInfo& info) : file_(file), info_(info) {
   info_.map.bytes.clear();  // only the digest is written
 }
 
@@ -79,7 +79,7 @@ std::string TimingWriter::document(const GameEnding& ending) {
 }
 
 void TimingWriter::gameEnded(const GameEnding& ending) {
-  file_.commit(document(ending));
+  file_.replaceWith(document(ending));
 }
 
 }  // namespace rover

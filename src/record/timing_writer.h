@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "base/output_files.h"
 #include "driver/clock.h"
 #include "driver/game.h"
 #include "driver/game_listener.h"
 #include "net/recording_transport.h"
-#include "record/document_file.h"
 #include "record/game_info.h"
 #include "record/timing_histogram.h"
 
@@ -47,12 +47,12 @@ struct RunTimings {
 // kept apart from the record and the results, which hold none. Lockstep:
 // every reply's time from its "T" leaving to its bare ";" arriving. Real
 // time: the commands and input polls, and how late each "T" left. Written
-// as one JSON document when the game ends, through a DocumentFile.
+// as one JSON document when the game ends, through an output file of kind
+// Whole (base/output_files.h), like the results file.
 class TimingWriter final : public GameListener, public ReceiveObserver {
  public:
-  // Creates the temporary file; a system error "cannot write PATH: <reason>"
-  // (with its errno) when it cannot.
-  TimingWriter(std::string path, const GameInfo& info);
+  // `file`: claimed with the other outputs and opened (OutputFiles).
+  TimingWriter(OutputFile& file, const GameInfo& info);
 
   // Real time: the game whose "T" messages are measured against their
   // schedule, and its clock.
@@ -67,7 +67,8 @@ class TimingWriter final : public GameListener, public ReceiveObserver {
   void messageSent(const Stamp& at, std::string_view text) override;
   void replyTimed(const ReplyTiming& timing) override;
   void runResult(const RunReport& report) override;
-  // Writes the document and renames it into place; a system error when that fails.
+  // Writes the document and renames it into place; a system error "cannot
+  // write PATH: <reason>" when that fails, and no temporary is left.
   void gameEnded(const GameEnding& ending) override;
 
   void receiving() override {}
@@ -77,7 +78,7 @@ class TimingWriter final : public GameListener, public ReceiveObserver {
   std::string document(const GameEnding& ending);
 
  private:
-  DocumentFile file_;
+  OutputFile& file_;
   GameInfo info_;
   const Game* game_ = nullptr;
   Clock* clock_ = nullptr;

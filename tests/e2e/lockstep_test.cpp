@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -131,6 +132,35 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"IllegalWordFailsWhenApplied",
                                   [](int k) { return k == 2 ? std::string("x;;") : ";"; }, 2}),
     [](const auto& info) { return std::string(info.param.name); });
+
+std::string repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+// A reply holds at most 999 commands: the 1000th ends the game with
+// "excessive input" as soon as it is scanned, before the reply's bare ";"
+// (here never sent). The record replays that ending.
+TEST(Lockstep, TheThousandthCommandOfOneReplyEndsTheGame) {
+  TempFile record("", ".jsonl");
+  TempFile results("", ".json");
+  Session session(
+      bumpyMap().json(), true,
+      {"--lockstep", "--reply-timeout", "0", "--record", record.path(), "--results", results.path()});
+  ASSERT_TRUE(session.client().readUntil("T 0 "));
+  session.client().send(repeated("a;", 999) + ";");
+  ASSERT_TRUE(session.client().readUntil("T 100 "));  // 999 were taken
+  session.client().send(repeated("l;", 1000));
+  const Ending ending = session.finish();
+  EXPECT_EQ(ending.status, 1);
+  EXPECT_EQ(ending.err, "uncaught exception: Fail\n");
+  std::ifstream in(results.path());
+  const std::string document((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(document.find("\"message\": \"excessive input\""), std::string::npos) << document;
+  testing::ChildProcess replay(testing::toolPath("replay"), {"verify", record.path()});
+  EXPECT_EQ(replay.waitForExit(), 0) << replay.stderrText();
+}
 
 // Nothing is owed after the last "E": a client may close at once, and the
 // server ends as after any game.

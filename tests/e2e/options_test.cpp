@@ -234,6 +234,12 @@ TEST_P(Explained, FailureLineThenWhatItWas) {
 }
 
 const std::string kFailLine = "uncaught exception: Fail\n";
+// 1000 commands without a bare ";": too many before a run, or in one reply.
+const std::string kThousandCommands = [] {
+  std::string commands;
+  for (int i = 0; i < 1000; ++i) commands += "a;";
+  return commands;
+}();
 const std::string kIllegal = ": the commands are a, b, l, r, al, ar, bl and br, each ended by ';'\n";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -248,17 +254,16 @@ INSTANTIATE_TEST_SUITE_P(
         ExplainCase{"EndOfStream", false, false, "",
                     kFailLine + "server: EOF: the controller closed its connection\n"},
         ExplainCase{
-            "ExcessiveInput", false, true,
-            [] {
-              std::string commands;
-              for (int i = 0; i < 1000; ++i) commands += "a;";
-              return commands;
-            }(),
+            "ExcessiveInput", false, true, kThousandCommands,
             kFailLine + "server: excessive input: 1000 or more commands were waiting at a run start\n"},
         ExplainCase{"LockstepIllegalCommand", true, false, "\x01;;",
                     kFailLine + R"(server: illegal command "\\x01")" + kIllegal},
         ExplainCase{"LockstepEndOfStream", true, false, "",
-                    kFailLine + "server: EOF: the controller closed its connection\n"}),
+                    kFailLine + "server: EOF: the controller closed its connection\n"},
+        ExplainCase{
+            "LockstepThousandCommandsInOneReply", true, false, kThousandCommands,
+            kFailLine +
+                R"(server: excessive input: the 1000th command of one reply \(a reply holds at most 999\)\n)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A client that goes away with bytes unread resets the connection: the

@@ -11,6 +11,10 @@
 #include <thread>
 #include <vector>
 
+#include <zlib.h>
+
+#include <filesystem>
+
 #include "e2e_support.h"
 
 namespace rover::e2e {
@@ -74,6 +78,17 @@ std::vector<std::string> resultRuns(const std::string& json) {
     runs.push_back((*it)[1].str() + "/" + (*it)[2].str());
   }
   return runs;
+}
+
+// A complete record of a two-run lockstep game, played once per test program.
+const std::string& goodRecord() {
+  static const std::string good = [] {
+    Scratch dir;
+    playAnswering(bumpyMap().json(), script,
+                  {"--lockstep", "--reply-timeout", "0", "--record", dir.file("g.jsonl")}, 2);
+    return readFile(dir.file("g.jsonl"));
+  }();
+  return good;
 }
 
 // A lockstep game leaves a record that replays line for line, and a results
@@ -175,9 +190,11 @@ TEST(Records, LateRepliesAreCountedAlike) {
   EXPECT_EQ(runReplay({"verify", dir.file("game.jsonl")}).status, 0);
 }
 
-// A gzip record cut short, as a killed server leaves it, still reads as far
-// as it goes: its finished runs summarise and verify.
-TEST(Records, TruncatedGzipRecordReadsAsFarAsItGoes) {
+// A record cut short, as a killed server leaves it (a gzip stream without
+// its end, or a last line without its newline), still reads as far as it
+// goes: its finished runs summarise and rebuild their results with status 0
+// (the tournament relies on it), and verify as far as they go with status 2.
+TEST(Records, TruncatedRecordReadsAsFarAsItGoes) {
   Scratch dir;
   const Played played =
       playAnswering(bumpyMap().json(), script,
@@ -185,14 +202,24 @@ TEST(Records, TruncatedGzipRecordReadsAsFarAsItGoes) {
   ASSERT_EQ(played.ending.status, 0);
   const std::string whole = readFile(dir.file("g.jsonl.gz"));
   writeFile(dir.file("cut.jsonl.gz"), whole.substr(0, whole.size() * 3 / 4));
-  const Ending summary = runReplay({"summary", dir.file("cut.jsonl.gz")});
-  EXPECT_EQ(summary.status, 0) << summary.err;
-  EXPECT_NE(summary.out.find("run 1: "), std::string::npos) << summary.out;
-  EXPECT_NE(summary.out.find("game: failed (the record ends without a footer"), std::string::npos)
-      << summary.out;
-  const Ending verified = runReplay({"verify", dir.file("cut.jsonl.gz")});
-  EXPECT_EQ(verified.status, 0) << verified.err;
-  EXPECT_NE(verified.out.find("the record ends without a footer"), std::string::npos) << verified.out;
+  const std::string& plain = goodRecord();
+  writeFile(dir.file("cut.jsonl"),
+            plain.substr(0, plain.find('\n', plain.rfind("\"type\":\"run_end\"")) - 5));
+  for (const std::string cut : {"cut.jsonl.gz", "cut.jsonl"}) {
+    SCOPED_TRACE(cut);
+    const Ending summary = runReplay({"summary", dir.file(cut)});
+    EXPECT_EQ(summary.status, 0) << summary.err;
+    EXPECT_NE(summary.out.find("run 1: "), std::string::npos) << summary.out;
+    EXPECT_NE(summary.out.find("game: failed (the record ends without a footer"), std::string::npos)
+        << summary.out;
+    const Ending results = runReplay({"results", dir.file(cut)});
+    EXPECT_EQ(results.status, 0) << results.err;
+    EXPECT_NE(results.out.find("\"status\": \"failed\""), std::string::npos) << results.out;
+    // Identical as far as it goes, but unfinished: status 2.
+    const Ending verified = runReplay({"verify", dir.file(cut)});
+    EXPECT_EQ(verified.status, 2) << verified.err;
+    EXPECT_NE(verified.out.find("the record ends without a footer"), std::string::npos) << verified.out;
+  }
 }
 
 // The lines up to the first T reach a .gz record before its reply is
@@ -218,7 +245,7 @@ TEST(Records, GzipRecordOfAServerKilledInItsFirstRunHoldsItsStart) {
   EXPECT_EQ(summary.status, 0) << summary.err;
   EXPECT_EQ(summary.out, "game: failed (the record ends without a footer: the game did not finish)\n");
   const Ending verified = runReplay({"verify", dir.file("game.jsonl.gz")});
-  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_EQ(verified.status, 2) << verified.err;
   EXPECT_EQ(verified.out, upToT);
 }
 
@@ -277,20 +304,15 @@ void PrintTo(const BadRecordCase& c, std::ostream* out) {
 class BadRecords : public ::testing::TestWithParam<BadRecordCase> {};
 
 // Broken records give one line naming the place and the trouble; a record
-// cut short (a game that died) still verifies as far as it goes.
+// cut short (a game that died) still verifies as far as it goes, with status 2.
 TEST_P(BadRecords, GiveOneClearLine) {
-  static const std::string good = [] {
-    Scratch dir;
-    playAnswering(bumpyMap().json(), script,
-                  {"--lockstep", "--reply-timeout", "0", "--record", dir.file("g.jsonl")}, 2);
-    return readFile(dir.file("g.jsonl"));
-  }();
+  const std::string& good = goodRecord();
   ASSERT_FALSE(good.empty());
   Scratch dir;
   writeFile(dir.file("bad.jsonl"), GetParam().spoil(good));
   const Ending ending = runReplay({"verify", dir.file("bad.jsonl")});
   EXPECT_EQ(ending.status, GetParam().status);
-  const std::string& said = GetParam().status == 0 ? ending.out : ending.err;
+  const std::string& said = GetParam().status != 1 ? ending.out : ending.err;
   EXPECT_TRUE(std::regex_match(said, std::regex(GetParam().report))) << said;
 }
 
@@ -299,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadRecordCase{
             "CutInTheSecondRun",
-            [](const std::string& g) { return g.substr(0, g.rfind("\"type\":\"run_start\"") + 200); }, 0,
+            [](const std::string& g) { return g.substr(0, g.rfind("\"type\":\"run_start\"") + 200); }, 2,
             "verified up to line \\d+: 1 runs, \\d+ messages, \\d+ steps identical; the record ends without "
             "a "
             "footer \\(the game did not finish\\)\n"},
@@ -326,6 +348,149 @@ INSTANTIATE_TEST_SUITE_P(
                       1, "replay: .*bad\\.jsonl:1: written by server 0\\.0\\.1; this replay is version .*\n"},
         BadRecordCase{"Empty", [](const std::string&) { return std::string(); }, 1,
                       "replay: .*bad\\.jsonl:1: the record is empty \\(no header line\\)\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// `text` as a gzip member, followed by a member whose data is corrupt: a
+// reader that decompressed past the first impossible line would report the
+// corruption instead of that line.
+std::string gzipThenCorrupt(const std::string& text) {
+  z_stream zip{};
+  deflateInit2(&zip, 1, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&zip, text.size()), '\0');
+  zip.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  zip.avail_in = static_cast<uInt>(text.size());
+  zip.next_out = reinterpret_cast<Bytef*>(out.data());
+  zip.avail_out = static_cast<uInt>(out.size());
+  deflate(&zip, Z_FINISH);
+  out.resize(zip.total_out);
+  deflateEnd(&zip);
+  // A gzip header, then a deflate block of the reserved type 3.
+  return out + std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\xff\xff\xff\xff", 14);
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+// The number (from 1) of the first line that starts with `prefix`, from line `after` on.
+std::size_t lineStarting(const std::vector<std::string>& lines, const std::string& prefix,
+                         std::size_t after = 1) {
+  for (std::size_t i = after - 1; i < lines.size(); ++i) {
+    if (lines[i].rfind(prefix, 0) == 0) return i + 1;
+  }
+  return 0;
+}
+
+struct ImpossibleCase {
+  const char* name;
+  // Spoils a good record's lines; returns what follows "FILE:" in the one
+  // line every command must print.
+  std::string (*spoil)(std::vector<std::string>& lines);
+  std::vector<std::string> limits;
+};
+
+void PrintTo(const ImpossibleCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class ImpossibleLines : public ::testing::TestWithParam<ImpossibleCase> {};
+
+// Every command of replay reads a record alike: it stops at the first line
+// that cannot belong to a record with one line naming it, status 1, nothing
+// on standard output and no picture, before it decompresses the rest.
+TEST_P(ImpossibleLines, StopEveryCommandThere) {
+  std::vector<std::string> lines = linesOf(goodRecord());
+  ASSERT_GT(lines.size(), 10u);
+  const std::string where = GetParam().spoil(lines);
+  Scratch dir;
+  const std::string record = dir.file("bad.jsonl.gz");
+  writeFile(record, gzipThenCorrupt(joined(lines)));
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {"summary"}, {"results"}, {"verify"}, {"draw", "--run", "1", "-o", dir.file("run.svg")}}) {
+    args.insert(args.begin() + 1, record);
+    args.insert(args.end(), GetParam().limits.begin(), GetParam().limits.end());
+    SCOPED_TRACE(args[0]);
+    const Ending ending = runReplay(args);
+    EXPECT_EQ(ending.status, 1);
+    EXPECT_EQ(ending.out, "");
+    EXPECT_EQ(ending.err, "replay: " + record + ":" + where + "\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("run.svg")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, ImpossibleLines,
+    ::testing::Values(
+        // 100,000 deep: a recursive parser runs out of stack.
+        ImpossibleCase{"NestedDeep",
+                       [](std::vector<std::string>& lines) {
+                         lines.insert(lines.begin() + 2, "{\"type\":\"msg\",\"run\":0,\"t\":0,\"text\":" +
+                                                             std::string(100000, '[') +
+                                                             std::string(100000, ']') + "}");
+                         return std::string("3: nested deeper than 64 levels");
+                       },
+                       {}},
+        ImpossibleCase{"EmptyLine",
+                       [](std::vector<std::string>& lines) {
+                         lines.insert(lines.begin() + 2, "");
+                         return std::string("3: an empty line (a record has none)");
+                       },
+                       {}},
+        ImpossibleCase{"LineAfterTheFooter",
+                       [](std::vector<std::string>& lines) {
+                         lines.push_back(lines[2]);
+                         return std::to_string(lines.size()) + ": a line after the footer";
+                       },
+                       {}},
+        ImpossibleCase{"UnknownType",
+                       [](std::vector<std::string>& lines) {
+                         lines[2] = "{\"type\":\"x\",\"run\":0,\"t\":0}";
+                         return std::string("3: unknown line type \"x\"");
+                       },
+                       {}},
+        // Texts that would reach the picture.
+        ImpossibleCase{"ScriptAsAnObjectKind",
+                       [](std::vector<std::string>& lines) {
+                         const std::size_t at = lines[0].find("\"kind\":\"boulder\"");
+                         lines[0].replace(at, 16, "\"kind\":\"\\\"><script>alert(1)</script>\"");
+                         return std::string("1: unknown object \"kind\"");
+                       },
+                       {}},
+        ImpossibleCase{"ScriptAsAnOutcome",
+                       [](std::vector<std::string>& lines) {
+                         const std::size_t n = lineStarting(lines, "{\"type\":\"run_end\"");
+                         std::string& line = lines[n - 1];
+                         const std::size_t from = line.find("\"outcome\":\"") + 11;
+                         line.replace(from, line.find('"', from) - from, "<script>alert(1)</script>");
+                         return std::to_string(n) + ": \"outcome\" does not match \"code\"";
+                       },
+                       {}},
+        ImpossibleCase{"RunsOutOfOrder",
+                       [](std::vector<std::string>& lines) {
+                         const std::size_t first = lineStarting(lines, "{\"type\":\"run_end\"");
+                         const std::size_t n = lineStarting(lines, "{\"type\":\"run_end\"", first + 1);
+                         std::string& line = lines[n - 1];
+                         line.replace(line.find("\"run\":2,"), 8, "\"run\":1,");
+                         return std::to_string(n) + ": runs out of order";
+                       },
+                       {}},
+        // The limits, lowered with their options.
+        ImpossibleCase{"LongerThanTheLineLimit",
+                       [](std::vector<std::string>&) {
+                         return std::string("1: longer than the line limit of 1024 bytes (--max-line)");
+                       },
+                       {"--max-line", "1K"}},
+        ImpossibleCase{
+            "BeyondTheSizeLimit",
+            [](std::vector<std::string>& lines) {
+              std::size_t size = 0, n = 0;
+              while (size <= 8192) size += lines[n++].size() + 1;
+              return std::to_string(n) +
+                     ": the record holds more than 8192 bytes of text, the size limit (--max-size)";
+            },
+            {"--max-size", "8K"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -16,7 +16,7 @@
 #include "record/line_reader.h"
 #include "record/line_writer.h"
 #include "record/results_document.h"
-#include "record_file.h"
+#include "record_reader.h"
 #include "recorded_runs.h"
 #include "sim/motion.h"
 #include "sim/run_score.h"
@@ -62,26 +62,40 @@ std::string withoutNegativeZeros(std::string line) {
 
 const char* const kGames[] = {"lockstep", "realtime", "failed", "no_footer"};
 
-replay::RecordFile record(const std::string& game) {
-  return replay::readRecordFile(kFixtures + "/" + game + ".jsonl");
+// Every line of a fixture file as replay's stream reads it.
+std::vector<std::string> linesOf(const std::string& file, bool* cutShort = nullptr) {
+  replay::RecordStream stream(kFixtures + "/" + file, {});
+  std::vector<std::string> lines;
+  for (std::string line; stream.next(line);) lines.push_back(line);
+  if (cutShort != nullptr) *cutShort = stream.cutShort();
+  return lines;
+}
+
+// What `command` makes of the game's record, read as replay reads it.
+template <class Command>
+auto withRecord(const std::string& game, Command command) {
+  replay::RecordStream stream(kFixtures + "/" + game + ".jsonl", {});
+  replay::RecordReader record(stream);
+  return command(record);
 }
 
 TEST(Fixtures, EveryLineReadsAndWritesBackToItsOwnBytes) {
   for (const std::string file :
        {"lockstep.jsonl", "lockstep.jsonl.gz", "realtime.jsonl", "failed.jsonl", "no_footer.jsonl"}) {
     SCOPED_TRACE(file);
-    const replay::RecordFile read = replay::readRecordFile(kFixtures + "/" + file);
-    EXPECT_FALSE(read.cutShort);
+    bool cutShort = true;
+    const std::vector<std::string> lines = linesOf(file, &cutShort);
+    EXPECT_FALSE(cutShort);
     std::map<std::string, int> types;
-    for (std::size_t i = 0; i < read.lines.size(); ++i) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
       std::string written;
       std::visit(
           [&](const auto& line) {
             appendRecordLine(written, line);
             ++types[std::decay_t<decltype(line)>::kType];
           },
-          readRecordLine(read.lines[i], i + 1));
-      ASSERT_EQ(written, withoutNegativeZeros(read.lines[i]) + "\n") << "line " << i + 1;
+          readRecordLine(lines[i], i + 1));
+      ASSERT_EQ(written, withoutNegativeZeros(lines[i]) + "\n") << "line " << i + 1;
     }
     const rapidjson::Value& counts = expected()[file.substr(0, file.find('.')).c_str()]["counts"];
     std::map<std::string, int> noted;
@@ -89,19 +103,18 @@ TEST(Fixtures, EveryLineReadsAndWritesBackToItsOwnBytes) {
       noted[count.name.GetString()] = std::stoi(count.value.GetString());
     EXPECT_EQ(types, noted);
   }
-  EXPECT_EQ(record("lockstep").lines, replay::readRecordFile(kFixtures + "/lockstep.jsonl.gz").lines);
+  EXPECT_EQ(linesOf("lockstep.jsonl"), linesOf("lockstep.jsonl.gz"));
 }
 
 TEST(Fixtures, ReplayMakesOfEachRecordWhatTheServerMadeOfItsGame) {
   for (const std::string game : kGames) {
     SCOPED_TRACE(game);
     const rapidjson::Value& facts = expected()[game.c_str()];
-    const replay::RecordFile read = record(game);
-    const replay::Verdict verdict = replay::verifyRecord(read);
+    const replay::Verdict verdict = withRecord(game, replay::verifyRecord);
     EXPECT_EQ(verdict.report + "\n", text(facts["verify"]["report"]));
-    EXPECT_EQ(verdict.identical, text(facts["verify"]["status"]) == "0");
+    EXPECT_EQ(std::to_string(verdict.status), text(facts["verify"]["status"]));
 
-    const replay::RecordedRuns runs = replay::readRecordedRuns(read);
+    const replay::RecordedRuns runs = withRecord(game, replay::readRecordedRuns);
     EXPECT_EQ(replay::summaryText(runs), text(facts["summary"]));
     const std::string rebuilt = resultsDocument(runs.info, runs.runs, runs.ending);
     EXPECT_EQ(rebuilt, fileText(text(facts["replay_results"])));
@@ -122,7 +135,7 @@ TEST(Fixtures, EveryScoreFollowsTheOutcomeTable) {
     SCOPED_TRACE(game);
     const TimeValue limit =
         TimeValue::fromMillis(std::stoll(text(expected()[game.c_str()]["time_limit_ms"])));
-    for (const RunReport& run : replay::readRecordedRuns(record(game)).runs) {
+    for (const RunReport& run : withRecord(game, replay::readRecordedRuns).runs) {
       EXPECT_EQ(runScore(run.outcome, TimeValue::fromMillis(run.runMillis), limit).wholeMillis(),
                 run.scoreMillis);
     }
@@ -139,11 +152,10 @@ TEST(Fixtures, HoldWhatReadersRelyOn) {
   std::map<PlayMode, int> modes;
   std::map<std::string, std::string> endings;
   for (const std::string game : kGames) {
-    const replay::RecordFile read = record(game);
+    const std::vector<std::string> lines = linesOf(game + ".jsonl");
     const MsgLine* previous = nullptr;
     std::vector<RecordEntry> entries;
-    for (std::size_t i = 0; i < read.lines.size(); ++i)
-      entries.push_back(readRecordLine(read.lines[i], i + 1));
+    for (std::size_t i = 0; i < lines.size(); ++i) entries.push_back(readRecordLine(lines[i], i + 1));
     endings[game] = "no footer";
     for (const RecordEntry& entry : entries) {
       if (const auto* header = std::get_if<HeaderLine>(&entry)) ++modes[header->mode];

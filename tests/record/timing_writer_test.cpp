@@ -52,7 +52,10 @@ std::string fileText(const std::string& path) {
 // that only applies bytes received earlier found no input.
 TEST(TimingFile, RealTimeLatenessAgainstTheSchedule) {
   Scratch scratch;
-  TimingWriter timing(scratch.file("t.json"), realTimeGame());
+  OutputFiles outputs;
+  OutputFile& file = outputs.claim("--timing", scratch.file("t.json"), OutputKind::Whole);
+  outputs.openAll();
+  TimingWriter timing(file, realTimeGame());
   GameHarness h(testing::makeTestMap(330, {{}}), {.receives = &timing});
   h.listeners.add(timing);
   timing.watch(h.game, h.clock);

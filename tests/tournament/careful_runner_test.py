@@ -95,7 +95,7 @@ def mutations(document):
 
 
 def temporaries(folders):
-    """What the servers' output files left as temporaries (".NAME.XXXXXX")."""
+    """What the servers' output files left as named temporaries (".NAME.XXXXXX")."""
     return [name for folder in folders if os.path.isdir(folder) for name in os.listdir(folder)
             if name.startswith(".")]
 
@@ -183,14 +183,15 @@ class CarefulRunnerTest(unittest.TestCase):
         wait_for_controllers(self, flag, 2)  # both games are being played
         playing = [os.path.join(out, "games", game) for game in game_ids(out)
                    if os.path.isdir(os.path.join(out, "games", game))]
-        # Each server writes its results file as a temporary beside it, made
-        # once its map has loaded: that may be after its controller started.
-        def results_temporaries():
-            return [name for game in playing for name in os.listdir(game) if name.startswith(".results.json.")]
+        # Each server makes its output files once its map has loaded, which
+        # may be after its controller started: the record, right after the
+        # results file's temporary (unnamed where the file system allows).
+        def records():
+            return [game for game in playing if os.path.exists(os.path.join(game, "record.jsonl.gz"))]
         deadline = time.monotonic() + BOUND_S
-        while len(results_temporaries()) < 2 and time.monotonic() < deadline:
+        while len(records()) < 2 and time.monotonic() < deadline:
             time.sleep(0.05)
-        self.assertEqual(len(results_temporaries()), 2)
+        self.assertEqual(len(records()), 2)
         runner.send_signal(signal.SIGTERM)
         _, stderr = runner.communicate(timeout=BOUND_S)
         self.assertEqual(runner.returncode, 128 + signal.SIGTERM)

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "record/record_output.h"
-#include "record_file.h"
+#include "run_window.h"
 
 namespace rover::replay {
 
@@ -15,8 +15,7 @@ namespace rover::replay {
 // first difference, or when the record has no more lines to compare.
 class LineComparer final : public RecordOutput {
  public:
-  // Compares the first `comparable` lines of the record.
-  LineComparer(const RecordFile& record, std::size_t comparable) : record_(record), comparable_(comparable) {}
+  explicit LineComparer(RunWindow& record) : record_(record) {}
 
   void write(std::string_view bytes) override;
   void flush() override {}
@@ -31,12 +30,13 @@ class LineComparer final : public RecordOutput {
   std::size_t matched = 0;  // lines compared and found identical so far
   std::optional<Difference> difference;
   bool beyondRecord = false;  // the replay went past the last line the record holds
+  // Among the lines matched: run_end, msg and step lines.
+  std::size_t runs = 0, messages = 0, steps = 0;
 
  private:
-  void compare(const std::string& line);
+  void compare(std::string_view line);
 
-  const RecordFile& record_;
-  std::size_t comparable_;
+  RunWindow& record_;
   std::string partial_;
 };
 

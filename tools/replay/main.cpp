@@ -1,15 +1,7 @@
-// replay: what a game record (server --record) can tell.
-//
-//   replay verify RECORD                          play the game again and compare, byte for byte
-//   replay summary RECORD                         one line per run
-//   replay results RECORD                         the results document the game would have written
-//   replay draw RECORD --run N [--at MS] -o OUT.svg   a picture of a run
-//   replay --help                                 the usage and the commands, on standard output
-//
-// Exit status 0 on success; 1 with one line on standard error when the
-// record is unreadable, and for verify when the replay differs.
+// replay: what a game record (server --record) can tell. The usage text
+// below is the one description of its command line.
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -17,7 +9,7 @@
 
 #include "base/failure.h"
 #include "record/results_document.h"
-#include "record_file.h"
+#include "record_reader.h"
 #include "recorded_runs.h"
 #include "run_picture.h"
 #include "verify.h"
@@ -25,10 +17,20 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: replay verify RECORD\n"
-    "       replay summary RECORD\n"
-    "       replay results RECORD\n"
-    "       replay draw RECORD --run N [--at MS] -o OUT.svg\n";
+    "usage: replay verify RECORD [LIMITS]                       play the game again and compare, byte for "
+    "byte\n"
+    "       replay summary RECORD [LIMITS]                      one line per run\n"
+    "       replay results RECORD [LIMITS]                      the results document the game would have "
+    "written\n"
+    "       replay draw RECORD --run N [--at MS] -o OUT.svg [LIMITS]   a picture of a run\n"
+    "       replay --help                                       the usage and the commands, on standard "
+    "output\n"
+    "LIMITS: --max-line BYTES  the longest line read (default 64M)\n"
+    "        --max-size BYTES  the most text read, after decompression (default 4G)\n"
+    "        BYTES: a whole number, optionally followed by K, M or G (powers of 1024)\n"
+    "Exit status: 0 done (verify: a complete record, identical); 1 a bad command line, a record that\n"
+    "cannot be read, or for verify a replay that differs; 2 verify only: identical as far as the\n"
+    "record goes, but it has no footer (the game did not finish).\n";
 
 int usage() {
   std::fputs(kUsage, stderr);
@@ -45,10 +47,8 @@ constexpr const char* kHelp =
     "  draw     a picture of a run as SVG: --run N (from 1), --at MS adds the\n"
     "           rover's view at that run time, -o OUT.svg the file to write\n"
     "  --help   print this help and exit\n"
-    "\n"
-    "Exit status: 0 on success; 1 with one line on standard error when the\n"
-    "record cannot be read, when verify finds a difference, or for a bad\n"
-    "command line.\n";
+    "Every command stops at the first line that cannot belong to a record,\n"
+    "with one line on standard error naming it.\n";
 
 // A whole number argument, or nothing.
 std::optional<long long> wholeNumber(const std::string& text) {
@@ -59,33 +59,61 @@ std::optional<long long> wholeNumber(const std::string& text) {
   return std::stoll(text);
 }
 
-int draw(const rover::replay::RecordFile& record, const std::vector<std::string>& options) {
+// A size: a whole number above 0, optionally with K, M or G.
+std::optional<std::uint64_t> byteCount(std::string text) {
+  int shift = 0;
+  if (!text.empty()) {
+    const char unit = text.back();
+    shift = unit == 'K' ? 10 : unit == 'M' ? 20 : unit == 'G' ? 30 : 0;
+    if (shift != 0) text.pop_back();
+  }
+  const std::optional<long long> number = wholeNumber(text);
+  if (!number || *number == 0 || static_cast<std::uint64_t>(*number) > (std::uint64_t{1} << (62 - shift)))
+    return std::nullopt;
+  return static_cast<std::uint64_t>(*number) << shift;
+}
+
+// The command line after the command and the record, as NAME VALUE pairs.
+struct Options {
+  rover::replay::ReadLimits limits;
   std::optional<long long> run, at;
   std::string out;
-  for (std::size_t i = 0; i + 1 < options.size(); i += 2) {
-    if (options[i] == "--run") {
-      run = wholeNumber(options[i + 1]);
-      if (!run) return usage();
-    } else if (options[i] == "--at") {
-      at = wholeNumber(options[i + 1]);
-      if (!at) return usage();
-    } else if (options[i] == "-o") {
-      out = options[i + 1];
+};
+
+std::optional<Options> readOptions(const std::vector<std::string>& words, bool draw) {
+  Options options;
+  if (words.size() % 2 != 0) return std::nullopt;
+  for (std::size_t i = 0; i < words.size(); i += 2) {
+    const std::string& name = words[i];
+    const std::string& value = words[i + 1];
+    std::optional<std::uint64_t> bytes;
+    if (name == "--max-line" && (bytes = byteCount(value))) {
+      options.limits.maxLineBytes = *bytes;
+    } else if (name == "--max-size" && (bytes = byteCount(value))) {
+      options.limits.maxBytes = *bytes;
+    } else if (draw && name == "--run" && (options.run = wholeNumber(value))) {
+    } else if (draw && name == "--at" && (options.at = wholeNumber(value))) {
+    } else if (draw && name == "-o" && !value.empty()) {
+      options.out = value;
     } else {
-      return usage();
+      return std::nullopt;
     }
   }
-  if (!run || out.empty() || options.size() % 2 != 0) return usage();
-  const std::string svg = rover::replay::drawRun(record, static_cast<int>(*run), at);
-  std::ofstream file(out, std::ios::binary);
+  if (draw && (!options.run || options.out.empty())) return std::nullopt;
+  return options;
+}
+
+int draw(rover::replay::RecordReader& record, const Options& options) {
+  const std::string svg = rover::replay::drawRun(record, static_cast<int>(*options.run), options.at);
+  std::ofstream file(options.out, std::ios::binary);
   file << svg;
   file.close();
   if (!file) {
-    std::fprintf(stderr, "replay: cannot write %s\n", out.c_str());
+    std::fprintf(stderr, "replay: cannot write %s\n", options.out.c_str());
     return 1;
   }
-  std::printf("wrote %s: run %lld%s\n", out.c_str(), *run,
-              at ? (" at " + std::to_string(*at) + " ms").c_str() : "");
+  std::printf("wrote %s: run %lld%s\n", options.out.c_str(), *options.run,
+              options.at ? (" at " + std::to_string(*options.at) + " ms").c_str() : "");
   return 0;
 }
 
@@ -101,25 +129,28 @@ int main(int argc, char** argv) {
   if (argc < 3) return usage();
   const std::string command = argv[1];
   const std::string path = argv[2];
-  const std::vector<std::string> options(argv + 3, argv + argc);
+  if (command != "verify" && command != "summary" && command != "results" && command != "draw")
+    return usage();
+  const std::optional<Options> options = readOptions({argv + 3, argv + argc}, command == "draw");
+  if (!options) return usage();
   try {
-    const RecordFile record = readRecordFile(path);
-    if (command == "verify" && options.empty()) {
+    RecordStream stream(path, options->limits);
+    RecordReader record(stream);
+    if (command == "verify") {
       const Verdict verdict = verifyRecord(record);
-      std::fputs((verdict.report + "\n").c_str(), verdict.identical ? stdout : stderr);
-      return verdict.identical ? 0 : 1;
+      std::fputs((verdict.report + "\n").c_str(), verdict.status == Verdict::Differs ? stderr : stdout);
+      return verdict.status;
     }
-    if (command == "summary" && options.empty()) {
+    if (command == "summary") {
       std::fputs(summaryText(readRecordedRuns(record)).c_str(), stdout);
       return 0;
     }
-    if (command == "results" && options.empty()) {
+    if (command == "results") {
       const RecordedRuns runs = readRecordedRuns(record);
       std::fputs(rover::resultsDocument(runs.info, runs.runs, runs.ending).c_str(), stdout);
       return 0;
     }
-    if (command == "draw") return draw(record, options);
-    return usage();
+    return draw(record, *options);
   } catch (const rover::Failure& failure) {
     std::string where = path;
     if (failure.position()) where += ":" + std::to_string(failure.position()->line);

@@ -1,31 +1,25 @@
 #include "recorded_runs.h"
 
 #include "driver/game.h"
-#include "record/line_reader.h"
-#include "record_file.h"
 
 namespace rover::replay {
 
-RecordedRuns readRecordedRuns(const RecordFile& record) {
+RecordedRuns readRecordedRuns(RecordReader& record) {
   RecordedRuns result;
-  result.info = readHeader(record).info;
+  result.info = record.header().info;
   result.info.map.bytes.clear();  // only the digest is needed
   result.ending.status = GameEnding::Status::Failed;
-  result.ending.failure =
-      Failure(FailureKind::Fail, "the record ends without a footer: the game did not finish");
-  for (std::size_t i = 1; i < record.lines.size(); ++i) {
-    RecordEntry entry = readRecordLine(record.lines[i], i + 1);
-    if (auto* end = std::get_if<RunEndLine>(&entry)) {
-      RunReport& run = result.runs.emplace_back(std::move(end->run));
-      if (run.number != static_cast<int>(result.runs.size())) failAtLine(i + 1, "runs out of order");
+  result.ending.failure = Failure(FailureKind::Fail, kNoFooter);
+  while (record.next()) {
+    if (const auto* end = std::get_if<RunEndLine>(&record.entry())) {
+      RunReport& run = result.runs.emplace_back(end->run);
       run.resultLine = resultLine(run);
-    } else if (const auto* footer = std::get_if<FooterLine>(&entry)) {
-      result.ending = {footer->status, footer->line.value_or(""), std::nullopt};
-      if (footer->status != GameEnding::Status::Failed) continue;
-      if (!footer->line || !footer->message)
-        failAtLine(i + 1, "a failed game's footer needs \"line\" and \"message\"");
-      result.ending.failure = Failure(FailureKind::Fail, *footer->message);
     }
+  }
+  if (const std::optional<FooterLine>& footer = record.footer()) {
+    result.ending = {footer->status, footer->line.value_or(""), std::nullopt};
+    if (footer->status == GameEnding::Status::Failed)
+      result.ending.failure = Failure(FailureKind::Fail, *footer->message);
   }
   return result;
 }

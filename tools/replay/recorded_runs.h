@@ -5,7 +5,7 @@
 
 #include "driver/game_listener.h"
 #include "record/game_info.h"
-#include "record_file.h"
+#include "record_reader.h"
 
 namespace rover::replay {
 
@@ -16,9 +16,10 @@ struct RecordedRuns {
   GameEnding ending;
 };
 
-// Reads the header, every run_end line and the footer. A record without a
-// footer is a game that did not finish: it reads as failed, with no line.
-RecordedRuns readRecordedRuns(const RecordFile& record);
+// Reads the record to its end, keeping the run_end lines and the footer. A
+// record without a footer is a game that did not finish: it reads as
+// failed, with no line.
+RecordedRuns readRecordedRuns(RecordReader& record);
 
 // One line per run: "run 1: reached home; score = 5940; time = 5940 ms; ...".
 std::string summaryText(const RecordedRuns& runs);

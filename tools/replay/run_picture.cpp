@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "record/line_reader.h"
-#include "record_file.h"
 #include "sim/motion.h"
 #include "sim/view_ellipse.h"
 
@@ -60,8 +58,36 @@ std::string speedColour(double fraction) {
   return text;
 }
 
-RunData readRun(const RecordFile& record, int run, std::optional<long long> at) {
-  const MapEntry map = readHeader(record).map;
+// Text from a record as XML character data or an attribute value: a record
+// is a stranger's file, and the picture opens in a browser.
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+RunData readRun(RecordReader& record, int run, std::optional<long long> at) {
+  const MapEntry& map = record.header().map;
   RunData data;
   bool found = false;
   data.size = map.size;
@@ -73,7 +99,7 @@ RunData readRun(const RecordFile& record, int run, std::optional<long long> at) 
   }
   const PoseEntry& start = map.runs[static_cast<std::size_t>(run - 1)].vehicle;
   data.path.push_back({0, start.x, start.y, start.heading, 0});
-  for (std::size_t i = 1; i < record.lines.size(); ++i) {
+  while (record.next()) {
     std::visit(
         [&](const auto& line) {
           using Line = std::decay_t<decltype(line)>;
@@ -105,7 +131,7 @@ RunData readRun(const RecordFile& record, int run, std::optional<long long> at) 
             }
           }
         },
-        readRecordLine(record.lines[i], i + 1));
+        record.entry());
   }
   if (!found)
     throw Failure(FailureKind::Fail).because("the record holds nothing of run " + std::to_string(run));
@@ -146,8 +172,10 @@ bool listed(const std::vector<int>& ids, int id) {
 
 }  // namespace
 
-std::string drawRun(const RecordFile& record, int run, std::optional<long long> at) {
-  const RunData data = readRun(record, run, at);
+std::string drawRun(RecordReader& record, int run, std::optional<long long> at) {
+  RunData data = readRun(record, run, at);
+  for (std::string* text : {&data.outcome, &data.score, &data.runMs}) *text = escaped(*text);
+  for (MapObjectEntry& object : data.objects) object.kind = escaped(object.kind);
   constexpr double kLeft = 20, kTop = 60, kSide = 800, kWidth = 1060, kHeight = 910;
   const Frame f(data, kLeft, kTop, kSide);
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";

@@ -1,6 +1,5 @@
 #include "verify.h"
 
-#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -15,67 +14,12 @@
 #include "net/output_buffer.h"
 #include "record/line_reader.h"
 #include "record/record_writer.h"
-#include "record_file.h"
 #include "replay_transport.h"
+#include "run_window.h"
 
 namespace rover::replay {
 
 namespace {
-
-struct RecordedGame {
-  std::vector<RecordedInput> inputs;
-  ReplayTransport::Failures failures;
-  bool hasFooter = false;
-  // The lines a replay is compared with: all, or those before a quit footer
-  // (the window's "q" is no input a replay can play).
-  std::size_t comparable = 0;
-  std::vector<std::size_t> types;  // each line's index in RecordEntry
-};
-
-// Every line must read as a record line; the inputs and the footer's
-// failure are what the replay needs from them.
-RecordedGame scan(const RecordFile& record) {
-  RecordedGame game;
-  game.comparable = record.lines.size();
-  game.types.push_back(0);  // the header, read already
-  for (std::size_t i = 1; i < record.lines.size(); ++i) {
-    const RecordEntry entry = readRecordLine(record.lines[i], i + 1);
-    game.types.push_back(entry.index());
-    if (const auto* recv = std::get_if<RecvLine>(&entry)) {
-      if (!recv->eof && !recv->bytes) failAtLine(i + 1, "a \"recv\" line needs \"bytes\" or \"eof\"");
-      game.inputs.push_back({recv->eof ? RecordedInput::Kind::EndOfStream : RecordedInput::Kind::Bytes,
-                             recv->phase, recv->at.run, recv->at.runTime.millisText(),
-                             recv->bytes.value_or("")});
-    } else if (const auto* late = std::get_if<LateLine>(&entry)) {
-      game.inputs.push_back(
-          {RecordedInput::Kind::Late, InputPhase::Wait, late->at.run, late->at.runTime.millisText(), ""});
-    } else if (const auto* footer = std::get_if<FooterLine>(&entry)) {
-      if (i + 1 != record.lines.size()) failAtLine(i + 1, "a footer before the end of the record");
-      game.hasFooter = true;
-      if (footer->status == GameEnding::Status::Quit) game.comparable = i;
-      if (!footer->failure) continue;
-      const std::optional<FailureKind> kind = kindFromName(footer->failure->kind);
-      if (!kind) failAtLine(i + 1, "unknown failure kind");
-      const Failure raised(*kind, footer->message.value_or(std::nullopt), footer->failure->code);
-      if (footer->failure->duringReceive) {
-        game.failures.receive = raised;
-      } else if (*kind == FailureKind::SysErr) {
-        game.failures.send = raised;
-        game.failures.messagesBeforeSend = footer->messages;
-      }
-    }
-  }
-  return game;
-}
-
-std::string counts(const RecordedGame& game, std::size_t lines) {
-  const auto end = game.types.begin() + static_cast<std::ptrdiff_t>(std::min(lines, game.types.size()));
-  const auto count = [&](auto line) {
-    return std::to_string(std::count(game.types.begin(), end, RecordEntry(line).index()));
-  };
-  return count(RunEndLine{}) + " runs, " + count(MsgLine{}) + " messages, " + count(StepLine{}) +
-         " steps identical";
-}
 
 // "run R, t T" of a record line, for the report of a difference.
 std::string stampOf(const std::string& text, std::size_t number) {
@@ -95,20 +39,25 @@ std::string stampOf(const std::string& text, std::size_t number) {
   return "no stamp";
 }
 
+std::string counts(const LineComparer& comparer) {
+  return std::to_string(comparer.runs) + " runs, " + std::to_string(comparer.messages) + " messages, " +
+         std::to_string(comparer.steps) + " steps identical";
+}
+
 }  // namespace
 
-Verdict verifyRecord(const RecordFile& record) {
-  const RecordHeader header = readHeader(record);
+Verdict verifyRecord(RecordReader& record) {
+  const RecordHeader& header = record.header();
   if (header.info.server != serverVersion()) {
     failAtLine(1, "written by server " + header.info.server + "; this replay is version " + serverVersion() +
                       " and verifies only records of its own version");
   }
-  RecordedGame recorded = scan(record);
   MemoryByteSource mapSource(header.info.map.bytes);
   MapSpec map = loadMapFrom(mapSource);
 
-  LineComparer comparer(record, recorded.comparable);
-  ReplayTransport transport(std::move(recorded.inputs), recorded.failures);
+  RunWindow window(record);
+  LineComparer comparer(window);
+  ReplayTransport transport(window);
   ListenerList listeners;
   listeners.add(transport);
   VirtualClock clock;
@@ -133,30 +82,37 @@ Verdict verifyRecord(const RecordFile& record) {
   } catch (const Failure& failure) {
     // The replay's top level: a failure is either the recorded game's own
     // ending (compared like any other line) or the end of the comparison.
-    if (!comparer.difference && !comparer.beyondRecord && !transport.ranOut() && writer)
+    if (!window.readFailure() && !comparer.difference && !comparer.beyondRecord && !transport.ranOut() &&
+        writer)
       endGameWithFailure(session ? &session->game() : nullptr, listeners, topLevelLine(failure, true),
                          failure);
   }
+  // A line the replay reached that cannot be read ends it as an unreadable record.
+  if (window.readFailure()) throw *window.readFailure();
 
   if (const auto& d = comparer.difference) {
-    return {false, "differs at line " + std::to_string(d->line) + " (" + stampOf(d->recorded, d->line) +
-                       "):\n  record: " + d->recorded + "\n  replay: " + d->replayed};
+    return {Verdict::Differs, "differs at line " + std::to_string(d->line) + " (" +
+                                  stampOf(d->recorded, d->line) + "):\n  record: " + d->recorded +
+                                  "\n  replay: " + d->replayed};
   }
   const std::size_t matched = comparer.matched;
   if (comparer.beyondRecord || transport.ranOut()) {
-    if (recorded.hasFooter && !comparer.beyondRecord) {
-      return {false, "differs after line " + std::to_string(matched) +
-                         ": the replay reads input the record does not hold"};
+    // Either way the record has been read to its end, or the replay parted
+    // from it in the middle of a run.
+    const bool partedMidway = transport.ranOut() && !comparer.beyondRecord && !transport.ranOutAtTheEnd();
+    if (partedMidway || (window.footer() && !comparer.beyondRecord)) {
+      return {Verdict::Differs, "differs after line " + std::to_string(matched) +
+                                    ": the replay reads input the record does not hold"};
     }
-    return {true, "verified up to line " + std::to_string(matched) + ": " + counts(recorded, matched) +
-                      (recorded.hasFooter ? "; the game was ended from its window there"
-                                          : "; the record ends without a footer (the game did not finish)")};
+    const std::string verified = "verified up to line " + std::to_string(matched) + ": " + counts(comparer);
+    if (window.footer()) return {Verdict::Identical, verified + "; the game was ended from its window there"};
+    return {Verdict::Unfinished, verified + "; the record ends without a footer (the game did not finish)"};
   }
-  if (matched < record.lines.size()) {
-    return {false, "differs at line " + std::to_string(matched + 1) +
-                       ": the replay ended, the record goes on:\n  record: " + record.lines[matched]};
+  if (const std::string* rest = window.line(matched + 1)) {
+    return {Verdict::Differs, "differs at line " + std::to_string(matched + 1) +
+                                  ": the replay ended, the record goes on:\n  record: " + *rest};
   }
-  return {true, "verified: " + counts(recorded, matched)};
+  return {Verdict::Identical, "verified: " + counts(comparer)};
 }
 
 }  // namespace rover::replay
