@@ -70,7 +70,14 @@ class SocketGame:
                                                   os.path.join(self.folder, "server.err"))
         finally:
             listener.close()  # the server holds its own copy
-        self.link = socket.create_connection(("127.0.0.1", port), timeout=WAIT_BOUND_S)
+        self.link = None
+        try:
+            self.link = socket.create_connection(("127.0.0.1", port), timeout=WAIT_BOUND_S)
+        except ConnectionRefusedError:
+            # A server that fails before accepting (a bad map) closes the
+            # listener as it exits: the same failure as an end before the first run.
+            self._await_exit()
+            self._failed("the server ended the game before its first run")
         self.link.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         self.reader = MessageReader()
         self.messages = deque()
@@ -160,13 +167,19 @@ class SocketGame:
 
     def process_wait(self):
         """The server's exit after the game: status 0, or ServerFailed with its last line."""
+        if not self._await_exit():
+            self._failed(f"the server did not exit within {EXIT_BOUND_S} s of the game's end")
+        if self.process.returncode != 0:
+            self._failed(f"the server exited with status {self.process.returncode}")
+
+    def _await_exit(self):
+        """Whether the server exited within EXIT_BOUND_S."""
         deadline = time.monotonic() + EXIT_BOUND_S
         while self.process.poll() is None:
             if time.monotonic() > deadline:
-                self._failed(f"the server did not exit within {EXIT_BOUND_S} s of the game's end")
+                return False
             time.sleep(0.005)
-        if self.process.returncode != 0:
-            self._failed(f"the server exited with status {self.process.returncode}")
+        return True
 
     def _failed(self, what):
         lines = self._error_lines()
