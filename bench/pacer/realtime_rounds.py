@@ -50,6 +50,11 @@ def measure(command, probe, seconds, map_path, is_pacer):
     return tuple(float(v) for v in found.groups())
 
 
+def _ratio(value, floor):
+    # The floor's lateness can be 0 or below (early): no ratio then.
+    return f"{value / floor:.2f}" if floor > 0 else "n/a"
+
+
 def main(argv):
     rounds, seconds = 2, 20
     probe = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../build/release/latency_probe")
@@ -87,7 +92,7 @@ def main(argv):
         for name, _ in programs:
             median, p99, worst = results[name]
             ratio = "" if name == programs[0][0] else \
-                f"  ratio to {programs[0][0]}: p99 {p99 / floor[1]:.2f}, max {worst / floor[2]:.2f}"
+                f"  ratio to {programs[0][0]}: p99 {_ratio(p99, floor[1])}, max {_ratio(worst, floor[2])}"
             print(f"  {name:>10}: {median:7.3f} / {p99:7.3f} / {worst:7.3f}{ratio}")
 
 

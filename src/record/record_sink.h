@@ -18,7 +18,8 @@ namespace rover {
 // Where a record's lines go: a file written by a thread of its own, so the
 // game's loop only copies bytes and never waits for the disk, nor, for a
 // ".gz" record, for zlib (level 1, with a sync flush at every handOver() and
-// flush()), except in flush() and close().
+// flush()), except in flush() and close(). What is handed over reaches the
+// file within about 10 ms (the thread gathers hand-overs that come faster).
 class RecordSink final : public RecordOutput {
  public:
   // Writes to `fd`, an empty file opened for writing by the output file
@@ -33,6 +34,7 @@ class RecordSink final : public RecordOutput {
   // Everything written so far goes to the writer thread, which sync-flushes
   // a ".gz" stream after it; does not wait for it.
   void handOver() override;
+  void telemetrySent() override { handOver(); }
   // Everything written so far reaches the file (a ".gz" stream is
   // sync-flushed, so it can be read up to here) before this returns.
   // Raises a system error when the writer thread met one.
@@ -45,10 +47,12 @@ class RecordSink final : public RecordOutput {
     std::string bytes;
     int zlibFlush = Z_NO_FLUSH;  // Z_SYNC_FLUSH after it, or Z_FINISH: end the stream and stop
   };
-  void handOver(int zlibFlush);
+  // `urgent`: the loop is about to wait for this chunk, or it is the last.
+  void handOver(int zlibFlush, bool urgent);
   void writerLoop();
   void writeOut(const unsigned char* data, std::size_t size);
-  void compress(const std::string& bytes, int mode);
+  // Deflates `bytes`, then flushes by `mode`; appends the output to `out`.
+  void compress(const std::string& bytes, int mode, std::string& out);
   void raiseIfFailed();
 
   std::string path_;
@@ -65,6 +69,8 @@ class RecordSink final : public RecordOutput {
   std::uint64_t written_ = 0;       // chunks it has written
   int error_ = 0;                   // errno of the first failed write, seen by the loop at its next flush
   bool closed_ = false;
+  bool writerIdle_ = false;  // the thread waits for work: a hand-over wakes it
+  bool urgent_ = false;      // a flush or the close waits: the thread gathers no more
   std::thread writer_;
 };
 

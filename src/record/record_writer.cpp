@@ -142,6 +142,11 @@ void RecordWriter::commandsApplied(const Stamp& at, const std::vector<std::strin
 void RecordWriter::messageSent(const Stamp& at, std::string_view text) {
   ++messages_;
   write(MsgLineOf<std::string_view>{{at}, text});
+  // Every "T", once sent (in lockstep before its reply is awaited), takes
+  // the record so far on its way to the file: a spectator following the
+  // file sees each T as the controller answers it. A point fixed by the
+  // game, not by the clock, so a .gz record's bytes stay reproducible.
+  if (!text.empty() && text.front() == 'T') sink_.telemetrySent();
 }
 
 void RecordWriter::sensed(const Stamp& at, const World& world, const std::vector<std::size_t>& visible,

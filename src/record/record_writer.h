@@ -14,8 +14,9 @@ namespace rover {
 // game, every receive on the client's connection and every lockstep reply,
 // and turns each into one line of record/record_lines.h. The header and the
 // "I" line are handed to the output as the game starts, without waiting for
-// it; every run's close is flushed, so the record of a game that died is
-// readable up to its last complete run.
+// it; so is everything at every "T" (docs/record-format.md); every run's
+// close is flushed, so the record of a game that died is readable up to its
+// last complete run.
 class RecordWriter final : public GameRecording {
  public:
   RecordWriter(RecordOutput& sink, const GameInfo& info, const MapSpec& map);

@@ -15,6 +15,9 @@
 
 namespace rover::e2e {
 
+// A file's bytes; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
 using testing::ChildProcess;
 using testing::Client;
 using testing::TempFile;

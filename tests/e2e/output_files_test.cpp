@@ -22,13 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 // Every entry of a folder: its kind and, for a regular file, its bytes.
 std::map<std::string, std::string> snapshot(const fs::path& folder) {
   std::map<std::string, std::string> entries;
@@ -37,7 +30,7 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
     std::string what = fs::is_symlink(status)     ? "link to " + fs::read_symlink(entry.path()).string()
                        : fs::is_fifo(status)      ? "fifo"
                        : fs::is_directory(status) ? "folder"
-                                                  : "file: " + readFile(entry.path());
+                                                  : "file: " + readFile(entry.path().string());
     entries[entry.path().filename().string()] = what;
   }
   return entries;

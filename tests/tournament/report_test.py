@@ -1,6 +1,8 @@
 """tournament report on a tournament folder whose outcomes, timing files and
 records are written by hand: every figure of the leaderboard against a hand
-computation. No game is played here.
+computation, and what tournament watch computes in memory from the folder
+(the same standings, the games running and left, the time left). No game is
+played here.
 
 The table (game scores in ms; "-" a game still to play), seeds 1 to 4:
 
@@ -16,9 +18,16 @@ import gzip
 import json
 import math
 import os
+import statistics
+import sys
+import time
 import unittest
 
 from tournament_fixture import SOURCE, plan, read_json, scratch, tournament, write_tournament
+
+sys.path.insert(0, os.path.join(SOURCE, "tools", "tournament"))
+sys.path.insert(0, os.path.join(SOURCE, "tools"))
+from watch_state import read_state  # noqa: E402
 
 OPEN_PLAIN = os.path.join(SOURCE, "maps", "open_plain.json")
 SCORES = {
@@ -140,6 +149,23 @@ class ReportTest(unittest.TestCase):
         self.assertIn("35000.0 ± 2081.7", page)
         self.assertIn("Ranked on the 5 of 8 map, seed and repeat combinations", page)
 
+        # tournament watch, in memory, from the same folder: the same
+        # standings; b.z.s3.r1 running (its folder is fresh), b.z.s4.r1 what a
+        # runner killed an hour ago left, to play again. Each finished game
+        # took as many ms of wall-clock time as its score.
+        os.makedirs(os.path.join(out, "games", "b.z.s3.r1"))
+        left_behind = os.path.join(out, "games", "b.z.s4.r1")
+        os.makedirs(left_behind)
+        os.utime(left_behind, (time.time() - 3600,) * 2)
+        state = read_state(out)
+        self.assertEqual((state.document["standings"], state.document["other_mode"]),
+                         (board["standings"], board["other_mode"]))
+        self.assertEqual((state.running, state.finished, state.to_play), (["b.z.s3.r1"], 21, 2))
+        walls = [score / 1000 for scores in SCORES.values() for score in scores if score is not None]
+        self.assertEqual(state.median_s, statistics.median(walls))
+        # 3 games left (one running) at 1 at once.
+        self.assertEqual(state.left_s, statistics.median(walls) * 3)
+
     def _write_game(self, out, controller, map_name, seed, score):
         game = f"{controller}.{map_name}.s{seed}.r1"
         runs = [run_entry(1, score // 2), run_entry(2, score - score // 2)]
@@ -147,7 +173,7 @@ class ReportTest(unittest.TestCase):
         write_json(os.path.join(out, "games", game, "game.json"), {
             "format": "rover-tournament-game", "version": 1, "game": game, "controller": controller,
             "map": map_name, "seed": seed, "repeat": 1, "server_seed": seed, "status": "completed", "reason": None,
-            "server_exit": 0, "controller_exit": 0, "wall_ms": 1, "runs_from": "results", "runs": runs,
+            "server_exit": 0, "controller_exit": 0, "wall_ms": score, "runs_from": "results", "runs": runs,
             "total_score": score})
 
     def _write_records(self, out):

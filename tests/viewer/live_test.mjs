@@ -1,6 +1,8 @@
 // Browser tests of the viewer's live mode with tools/live, one case per run:
 //
 //   node live_test.mjs CASE --records DIR --viewer DIR --out DIR --live tools/live/live
+//                     [--play tools/play/play --tournament tools/tournament/tournament
+//                      --build DIR --fixtures DIR]   (cases play and watch)
 //
 // Each case grows a record file step by step from a record of the real
 // server (DIR of --records, made by make_records.py), cutting lines in two
@@ -71,6 +73,26 @@ async function startLive(args) {
       assert.deepEqual(fs.readdirSync(cwd), [], 'tools/live wrote no file');
     },
   };
+}
+
+// A controller that waits (at most a minute) for the file argv[1], then
+// becomes the program argv[2] with the rest: a game then starts only once
+// the test's page is open.
+const waitThenPilot = 'import os, sys, time\nend = time.monotonic() + 60\n' +
+  'while not os.path.exists(sys.argv[1]) and time.monotonic() < end: time.sleep(0.02)\n' +
+  'os.execv(sys.argv[2], sys.argv[2:])\n';
+
+// A program of ours (play, tournament) with its output kept: out() and err()
+// so far, and its exit as { code, signal }.
+function startTool(program, args, cwd) {
+  const proc = spawn(program, args, { cwd, stdio: ['ignore', 'pipe', 'pipe'] });
+  running.add(proc);
+  let out = '';
+  let err = '';
+  proc.stdout.on('data', (d) => { out += d; });
+  proc.stderr.on('data', (d) => { err += d; });
+  const exited = new Promise((resolve) => proc.on('exit', (code, signal) => resolve({ code, signal })));
+  return { proc, out: () => out, err: () => err, exited };
 }
 
 // Writes a record the way the server does: lines appended in pieces (the
@@ -375,6 +397,143 @@ const cases = {
     const other = await get(live.base + 'live/1', { 'Last-Event-ID': '5.0badc0de' }, /\nid: /);
     assert.match(other.body, /^retry: \d+\n\nevent: reset\n/, 'an id of another game starts afresh');
     await live.stop();
+  },
+
+  // A real-time game of play --live, watched from before it starts: its
+  // address comes before the game, the page says "live" while it runs and
+  // ends with the model of the finished record, which play keeps serving
+  // until Ctrl-C; then play exits with the game's status and leaves no
+  // tools/live behind. Its controller waits for the page before it
+  // connects, so the page is there when the game starts.
+  async play(browser) {
+    for (const k of ['play', 'build', 'fixtures']) if (!opt[k]) throw new Error('missing --' + k);
+    const map = JSON.parse(fs.readFileSync(path.join(opt.fixtures, 'short_map.json'), 'utf8'));
+    Object.assign(map, { timeLimit: 2500, runs: map.runs.slice(0, 2) });
+    const mapFile = path.join(work, 'live_map.json');
+    fs.writeFileSync(mapFile, JSON.stringify(map));
+    const go = path.join(work, 'go');
+    const cwd = fs.mkdtempSync(path.join(work, 'cwd-'));
+    const { proc, out, err, exited } = startTool(opt.play, ['--build', opt.build, '--realtime', '--live', mapFile, '--',
+      'python3', '-c', waitThenPilot, go, path.join(opt.build, 'pilot'), '{host}', '{port}'], cwd);
+    const address = await until('the live address from play (' + out() + err() + ')',
+      () => (out().match(/^play: watch the game live at (http:\/\/127\.0\.0\.1:\d+\/viewer\/\?live=\/live\/1)\n/m) || [])[1]);
+    assert.ok(!out().includes('Round '), 'the address comes before the game');
+    const record = out().match(/^play: --live without --record: recording the game to (.*)\n/m)[1];
+    const page = await newPage(browser);
+    await page.goto(address);
+    await page.waitForFunction(() => /Waiting for the game to start/.test(RV.testHook.state().message),
+      { timeout: WAIT_MS });
+    fs.writeFileSync(go, '');
+    await page.waitForFunction(() => {
+      const live = document.getElementById('live');
+      return live.offsetParent !== null && live.innerText === 'live' && RV.testHook.state().live.lines > 5;
+    }, { timeout: WAIT_MS, polling: 20 });
+    const serving = new RegExp('^play: the game is over; still serving it at ' + address.replace(/[?.]/g, '\\$&') +
+      ' until Ctrl-C\n', 'm');
+    await until('the game to end (' + out() + err() + ')', () => serving.test(out()));
+    assert.match(out(), /^Round 1: .*\nRound 2: .*\nplay: all 2 runs played; total score \d+\n/m);
+    await waitForEnd(page);
+    const base = address.slice(0, address.indexOf('viewer/'));
+    assert.deepEqual(await model(page), await finishedModel(browser, { base }), 'the followed model is the finished one');
+    assert.deepEqual(page.pageErrors, []);
+    const livePids = () => fs.readdirSync('/proc').filter((n) => /^\d+$/.test(n)).filter((n) => {
+      try { return fs.readFileSync('/proc/' + n + '/cmdline', 'latin1').includes(record); } catch { return false; }
+    });
+    assert.equal(livePids().length, 1, 'tools/live serves the record');
+    proc.kill('SIGINT');
+    assert.deepEqual(await exited, { code: 0, signal: null }, "the game's status, not 130");
+    assert.equal(err(), '');
+    assert.deepEqual(livePids(), [], 'no tools/live outlives play');
+    assert.deepEqual(fs.readdirSync(cwd), [path.basename(record)], 'the record of its own, in the current folder');
+  },
+
+  // tournament run --live: the page of `tournament watch` beside the runner
+  // shows a game running with its live view, then finished, with its
+  // controller's leaderboard row changing; a controller's bytes in a reason
+  // stay text; the runner skips no game; the page writes nothing into the
+  // folder and ends with the runner.
+  async watch(browser) {
+    for (const k of ['tournament', 'build', 'fixtures']) if (!opt[k]) throw new Error('missing --' + k);
+    const map = JSON.parse(fs.readFileSync(path.join(opt.fixtures, 'short_map.json'), 'utf8'));
+    Object.assign(map, { timeLimit: 1500, runs: map.runs.slice(0, 1) });
+    fs.writeFileSync(path.join(work, 'one_run.json'), JSON.stringify(map));
+    const go = path.join(work, 'go');
+    const shouty = 'import sys\nsys.exit("<b id=injected>&amp; shouted</b>")\n';
+    fs.writeFileSync(path.join(work, 'tournament.json'), JSON.stringify({
+      controllers: [
+        { name: 'pilot', command: ['/usr/bin/python3', '-c', waitThenPilot, go, path.join(opt.build, 'pilot'), '{host}', '{port}'] },
+        { name: 'shouty', command: ['/usr/bin/python3', '-c', shouty, '{port}'] }],
+      maps: ['one_run.json'], seeds: [1], mode: 'realtime', sandbox: 'none', game_time_limit_s: 60,
+    }));
+    const dir = path.join(work, 'tournament');
+    const planned = spawn(opt.tournament, ['plan', path.join(work, 'tournament.json'), '-o', dir, '--build', opt.build],
+      { stdio: 'ignore' });
+    assert.equal(await new Promise((resolve) => planned.on('exit', resolve)), 0, 'tournament plan');
+    const before = fs.readdirSync(dir).sort();
+    const { proc, out, err, exited } = startTool(opt.tournament, ['run', dir, '--engine', 'local', '--realtime-jobs', '1',
+      '--live'], work);
+    const base = await until('the page address (' + out() + err() + ')',
+      () => (out().match(/^tournament: watch the tournament at (http:\/\/127\.0\.0\.1:\d+\/)\n/m) || [])[1]);
+    const page = await newPage(browser);
+    await page.goto(base);
+    // The page reloads itself: a look may fall between two loads.
+    const look = () => page.evaluate(() => {
+      const rows = (heading) => {
+        let at = [...document.querySelectorAll('h2')].find((h) => h.textContent.startsWith(heading));
+        while (at && at.tagName !== 'TABLE') at = at.nextElementSibling;
+        return at ? [...at.tBodies[0].rows] : [];
+      };
+      const standing = rows('Standings').find((r) => r.cells[1].textContent === 'pilot');
+      const live = document.querySelector('a[href^="/viewer/?live="]');
+      return {
+        progress: document.getElementById('progress').textContent,
+        timeLeft: document.getElementById('time-left').textContent,
+        live: live && live.getAttribute('href'),
+        pilot: standing && [...standing.cells].map((c) => c.textContent).join('|'),
+        finished: rows('Finished').map((r) => [...r.cells].slice(1, 5).map((c) => c.textContent)),
+        injected: document.getElementById('injected') !== null,
+      };
+    }).catch(() => null);
+    const pilotGame = 'pilot.one_run.s1.r1';
+    const first = await until('pilot\'s game running', async () => {
+      const l = await look();
+      return l && /^1 running, 0 finished, 1 to play, of 2 games/.test(l.progress) && l;
+    });
+    assert.equal(first.live, '/viewer/?live=/live/' + pilotGame);
+    assert.match(first.timeLeft, /known once a game has finished/);
+    const liveView = await newPage(await browser.createBrowserContext());
+    await liveView.goto(base + first.live.slice(1));
+    await liveView.waitForFunction(() => /Waiting for the game to start/.test(RV.testHook.state().message) ||
+      RV.testHook.state().live, { timeout: WAIT_MS });
+    fs.writeFileSync(go, '');
+    await waitForEnd(liveView);
+    assert.deepEqual(liveView.pageErrors, []);
+    const last = await until('both games finished', async () => {
+      const l = await look();
+      return l && /^0 running, 2 finished, 0 to play/.test(l.progress) && l;
+    });
+    assert.deepEqual(last.finished.map((f) => f.slice(0, 2)), [['pilot', 'one_run'], ['shouty', 'one_run']]);
+    assert.equal(last.finished[0][2], 'completed');
+    assert.match(last.finished[1][3], /<b id=injected>&amp; shouted<\/b>/, 'the reason, as text');
+    assert.equal(last.injected, false);
+    assert.notEqual(last.pilot, first.pilot, 'the leaderboard row changed');
+    assert.match(last.timeLeft, /Every game has an outcome/);
+    assert.deepEqual(page.pageErrors, []);
+    await page.screenshot({ path: path.join(opt.out, 'live_watch.png') });
+
+    await until('the run to end (' + out() + err() + ')', () => /^tournament: still serving the page at /m.test(out()));
+    assert.match(out(), /every game has an outcome \(2 games played in this run\)/);
+    assert.doesNotMatch(out(), /skipped/, 'the runner skipped no game');
+    const watchPids = () => fs.readdirSync('/proc').filter((n) => /^\d+$/.test(n)).filter((n) => {
+      try { return fs.readFileSync('/proc/' + n + '/cmdline', 'latin1').includes('\0watch\0' + dir); } catch { return false; }
+    });
+    assert.equal(watchPids().length, 1);
+    proc.kill('SIGINT');
+    assert.deepEqual(await exited, { code: 0, signal: null });
+    assert.deepEqual(watchPids(), [], 'the page ends with the runner');
+    const after = fs.readdirSync(dir).sort();
+    assert.deepEqual(after.filter((f) => !before.includes(f)).sort(), ['local.joblog', 'local.pending'],
+      'the page wrote nothing: no leaderboard, no __pycache__');
   },
 
   // tools/live serves its viewer, its records by id and nothing else: no

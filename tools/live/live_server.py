@@ -135,9 +135,11 @@ class LiveServer(http.server.ThreadingHTTPServer):
         pass
 
 
-def make_server(host, port, viewer_root, records):
-    """records: {id: (path, follower)}. Raises OSError when it cannot listen."""
-    handler = type("Handler", (LiveHandler,), {"viewer_root": viewer_root, "records": records})
+def make_server(host, port, viewer_root, records, base=LiveHandler):
+    """records: anything with get(id) -> (path, follower) or None (and
+    items(), for the index page of `base`). Raises OSError when it cannot
+    listen."""
+    handler = type("Handler", (base,), {"viewer_root": viewer_root, "records": records})
     server_class = type("Server", (LiveServer,), {"address_family": socket.AF_INET6 if ":" in host else socket.AF_INET})
     server = server_class((host, port), handler)
     if host in ("127.0.0.1", "::1", "localhost"):

@@ -92,7 +92,7 @@ def _game_link(game, viewer):
     return f'<a href="{escape(target)}">{"watch" if viewer else "record"}</a>'
 
 
-def _mode_section(mode, table):
+def mode_section(mode, table):
     standings = "".join(
         f"<tr>{_cell(s['rank'])}{_cell(s['controller'], css='text')}{_tally_cells(s, mode)}</tr>"
         for s in table["standings"])
@@ -118,7 +118,7 @@ def _mode_section(mode, table):
 
 
 def render_html(document, viewer):
-    sections = "".join(_mode_section(mode, table) for mode, table in mode_tables(document))
+    sections = "".join(mode_section(mode, table) for mode, table in mode_tables(document))
     games = "".join(
         f'<tr class="{escape(g["status"].replace(" ", "-"))}">'
         f"{_cell(g['game'], css='text')}{_cell(g['controller'], css='text')}{_cell(g['map'], css='text')}"
