@@ -79,7 +79,11 @@ void ServerRun::prepareFiles() {
   outputs_.openAll();
 
   if (record) {
-    recordSink_ = std::make_unique<RecordSink>(record->takeDescriptor(), record->path());
+    // In real time the lines reach the file at every T at no cost to the
+    // game; in lockstep the .gz stream's flush at every T costs time and
+    // size, so only a game that is watched live pays for it.
+    const bool everyTelemetry = !settings_.lockstep || settings_.liveRecord;
+    recordSink_ = std::make_unique<RecordSink>(record->takeDescriptor(), record->path(), everyTelemetry);
     record_ = std::make_unique<RecordWriter>(*recordSink_, info, *map_);
     listeners_.add(*record_);
   }

@@ -83,6 +83,10 @@ std::size_t takeLongOption(const std::vector<std::string>& arguments, std::size_
     settings.verbose = true;
     return 1;
   }
+  if (option == "--live-record") {
+    settings.liveRecord = true;
+    return 1;
+  }
   const std::string& value = arguments[next + 1];
   if (option == "--seed") {
     settings.seed = readDigits(option, value, UINT64_MAX);
@@ -107,6 +111,7 @@ void checkCombinations(const ServerSettings& settings) {
     raiseUsage("--lockstep", "cannot be used with -v (window mode)");
   if (settings.replyTimeoutMillis && !settings.lockstep) raiseUsage("--reply-timeout", "needs --lockstep");
   if (settings.maxLateInARow && !settings.lockstep) raiseUsage("--max-late", "needs --lockstep");
+  if (settings.liveRecord && !settings.recordPath) raiseUsage("--live-record", "needs --record");
 }
 
 }  // namespace
@@ -163,6 +168,9 @@ status 0 after the last run (1 on any failure).
                       (default 0); the same seed replays the same Martians
   --record FILE       write a game record (JSON Lines; gzip when FILE ends
                       with .gz) for replay, audit and the viewer
+  --live-record       lockstep: the record's lines reach the file at every T,
+                      as they always do in real time, so that a live view
+                      can follow the game (a .gz record grows by 15-40 %)
   --results FILE      write the results as one JSON document when the game ends
   --timing FILE       write wall-clock timings (lockstep: reply times; real
                       time: how late each T left) as one JSON document when

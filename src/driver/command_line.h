@@ -24,6 +24,7 @@ struct ServerSettings {
   std::optional<std::string> timingPath;            // --timing FILE
   std::optional<std::uint32_t> maxLateInARow;       // --max-late N (0: no limit)
   bool verbose = false;                             // --verbose
+  bool liveRecord = false;                          // --live-record
 };
 
 // The lockstep reply timeout in effect: as given, or the default.

@@ -23,8 +23,8 @@ constexpr std::chrono::milliseconds kGather(10);
 
 }  // namespace
 
-RecordSink::RecordSink(int fd, const std::string& path)
-    : path_(path), fd_(fd), gzip_(path.size() >= 3 && path.compare(path.size() - 3, 3, ".gz") == 0) {
+RecordSink::RecordSink(int fd, const std::string& path, bool everyTelemetry)
+    : path_(path), everyTelemetry_(everyTelemetry), fd_(fd), gzip_(path.size() >= 3 && path.compare(path.size() - 3, 3, ".gz") == 0) {
   if (gzip_) {
     // windowBits 15 + 16: a gzip wrapper; level 1: the thread keeps up easily.
     if (deflateInit2(&zip_, 1, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {

@@ -24,8 +24,9 @@ class RecordSink final : public RecordOutput {
  public:
   // Writes to `fd`, an empty file opened for writing by the output file
   // rules (base/output_files.h), and closes it at the end; gzip when `path`
-  // ends with ".gz". `path` also names the file in a failure.
-  RecordSink(int fd, const std::string& path);
+  // ends with ".gz". `path` also names the file in a failure. With
+  // `everyTelemetry`, every "T" sent hands the lines so far over.
+  RecordSink(int fd, const std::string& path, bool everyTelemetry);
   ~RecordSink() override;
   RecordSink(const RecordSink&) = delete;
   RecordSink& operator=(const RecordSink&) = delete;
@@ -34,7 +35,9 @@ class RecordSink final : public RecordOutput {
   // Everything written so far goes to the writer thread, which sync-flushes
   // a ".gz" stream after it; does not wait for it.
   void handOver() override;
-  void telemetrySent() override { handOver(); }
+  void telemetrySent() override {
+    if (everyTelemetry_) handOver();
+  }
   // Everything written so far reaches the file (a ".gz" stream is
   // sync-flushed, so it can be read up to here) before this returns.
   // Raises a system error when the writer thread met one.
@@ -56,6 +59,7 @@ class RecordSink final : public RecordOutput {
   void raiseIfFailed();
 
   std::string path_;
+  bool everyTelemetry_;
   int fd_ = -1;
   bool gzip_ = false;
   z_stream zip_{};

@@ -88,6 +88,7 @@ std::string parsed(const std::vector<std::string>& arguments) {
     if (s.timingPath) text += " timing=" + *s.timingPath;
     if (s.maxLateInARow) text += " max-late=" + std::to_string(*s.maxLateInARow);
     if (s.verbose) text += " verbose";
+    if (s.liveRecord) text += " live-record";
     if (s.showWindow) text += " window";
     return text + " port=" + std::to_string(s.port) + " map=" + s.mapFile;
   } catch (const Failure& failure) {
@@ -136,6 +137,9 @@ TEST(ParseCommandLine, LongOptions) {
       {{"--lockstep", "--max-late", "-1", "m"},
        "Usage: --max-late: \"-1\" is not a number (digits 0-9 only)"},
       {{"--timing", "", "m"}, "Usage: --timing: needs a file name"},
+      {{"--lockstep", "--live-record", "--record", "r.gz", "m"}, "lockstep seed=0 record=r.gz live-record port=17676 map=m"},
+      {{"--live-record", "m"}, "Usage: --live-record: needs --record"},
+      {{"--live-record"}, "realtime seed=0 port=17676 map=--live-record"},
       {{"--seed", "5"}, "Usage"},
       {{"--foo", "m"}, "Usage"},
       {{"m", "--lockstep"}, "Usage"},

@@ -1,5 +1,5 @@
-// A record grows while its game is played: every "T" takes the lines so far
-// to the file before the server waits for the reply, so a spectator sees
+// A record grows while its game is played: with --live-record, every "T"
+// takes the lines so far to the file before the server waits for the reply, so a spectator sees
 // each T as the controller answers it; a .gz record stays readable at every
 // such point and its bytes still depend only on the game.
 #include <gtest/gtest.h>
@@ -79,7 +79,7 @@ struct Watched {
 // Ts of one instant go out together, so that the server reads them the same
 // way in every game.
 Watched playWatchingRecord(const std::string& record) {
-  Session session(bumpyMap().json(), true, {"--lockstep", "--reply-timeout", "0", "--record", record});
+  Session session(bumpyMap().json(), true, {"--lockstep", "--reply-timeout", "0", "--live-record", "--record", record});
   Watched watched;
   std::size_t parsed = 0;
   int telemetry = 0;

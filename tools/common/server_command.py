@@ -5,7 +5,7 @@ MODES = ("lockstep", "realtime")
 
 
 def server_words(server, map_file, mode, reply_timeout_ms=0, seed=None, record=None, results=None,
-                 timing=None, max_late=None, verbose=False):
+                 timing=None, max_late=None, verbose=False, live_record=False):
     """The server's words. A real-time game is the server without --lockstep:
     the same schedule and bytes as anyone running it by hand."""
     if mode not in MODES:
@@ -20,6 +20,8 @@ def server_words(server, map_file, mode, reply_timeout_ms=0, seed=None, record=N
             words += [option, str(value)]
     if verbose:
         words.append("--verbose")
+    if live_record and record is not None and mode == "lockstep":
+        words.append("--live-record")  # real time hands lines over at every T anyway
     return words + [map_file]
 
 

@@ -27,6 +27,10 @@ REPLAY_BOUND_S = 300
 RECORD_FILE = "record.jsonl.gz"
 RESULTS_FILE = "results.json"
 TIMING_FILE = "timing.json"
+# Set to "1" by `tournament run --live` for the games it starts (through
+# parallel or Slurm, which pass the environment on): their lockstep servers
+# then hand record lines to the file at every T, for the watch page.
+LIVE_RECORD_VARIABLE = "ROVER_LIVE_RECORD"
 
 
 def _runs_from_record(replay, record, expected):
@@ -71,7 +75,8 @@ def _server_argv(plan, game, map_file, here):
     return server_words(plan["server"], map_file, map_mode(map_info), map_info.get("reply_timeout_ms", 0),
                         seed=game.server_seed, record=os.path.join(here, RECORD_FILE),
                         results=os.path.join(here, RESULTS_FILE),
-                        timing=os.path.join(here, TIMING_FILE) if plan.get("timing") else None)
+                        timing=os.path.join(here, TIMING_FILE) if plan.get("timing") else None,
+                        live_record=os.environ.get(LIVE_RECORD_VARIABLE) == "1")
 
 
 def _play_in(plan, folder, game, here):
