@@ -56,7 +56,7 @@ class ClientcheckTest(unittest.TestCase):
         for (mistake, only, wanted), done in zip(BROKEN, runs):
             with self.subTest(mistake=mistake):
                 self.assertEqual(done.returncode, 1, done.stdout + done.stderr)
-                self.assertIn(wanted, failed_checks(done.stdout), done.stdout)
+                self.assertIn(wanted, failed_checks(done.stdout), done.stdout + done.stderr)
                 mode = "a lockstep tournament" if only == "--lockstep-only" else "real time"
                 self.assertIn(f"not ready for {mode} (failed: ", done.stdout.splitlines()[-1])
                 self.assertIn(wanted, done.stdout.splitlines()[-1])

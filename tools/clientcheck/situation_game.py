@@ -124,7 +124,10 @@ class _Relay:
             timeout = TICK_S if wake is None else max(0.0, min(TICK_S, wake - now))
             readable = select.select([server, to_controller], [], [], timeout)[0]
             if server in readable:
-                data = server.recv(65536)
+                try:
+                    data = server.recv(65536)
+                except ConnectionResetError:
+                    data = b""  # the server ended the game with the controller's bytes unread
                 if not data:
                     self._send(self.delivery.everything(), to_controller)
                     return None
@@ -164,7 +167,10 @@ class _Relay:
             except OSError:
                 ending = "left early"  # the controller reset its connection
             if ending is not None:
-                server.shutdown(socket.SHUT_WR)  # the server sees EOF and ends the game
+                try:
+                    server.shutdown(socket.SHUT_WR)  # the server sees EOF and ends the game
+                except OSError:
+                    pass  # it has already reset the connection (a flood ends its game at once)
                 return ending
             return self._leave(to_controller)
 
