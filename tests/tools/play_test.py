@@ -4,6 +4,7 @@ with status 2, one that cannot start gives 3, and Ctrl-C leaves nothing
 behind and gives 130."""
 
 import glob
+import gzip
 import os
 import signal
 import subprocess
@@ -89,6 +90,33 @@ class PlayTest(unittest.TestCase):
                 self.assertIn(f"play: record: {record}\n", done.stdout)
                 self.assertTrue(os.path.getsize(record) > 0)
                 self.assertEqual(done.stderr, "")
+
+    def test_live_lockstep_record_reaches_the_file_at_every_t(self):
+        # The same lockstep game with and without --live: the same lines, but
+        # with --live the server flushed the .gz stream at every T.
+        folder = tempfile.TemporaryDirectory(prefix="rover_play_")
+        self.addCleanup(folder.cleanup)
+        records = {live: os.path.join(folder.name, f"{live}.jsonl.gz") for live in (False, True)}
+        pilot = [os.path.join(BUILD, "pilot"), "{host}", "{port}"]
+        done = play(["--record", records[False], BOULDER_FIELD, "--", *pilot])
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        runner = subprocess.Popen([sys.executable, PLAY, "--build", BUILD, "--live", "--record", records[True],
+                                   BOULDER_FIELD, "--", *pilot], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                  text=True)
+        self.addCleanup(stop, runner)
+        for line in runner.stdout:
+            if "still serving it at" in line:
+                break
+        runner.send_signal(signal.SIGINT)
+        out, err = runner.communicate(timeout=BOUND_S)
+        self.assertEqual(runner.returncode, 0, out + err)
+        with gzip.open(records[False]) as plain, gzip.open(records[True]) as live:
+            lines = plain.read()
+            self.assertEqual(lines, live.read())
+        # Each sync flush ends with at least the 4 bytes 00 00 ff ff.
+        telemetry = lines.count(b'"text":"T ')
+        self.assertGreater(telemetry, 100)
+        self.assertGreaterEqual(os.path.getsize(records[True]) - os.path.getsize(records[False]), 4 * telemetry)
 
     def test_a_controller_without_the_bare_semicolon_is_stopped_in_seconds(self):
         done = play(["--reply-timeout", "400", BOULDER_FIELD, "--", sys.executable, "-c", NO_BARE, "{host}",
