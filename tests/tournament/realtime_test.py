@@ -5,7 +5,9 @@
   few seconds: every game completes with all its runs, with its timing file,
   and the leaderboard shows telemetry lateness and standard errors;
 - a map set to real time inside a lockstep tournament is played in real
-  time, after the lockstep games, and ranked in a table of its own;
+  time, after the lockstep games, and ranked in a table of its own; with
+  ROVER_LIVE_RECORD=1, as `run --live` gives its games, both games' records
+  reach the file at every T;
 - the same lockstep game with and without --timing gives byte-identical
   results files and records, and the timing file reads as the report reads it."""
 
@@ -87,7 +89,8 @@ class RealTimeTest(unittest.TestCase):
                      {"name": "quick", "path": self.one_run, "mode": "realtime"}],
             "seeds": [3], "reply_timeout_ms": 60000, "game_time_limit_s": 600, "sandbox": "none"}),
             os.path.join(self.folder, "out"))
-        done = tournament(["run", out, "--engine", "local"])
+        # As `run --live` sets it for its games: their records reach the file at every T.
+        done = tournament(["run", out, "--engine", "local"], env=dict(os.environ, ROVER_LIVE_RECORD="1"))
         # The real-time game in a pass of its own, after the lockstep one.
         passes = [line for line in done.stdout.splitlines() if line.startswith("playing ")]
         self.assertEqual([line.split(" with ")[0] for line in passes],
@@ -97,6 +100,11 @@ class RealTimeTest(unittest.TestCase):
             results = read_json(os.path.join(out, "games", game, "results.json"))
             self.assertEqual((results["status"], results["mode"], results["reply_timeout_ms"], results["seed"]),
                              ("completed", mode, timeout, 3))
+            # A sync flush after every T's lines: each ends with the bytes 00 00 ff ff.
+            record = read_bytes(os.path.join(out, "games", game, "record.jsonl.gz"))
+            telemetry = gzip.decompress(record).count(b'"text":"T ')
+            self.assertGreater(telemetry, 10)
+            self.assertGreaterEqual(record.count(b"\x00\x00\xff\xff"), telemetry)
         tournament(["report", out])
         board = read_json(os.path.join(out, "leaderboard.json"))
         self.assertEqual((board["mode"], list(board["standings"][0]["maps"])), ("lockstep", ["open_plain"]))

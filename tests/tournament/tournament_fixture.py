@@ -21,10 +21,10 @@ BOUND_S = 60
 SYSTEM_PYTHON = shutil.which("python3", path="/usr/local/bin:/usr/bin:/bin")
 
 
-def tournament(args, check=True):
+def tournament(args, check=True, env=None):
     """Runs the tool; the finished process, output as text."""
     done = subprocess.run([sys.executable, TOOL, *args], capture_output=True, text=True, timeout=1200,
-                          check=False)
+                          check=False, env=env)
     if check and done.returncode != 0:
         raise AssertionError(f"tournament {' '.join(args)} exited {done.returncode}:\n{done.stdout}{done.stderr}")
     return done
