@@ -61,9 +61,9 @@ void countBytes(benchmark::State& state, const MapFile& file) {
 void loadFile(benchmark::State& state, const BenchMap& map) {
   const MapFile& file = fileOf(map);
   for (auto _ : state) {
-    rover::MapSpec spec = rover::loadMap(file.path());
-    if (spec.objects.size() != map.objects) state.SkipWithError("wrong object count");
-    benchmark::DoNotOptimize(spec);
+    rover::MapSpec loaded = rover::loadMap(file.path());
+    if (loaded.objects.size() != map.objects) state.SkipWithError("wrong object count");
+    benchmark::DoNotOptimize(loaded);
   }
   countBytes(state, file);
 }

@@ -169,9 +169,9 @@ class VectorTest(unittest.TestCase):
 
 class LoadingTest(unittest.TestCase):
     def test_rover_env_loads_by_its_path(self):
-        spec = importlib.util.spec_from_file_location("env_by_path", os.path.join(HERE, "rover_env.py"))
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        found = importlib.util.spec_from_file_location("env_by_path", os.path.join(HERE, "rover_env.py"))
+        module = importlib.util.module_from_spec(found)
+        found.loader.exec_module(module)
         self.assertEqual(module.RoverEnv(BOULDERS).action_space.n, 9)
 
     def test_a_missing_library_names_where_it_was_looked_for(self):

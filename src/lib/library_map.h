@@ -13,7 +13,7 @@ namespace rover {
 // map's records (a game changes its run cells), and a game's record takes
 // its header from `bytes`, read right after loading, as the server does.
 struct LibraryMap {
-  MapSpec spec;
+  MapSpec records;
   MapBytes bytes;
   // The map's file, which no game's record may overwrite.
   dev_t device = 0;

@@ -106,7 +106,7 @@ void rover_map_free(rover_map* map) {
 }
 
 int rover_map_runs(const rover_map* map) {
-  return map == nullptr ? ROVER_ERROR : static_cast<int>(map->map.spec.runs.size());
+  return map == nullptr ? ROVER_ERROR : static_cast<int>(map->map.records.runs.size());
 }
 
 rover_game* rover_game_new(const rover_map* map, uint64_t seed, const char* record_path, char* error,

@@ -30,7 +30,7 @@ std::int64_t fitting(const mpz_class& value, const char* what) {
 }  // namespace
 
 SteppedGame::SteppedGame(const LibraryMap& map, std::uint64_t seed, const std::string* recordPath)
-    : map_(map.spec) {
+    : map_(map.records) {
   listeners_.add(messages_);
   if (recordPath != nullptr) {
     GameInfo info;
