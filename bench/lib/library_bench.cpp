@@ -16,9 +16,6 @@
 // library side run at once after the rounds: their steps per wall second
 // beside one's (which needs an idle machine), and the sum of their rates per
 // CPU second beside one's (what running side by side costs each).
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -31,17 +28,20 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "bench_processes.h"
 #include "lib/rover.h"
 
 namespace {
 
-[[noreturn]] void die(const std::string& what) {
-  std::fprintf(stderr, "library_bench: %s\n", what.c_str());
-  std::exit(1);
-}
+using rover::bench::connectTo;
+using rover::bench::die;
+using rover::bench::exitedCleanly;
+using rover::bench::freePort;
+using rover::bench::spawn;
 
 double threadSeconds() {
   timespec now{};
@@ -110,51 +110,12 @@ Rate libraryRound(rover_map* map, std::size_t batch, const std::vector<std::uint
   return {static_cast<double>(done), seconds, wall};
 }
 
-int freePort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) die("no free port");
-  socklen_t size = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
-
-int connectTo(int port) {
-  const double deadline = wallSeconds() + 30;
-  while (wallSeconds() < deadline) {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-      const int on = 1;
-      ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-      return s;
-    }
-    ::close(s);
-    ::usleep(2000);
-  }
-  die("the server never listened");
-}
-
 // One game on the server, seed 0; its "T" messages and the wall time from
 // the connect to the server's exit.
 Rate serverGame(const std::string& server, const std::string& map, const std::vector<std::uint8_t>& script) {
   const int port = freePort();
-  std::fflush(stdout);  // the child must not write this process's buffered lines again
-  const pid_t pid = ::fork();
-  if (pid < 0) die("fork failed");
-  if (pid == 0) {
-    std::freopen("/dev/null", "w", stdout);
-    const std::string portText = std::to_string(port);
-    ::execl(server.c_str(), server.c_str(), "--lockstep", "--reply-timeout", "0", "-p", portText.c_str(),
-            map.c_str(), static_cast<char*>(nullptr));
-    std::_Exit(127);
-  }
+  const pid_t pid = spawn({server, "--lockstep", "--reply-timeout", "0", "-p", std::to_string(port), map},
+                          "/dev/null", std::nullopt);
   const int socket = connectTo(port);
   const double start = wallSeconds();
   std::vector<char> buffer(1 << 16);
@@ -172,10 +133,9 @@ Rate serverGame(const std::string& server, const std::string& map, const std::ve
     if (!replies.empty() && ::send(socket, replies.data(), replies.size(), MSG_NOSIGNAL) < 0) break;
   }
   ::close(socket);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+  const bool clean = exitedCleanly(pid);
   const double seconds = wallSeconds() - start;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) die("the server failed");
+  if (!clean) die("the server failed");
   return {static_cast<double>(telemetry), seconds, seconds};
 }
 

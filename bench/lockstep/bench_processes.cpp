@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -41,7 +42,7 @@ void pinThisProcess(std::optional<int> cpu) {
 }  // namespace
 
 void die(const std::string& what) {
-  std::fprintf(stderr, "lockstep_bench: %s\n", what.c_str());
+  std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, what.c_str());
   std::exit(1);
 }
 

@@ -10,6 +10,7 @@
 
 namespace rover::bench {
 
+// "PROGRAM: what" on standard error, then exit status 1.
 [[noreturn]] void die(const std::string& what);
 
 // A loopback port that was free a moment ago.
