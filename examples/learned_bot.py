@@ -104,6 +104,9 @@ def play(policy, host, port):
 
 
 def main(argv):
+    if argv[:1] == ["--help"]:
+        print(__doc__)
+        return 0
     if not 1 <= len(argv) <= 3:
         print("usage: learned_bot.py PARAMS.json [host] [port]", file=sys.stderr)
         return 2

@@ -42,6 +42,9 @@ def parse_arguments(argv):
     args = list(argv)
     while args and args[0] != "--":
         arg = args.pop(0)
+        if arg == "--help":
+            print(__doc__)
+            sys.exit(0)
         if arg == "--runs" and args:
             runs = int(args.pop(0))
         elif "=" in arg:
